@@ -1,0 +1,24 @@
+# Flags shared by every target of the project.
+add_library(tavrin_common_config INTERFACE)
+target_compile_features(tavrin_common_config INTERFACE cxx_std_20)
+target_compile_options(tavrin_common_config INTERFACE
+    $<$<CXX_COMPILER_ID:GNU,Clang>:-Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align -Woverloaded-virtual>)
+# Every text in the program is GBK bytes: a char* or QByteArray must never turn into a QString
+# (or back) without an explicit conversion.
+target_compile_definitions(tavrin_common_config INTERFACE
+    QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY QT_NO_URL_CAST_FROM_STRING
+    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
+
+set(CMAKE_CXX_EXTENSIONS OFF)
+if(NOT CMAKE_BUILD_TYPE AND NOT CMAKE_CONFIGURATION_TYPES)
+    set(CMAKE_BUILD_TYPE RelWithDebInfo CACHE STRING "Build type" FORCE)
+endif()
+
+set(TAVRIN_SANITIZE "" CACHE STRING "Sanitizer build: empty, address (ASan+UBSan) or thread")
+if(TAVRIN_SANITIZE STREQUAL "address")
+    target_compile_options(tavrin_common_config INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(tavrin_common_config INTERFACE -fsanitize=address,undefined)
+elseif(TAVRIN_SANITIZE STREQUAL "thread")
+    target_compile_options(tavrin_common_config INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+    target_link_options(tavrin_common_config INTERFACE -fsanitize=thread)
+endif()

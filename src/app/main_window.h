@@ -1,0 +1,150 @@
+// The main window: every control and menu of the program, and the window's own events (created,
+// minimised into the notification area, restored, close query). The library and, later, the
+// submission engine attach their handlers to the controls made here.
+#pragma once
+
+#include "platform/desktop.h"
+#include "platform/list_store.h"
+#include "state/program_state.h"
+
+#include <QMainWindow>
+
+#include <filesystem>
+#include <memory>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+class QTimer;
+
+namespace tavrin::library {
+class UrlLibrary;
+}
+
+namespace tavrin::platform {
+class ListViewBinding;
+class QtCheckControl;
+class QtProgressControl;
+class QtTextControl;
+} // namespace tavrin::platform
+
+namespace tavrin::app {
+
+// Where the main window's dialogs, shell and notification icon come from. Any left null is the
+// real desktop's; tests pass their own to answer dialogs and record what was opened.
+struct DesktopServices
+{
+    platform::Dialogs* dialogs = nullptr;
+    platform::Shell* shell = nullptr;
+    platform::Tray* tray = nullptr;
+};
+
+class MainWindow final : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // `programDir` is the folder whose url.txt is loaded at start.
+    explicit MainWindow(std::filesystem::path programDir, DesktopServices desktop = {});
+    ~MainWindow() override;
+
+    // Shows the window centred on the screen, as at start-up.
+    void showCentred();
+
+    // Window events, public so that the notification area (and tests) can raise them.
+    void onTrayEvent(int operation);
+    void onMenuMinimizeToTray();
+    void onMenuExit();
+    void onMenuSite();
+
+    [[nodiscard]] library::UrlLibrary& library() { return *library_; }
+    [[nodiscard]] platform::ListStore& list() { return list_; }
+    [[nodiscard]] ProgramState& state() { return state_; }
+    // The list's pop-up menu (右键菜单).
+    [[nodiscard]] QMenu* listMenu() const { return 右键菜单; }
+    // Brings the list view up to date with the store at once (screenshots, tests).
+    void flushList();
+
+signals:
+    // The window has closed for good: the program should end.
+    void closedForGood();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void bindHandlers();
+    void onMainCreated();
+    void onMainMoved();
+    [[nodiscard]] bool onMayClose();
+    void onAddressHover();
+    void onAddressFocus();
+    void onAddBoxDoubleClick();
+    void onListContextMenu(const QPoint& position);
+    void onListDoubleClicked(int row);
+    void centreOnScreen();
+    [[nodiscard]] text::Text trayTip() const;
+
+    std::filesystem::path programDir_;
+    ProgramState state_;
+    platform::ListStore list_;
+
+    // The desktop: either injected or owned here.
+    std::unique_ptr<platform::Dialogs> ownDialogs_;
+    std::unique_ptr<platform::Shell> ownShell_;
+    platform::Dialogs* dialogs_;
+    platform::Shell* shell_;
+    platform::Tray* tray_ = nullptr;
+
+    // Controls, named as the layout names them.
+    QGroupBox* 分组框3 = nullptr;
+    QLabel* 标签1 = nullptr;
+    QLineEdit* 编辑框1 = nullptr;
+    QPushButton* 按钮2 = nullptr;
+    QPushButton* 按钮1 = nullptr;
+    QGroupBox* 分组框2 = nullptr;
+    QTableView* 超级列表框1 = nullptr;
+    QGroupBox* 分组框1 = nullptr;
+    QCheckBox* 选择框2 = nullptr;
+    QCheckBox* 选择框1 = nullptr;
+    QLabel* 透明标签1 = nullptr;
+    QLineEdit* 编辑框3 = nullptr;
+    QPushButton* 按钮3 = nullptr;
+    QLabel* 标签2 = nullptr;
+    QLineEdit* 编辑框2 = nullptr;
+    QPushButton* 按钮4 = nullptr;
+    QGroupBox* 分组框4 = nullptr;
+    QLabel* 标签3 = nullptr;
+    QPushButton* 按钮5 = nullptr;
+    QLabel* 透明标签2 = nullptr;
+    QProgressBar* 进度条1 = nullptr;
+    QTimer* 时钟1 = nullptr;
+    QMenu* 右键菜单 = nullptr;
+
+    // The controls as the logic sees them (thread-safe, GBK).
+    platform::QtTextControl* siteAddress_ = nullptr;
+    platform::QtTextControl* addBox_ = nullptr;
+    platform::QtTextControl* threadCountBox_ = nullptr;
+    platform::QtTextControl* statusLine_ = nullptr;
+    platform::QtTextControl* submitButton_ = nullptr;
+    platform::QtCheckControl* onlySuccess_ = nullptr;
+    platform::QtCheckControl* loopSubmit_ = nullptr;
+    platform::QtProgressControl* progress_ = nullptr;
+    platform::ListViewBinding* listBinding_ = nullptr;
+
+    // Declared last so it is destroyed first: its loaders write to the controls above.
+    std::unique_ptr<library::UrlLibrary> library_;
+    bool exiting_ = false;
+};
+
+} // namespace tavrin::app

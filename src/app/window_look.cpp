@@ -1,0 +1,126 @@
+#include "app/window_look.h"
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QWidget>
+
+namespace tavrin::app {
+
+namespace {
+
+constexpr int kFontPoints = 9;
+constexpr int kListRowHeight = 17;
+
+QFont fontOf(const QStringList& families)
+{
+    QFont font;
+    // Fallbacks for desktops without the Windows fonts: the CJK fonts that Linux distributions ship.
+    QStringList all = families;
+    all << QStringLiteral("Noto Sans CJK SC") << QStringLiteral("WenQuanYi Zen Hei")
+        << QStringLiteral("WenQuanYi Micro Hei") << QStringLiteral("Droid Sans Fallback");
+    font.setFamilies(all);
+    font.setPointSize(kFontPoints);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+} // namespace
+
+QFont defaultGuiFont()
+{
+    return fontOf({QStringLiteral("SimSun"), QString::fromUtf8("宋体")});
+}
+
+QFont groupFont()
+{
+    return fontOf({QStringLiteral("NSimSun"), QString::fromUtf8("新宋体"), QStringLiteral("SimSun"),
+                   QString::fromUtf8("宋体")});
+}
+
+QFont versionFont()
+{
+    return fontOf({QStringLiteral("SimSun"), QString::fromUtf8("宋体")});
+}
+
+QIcon programIcon()
+{
+    QPixmap image(128, 128);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(86, 130, 43));
+    painter.setPen(QPen(QColor(54, 87, 24), 4));
+    painter.drawEllipse(QRectF(6, 6, 116, 116));
+    // Two chain links: the program builds links.
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::white, 11, Qt::SolidLine, Qt::RoundCap));
+    painter.translate(64, 64);
+    painter.rotate(-45);
+    painter.drawRoundedRect(QRectF(-46, -14, 52, 28), 14, 14);
+    painter.drawRoundedRect(QRectF(-6, -14, 52, 28), 14, 14);
+    painter.end();
+    return QIcon(image);
+}
+
+void setUpListView(QTableView* view)
+{
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setShowGrid(true);
+    view->setWordWrap(false);
+    view->setTextElideMode(Qt::ElideRight);
+    view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    view->verticalHeader()->hide();
+    // Fixed row heights keep scrolling and insertion cheap with 100,000 rows.
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(kListRowHeight);
+    view->verticalHeader()->setMinimumSectionSize(kListRowHeight);
+    QHeaderView* header = view->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setSectionsMovable(true);
+    header->setHighlightSections(false);
+    header->setStretchLastSection(false);
+    header->setFixedHeight(kListRowHeight + 3);
+
+    QPalette palette = view->palette();
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Text, Qt::black);
+    // The selection stays visible when the list loses the focus.
+    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    view->setPalette(palette);
+}
+
+void applyXpStyle(QWidget* window)
+{
+    const QString sheet = QStringLiteral(
+        "QPushButton { border: 1px solid rgb(164, 185, 127); border-radius: 3px; padding: 0px;"
+        "  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #FFFFFF, stop:1 #E3E9CF); }"
+        "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #FFFFFF, stop:1 #F1F5E4); }"
+        "QPushButton:pressed { background: #D8E1BD; }"
+        "QLineEdit { border: 1px solid rgb(164, 185, 127); padding: 0px 1px; background: white; }"
+        "QGroupBox { border: 1px solid #D0D0BF; border-radius: 3px; margin-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 7px;"
+        "  padding: 0px 1px; color: rgb(0, 70, 213); }"
+        "QProgressBar { border: 1px solid rgb(164, 185, 127); background: white; }"
+        "QProgressBar::chunk { background: rgb(143, 176, 71); }");
+    // Set on the themed controls one by one rather than on the window, so the list view keeps
+    // the plain style's fast painting.
+    for (QWidget* child : window->findChildren<QWidget*>()) {
+        if (qobject_cast<QGroupBox*>(child) || qobject_cast<QPushButton*>(child) || qobject_cast<QLineEdit*>(child) ||
+            qobject_cast<QProgressBar*>(child))
+            child->setStyleSheet(sheet);
+    }
+}
+
+} // namespace tavrin::app

@@ -1,0 +1,66 @@
+#include "library/site_host.h"
+
+#include "text/messages.h"
+
+namespace tavrin::library {
+
+namespace {
+
+bool isSchemeChar(char c, bool first)
+{
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (first)
+        return letter;
+    return letter || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
+
+// Zero-based offset where the host begins: just after "scheme://" when the address starts
+// with one (blanks before it allowed), else 0. An address such as "a.com/?go=http://b.com"
+// keeps "a.com": only a real scheme in front counts.
+std::size_t hostStart(std::string_view address)
+{
+    const std::size_t separator = address.find("://");
+    if (separator == std::string_view::npos)
+        return 0;
+    std::size_t begin = 0;
+    while (begin < separator && (address[begin] == ' ' || address[begin] == '\t'))
+        ++begin;
+    if (begin == separator)
+        return 0;
+    for (std::size_t i = begin; i < separator; ++i) {
+        if (!isSchemeChar(address[i], i == begin))
+            return 0;
+    }
+    return separator + 3;
+}
+
+} // namespace
+
+Text siteHost(std::string_view address)
+{
+    std::string_view host = address.substr(hostStart(address));
+    // '/', '?', '#' and ':' are never the second byte of a GBK character, so a byte search is
+    // safe here.
+    const std::size_t end = host.find_first_of("/?#");
+    if (end != std::string_view::npos)
+        host = host.substr(0, end);
+    const std::size_t port = host.find(':');
+    if (port != std::string_view::npos)
+        host = host.substr(0, port);
+    return text::asciiLower(host);
+}
+
+Text expandTemplate(std::string_view line, std::string_view host)
+{
+    const Text cleaned = text::replaceAll(line, msg::kFormatMarker, {});
+    return text::replaceAll(cleaned, msg::kPlaceholder, host);
+}
+
+Text collapseHost(std::string_view url, std::string_view host)
+{
+    if (host.empty())
+        return Text(url);
+    return text::replaceAll(url, host, msg::kPlaceholder, text::CaseMode::AsciiInsensitive);
+}
+
+} // namespace tavrin::library

@@ -1,0 +1,180 @@
+#include "library/url_library.h"
+
+#include "library/file_io.h"
+#include "library/site_host.h"
+#include "library/template_file.h"
+#include "text/encoding.h"
+#include "text/messages.h"
+
+#include <algorithm>
+
+namespace tavrin::library {
+
+using text::Text;
+
+namespace {
+
+Text displayName(const std::filesystem::path& path)
+{
+    return text::utf8ToGbk(path.string());
+}
+
+} // namespace
+
+UrlLibrary::UrlLibrary(LibraryControls controls, ProgramState& state)
+    : controls_(controls)
+    , state_(state)
+{
+}
+
+UrlLibrary::~UrlLibrary()
+{
+    std::lock_guard lock(loadersMutex_);
+    // jthread asks each loader to stop and joins it.
+    loaders_.clear();
+}
+
+void UrlLibrary::loadFile(const std::filesystem::path& path)
+{
+    std::lock_guard lock(loadersMutex_);
+    std::erase_if(loaders_, [](const Loader& loader) { return loader.done->load(); });
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    activeLoaders_.fetch_add(1);
+    loaders_.push_back(Loader{std::jthread([this, path, done](const std::stop_token& stop) {
+                                  runLoader(stop, path);
+                                  activeLoaders_.fetch_sub(1);
+                                  done->store(true);
+                              }),
+                              done});
+}
+
+void UrlLibrary::waitUntilLoaded()
+{
+    std::vector<Loader> running;
+    {
+        std::lock_guard lock(loadersMutex_);
+        running.swap(loaders_);
+    }
+    for (Loader& loader : running) {
+        if (loader.thread.joinable())
+            loader.thread.join();
+    }
+}
+
+void UrlLibrary::runLoader(const std::stop_token& stop, const std::filesystem::path& path)
+{
+    // The loader owns its bytes and lines: a second import running at the same time has its
+    // own, so neither can see or free the other's.
+    ReadResult file = readWholeFile(path);
+    if (file.status == ReadResult::Status::TooLarge) {
+        controls_.statusLine.setText(msg::kImportTooLarge + displayName(path));
+        return;
+    }
+    const std::vector<Text> lines = templateLines(file.bytes);
+    file.bytes = {};
+    for (const Text& line : lines) {
+        if (stop.stop_requested())
+            return;
+        appendTemplate(line);
+    }
+    reportImport(lines.size());
+}
+
+void UrlLibrary::appendTemplate(std::string_view line)
+{
+    const int number = state_.rowCounter.fetch_add(1) + 1;
+    const Text host = siteHost(controls_.siteAddress.text());
+    controls_.list.appendRow({text::decimal(number), expandTemplate(line, host), msg::kMarkPending});
+    state_.urlTotal.fetch_add(1);
+}
+
+void UrlLibrary::reportImport(std::size_t added)
+{
+    controls_.statusLine.setText(msg::kImported + text::decimal(static_cast<long long>(added)) + msg::kUrlsTotal +
+                                 text::decimal(state_.urlTotal.load()) + msg::kUrls);
+}
+
+void UrlLibrary::onImportClick()
+{
+    const std::filesystem::path path = controls_.dialogs.openFileName(msg::kTextFileFilter);
+    if (path.empty())
+        return;
+    loadFile(path);
+}
+
+void UrlLibrary::onAddClick()
+{
+    appendTemplate(controls_.addBox.text());
+    controls_.statusLine.setText(msg::kInsertedOne + text::decimal(state_.urlTotal.load()) + msg::kUrls);
+}
+
+void UrlLibrary::onSaveClick()
+{
+    const std::filesystem::path path = controls_.dialogs.saveFileName(msg::kTextFileFilter);
+    if (path.empty())
+        return;
+    const Text host = siteHost(controls_.siteAddress.text());
+    const std::vector<platform::ListStore::Row> rows = controls_.list.rows();
+    Text out;
+    out.reserve(rows.size() * 64);
+    for (const platform::ListStore::Row& row : rows) {
+        if (controls_.onlySuccess.isChecked() && row.cells[kMarkColumn] != msg::kMarkSuccess)
+            continue;
+        out += collapseHost(row.cells[kUrlColumn], host);
+        out += "\r\n";
+    }
+    const std::string failure = writeFileAtomically(path, out);
+    if (!failure.empty()) {
+        controls_.statusLine.setText(msg::kSaveFailed + displayName(path) + text::utf8ToGbk("（") +
+                                     text::utf8ToGbk(failure) + text::utf8ToGbk("）"));
+    }
+}
+
+Text UrlLibrary::selectedUrl() const
+{
+    return controls_.list.cell(controls_.list.selection(), kUrlColumn);
+}
+
+void UrlLibrary::onListDoubleClick()
+{
+    const Text url = selectedUrl();
+    if (!url.empty())
+        controls_.shell.openUrl(url);
+}
+
+bool UrlLibrary::onListRightClick() const
+{
+    return !selectedUrl().empty();
+}
+
+void UrlLibrary::onMenuEditUrl()
+{
+    const int row = controls_.list.selection();
+    const Text url = controls_.list.cell(row, kUrlColumn);
+    if (url.empty())
+        return;
+    const std::optional<Text> edited = controls_.dialogs.askText(msg::kEditUrlTitle, msg::kEditUrlPrompt, url);
+    if (edited && *edited != url)
+        controls_.list.setCell(row, kUrlColumn, *edited);
+}
+
+void UrlLibrary::onMenuOpenUrl()
+{
+    controls_.shell.openUrl(selectedUrl());
+}
+
+void UrlLibrary::onMenuDeleteUrl()
+{
+    controls_.list.deleteRow(controls_.list.selection());
+}
+
+void UrlLibrary::onMenuDeleteAll()
+{
+    controls_.list.deleteAll();
+    state_.urlTotal = 0;
+    state_.startedCount = 0;
+    state_.rowCounter = 0;
+    controls_.statusLine.setText(msg::kCleared + text::decimal(state_.urlTotal.load()) + msg::kUrls);
+}
+
+} // namespace tavrin::library

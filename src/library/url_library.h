@@ -1,0 +1,87 @@
+// The URL library: the templates of the list view and every operation on them (load, import,
+// add, save, open, edit, delete). The list view is the only store; this class holds no rows.
+#pragma once
+
+#include "platform/controls.h"
+#include "platform/desktop.h"
+#include "platform/list_store.h"
+#include "state/program_state.h"
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <thread>
+#include <vector>
+
+namespace tavrin::library {
+
+// Columns of the list view.
+inline constexpr int kNumberColumn = 0;
+inline constexpr int kUrlColumn = 1;
+inline constexpr int kMarkColumn = 2;
+
+// The controls of the main window that the library reads and writes.
+struct LibraryControls
+{
+    platform::ListStore& list;
+    platform::TextControl& siteAddress; // 编辑框1
+    platform::TextControl& addBox;      // 编辑框2
+    platform::TextControl& statusLine;  // 透明标签2
+    platform::CheckControl& onlySuccess; // 选择框1
+    platform::Dialogs& dialogs;
+    platform::Shell& shell;
+};
+
+class UrlLibrary
+{
+public:
+    UrlLibrary(LibraryControls controls, ProgramState& state);
+    // Stops the loaders that are still running and waits for them.
+    ~UrlLibrary();
+    UrlLibrary(const UrlLibrary&) = delete;
+    UrlLibrary& operator=(const UrlLibrary&) = delete;
+
+    // Reads a template file and appends its entries on a loader thread of its own, which then
+    // reports the import in the status line. Used for url.txt at start and for imports.
+    void loadFile(const std::filesystem::path& path);
+
+    // Handlers of the window's controls; user-interface thread.
+    void onImportClick();
+    void onAddClick();
+    void onSaveClick();
+    void onListDoubleClick();
+    // True when the pop-up menu may open: the selected row has a non-empty URL.
+    [[nodiscard]] bool onListRightClick() const;
+    void onMenuEditUrl();
+    void onMenuOpenUrl();
+    void onMenuDeleteUrl();
+    void onMenuDeleteAll();
+
+    [[nodiscard]] bool isLoading() const { return activeLoaders_.load() > 0; }
+    // Blocks until every loader started so far has finished.
+    void waitUntilLoaded();
+
+private:
+    struct Loader
+    {
+        std::jthread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+
+    void runLoader(const std::stop_token& stop, const std::filesystem::path& path);
+    // Appends one template as a new row and counts it; safe from any thread. Every cell write
+    // of a row goes to the index its own insertion returned.
+    void appendTemplate(std::string_view line);
+    [[nodiscard]] text::Text selectedUrl() const;
+    void reportImport(std::size_t added);
+
+    LibraryControls controls_;
+    ProgramState& state_;
+    std::atomic<int> activeLoaders_{0};
+    std::mutex loadersMutex_;
+    std::vector<Loader> loaders_;
+};
+
+} // namespace tavrin::library

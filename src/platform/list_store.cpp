@@ -1,0 +1,221 @@
+#include "platform/list_store.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace tavrin::platform {
+
+int ListStore::appendRow(Cells cells)
+{
+    bool tell = false;
+    int index = 0;
+    {
+        std::lock_guard lock(mutex_);
+        index = static_cast<int>(rows_.size());
+        rows_.push_back(Row{std::move(cells), 0});
+        tell = markPending();
+        pending_.rowCount = static_cast<int>(rows_.size());
+    }
+    notify(tell);
+    return index;
+}
+
+int ListStore::rowCount() const
+{
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(rows_.size());
+}
+
+Text ListStore::cell(int row, int column) const
+{
+    std::lock_guard lock(mutex_);
+    if (!validRow(row) || column < 0 || column >= kColumnCount)
+        return {};
+    return rows_[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
+}
+
+bool ListStore::setCell(int row, int column, Text value)
+{
+    bool tell = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (!validRow(row) || column < 0 || column >= kColumnCount)
+            return false;
+        rows_[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)] = std::move(value);
+        tell = markPending();
+        markDirty(row);
+    }
+    notify(tell);
+    return true;
+}
+
+bool ListStore::deleteRow(int row)
+{
+    bool tell = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (!validRow(row))
+            return false;
+        rows_.erase(rows_.begin() + row);
+        if (selection_ == row)
+            selection_ = -1;
+        else if (selection_ > row)
+            --selection_;
+        tell = markPending();
+        pending_.reset = true;
+        pending_.rowCount = static_cast<int>(rows_.size());
+        pending_.selection = selection_;
+    }
+    notify(tell);
+    return true;
+}
+
+void ListStore::deleteAll()
+{
+    bool tell = false;
+    {
+        std::lock_guard lock(mutex_);
+        rows_.clear();
+        rows_.shrink_to_fit();
+        selection_ = -1;
+        tell = markPending();
+        pending_.reset = true;
+        pending_.rowCount = 0;
+        pending_.selection = -1;
+    }
+    notify(tell);
+}
+
+void ListStore::replaceRows(std::vector<Row> rows)
+{
+    bool tell = false;
+    {
+        std::lock_guard lock(mutex_);
+        rows_ = std::move(rows);
+        if (!validRow(selection_))
+            selection_ = -1;
+        tell = markPending();
+        pending_.reset = true;
+        pending_.rowCount = static_cast<int>(rows_.size());
+        pending_.selection = selection_;
+    }
+    notify(tell);
+}
+
+std::vector<ListStore::Row> ListStore::rows() const
+{
+    std::lock_guard lock(mutex_);
+    return rows_;
+}
+
+std::vector<Text> ListStore::column(int column) const
+{
+    std::vector<Text> values;
+    if (column < 0 || column >= kColumnCount)
+        return values;
+    std::lock_guard lock(mutex_);
+    values.reserve(rows_.size());
+    for (const Row& row : rows_)
+        values.push_back(row.cells[static_cast<std::size_t>(column)]);
+    return values;
+}
+
+int ListStore::selection() const
+{
+    std::lock_guard lock(mutex_);
+    return selection_;
+}
+
+void ListStore::setSelection(int row)
+{
+    bool tell = false;
+    {
+        std::lock_guard lock(mutex_);
+        const int wanted = validRow(row) ? row : -1;
+        if (wanted == selection_)
+            return;
+        selection_ = wanted;
+        tell = markPending();
+        pending_.selectionChanged = true;
+        pending_.selection = selection_;
+    }
+    notify(tell);
+}
+
+std::intptr_t ListStore::itemData(int row) const
+{
+    std::lock_guard lock(mutex_);
+    return validRow(row) ? rows_[static_cast<std::size_t>(row)].itemData : 0;
+}
+
+void ListStore::setItemData(int row, std::intptr_t value)
+{
+    std::lock_guard lock(mutex_);
+    if (validRow(row))
+        rows_[static_cast<std::size_t>(row)].itemData = value;
+}
+
+void ListStore::scrollTo(int row)
+{
+    bool tell = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (!validRow(row))
+            return;
+        tell = markPending();
+        pending_.scrollTo = row;
+    }
+    notify(tell);
+}
+
+void ListStore::setObserver(std::function<void()> observer)
+{
+    std::lock_guard lock(mutex_);
+    observer_ = std::move(observer);
+}
+
+ListStore::Changes ListStore::takeChanges()
+{
+    std::lock_guard lock(mutex_);
+    Changes taken = pending_;
+    taken.rowCount = static_cast<int>(rows_.size());
+    taken.selection = selection_;
+    pending_ = Changes{};
+    pending_.rowCount = taken.rowCount;
+    pending_.selection = selection_;
+    hasPending_ = false;
+    return taken;
+}
+
+bool ListStore::markPending()
+{
+    const bool first = !hasPending_;
+    hasPending_ = true;
+    return first;
+}
+
+void ListStore::markDirty(int row)
+{
+    if (pending_.firstDirty > pending_.lastDirty) {
+        pending_.firstDirty = row;
+        pending_.lastDirty = row;
+        return;
+    }
+    pending_.firstDirty = std::min(pending_.firstDirty, row);
+    pending_.lastDirty = std::max(pending_.lastDirty, row);
+}
+
+void ListStore::notify(bool needed) const
+{
+    if (!needed)
+        return;
+    std::function<void()> observer;
+    {
+        std::lock_guard lock(mutex_);
+        observer = observer_;
+    }
+    if (observer)
+        observer();
+}
+
+} // namespace tavrin::platform

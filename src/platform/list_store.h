@@ -1,0 +1,100 @@
+// The rows of the library list view, safe to use from any thread.
+//
+// The list view is the library's only store: loaders append rows and workers write marks from
+// their own threads while the user deletes or opens rows on the user-interface thread. Every
+// operation takes one short lock. A view (the Qt model, or nothing at all when headless) learns
+// about changes by taking them in batches with takeChanges(); the store calls its observer once
+// when the first change after a take arrives, so a burst of thousands of writes costs the view
+// a single wake-up.
+#pragma once
+
+#include "text/gbk_text.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace tavrin::platform {
+
+using text::Text;
+
+class ListStore
+{
+public:
+    static constexpr int kColumnCount = 3;
+    using Cells = std::array<Text, kColumnCount>;
+
+    struct Row
+    {
+        Cells cells;
+        std::intptr_t itemData = 0;
+    };
+
+    // What happened since the previous takeChanges(), for a view to catch up.
+    struct Changes
+    {
+        // Rows were removed or rewritten in place of others: the view must reload everything.
+        bool reset = false;
+        // Number of rows now; rows from the view's last count to this one were appended.
+        int rowCount = 0;
+        // Rows whose cells changed (first > last when none), only meaningful without a reset.
+        int firstDirty = 0;
+        int lastDirty = -1;
+        bool selectionChanged = false;
+        int selection = -1;
+        // A row to scroll into view, or -1.
+        int scrollTo = -1;
+    };
+
+    ListStore() = default;
+    ListStore(const ListStore&) = delete;
+    ListStore& operator=(const ListStore&) = delete;
+
+    // Appends a row and gives its zero-based index. The row appears whole: no reader ever sees
+    // it with only some of its cells written.
+    int appendRow(Cells cells);
+    [[nodiscard]] int rowCount() const;
+    // Empty text for a row or column that does not exist (row -1 included).
+    [[nodiscard]] Text cell(int row, int column) const;
+    // False (and nothing written) when the row or column does not exist: a write aimed at a row
+    // that was deleted meanwhile is dropped.
+    bool setCell(int row, int column, Text value);
+    bool deleteRow(int row);
+    void deleteAll();
+    // Replaces every row at once (a sort); the view reloads in one go.
+    void replaceRows(std::vector<Row> rows);
+    [[nodiscard]] std::vector<Row> rows() const;
+    // One column of every row, in order (a pass takes this snapshot of the URLs).
+    [[nodiscard]] std::vector<Text> column(int column) const;
+
+    // -1 when nothing is selected. Deleting the selected row clears the selection; deleting a
+    // row above it moves it up.
+    [[nodiscard]] int selection() const;
+    void setSelection(int row);
+    [[nodiscard]] std::intptr_t itemData(int row) const;
+    void setItemData(int row, std::intptr_t value);
+    void scrollTo(int row);
+
+    // Called (outside the lock, on the thread that made the change) when a change arrives and
+    // none was pending since the last takeChanges(). Set it before other threads use the store.
+    void setObserver(std::function<void()> observer);
+    Changes takeChanges();
+
+private:
+    [[nodiscard]] bool validRow(int row) const { return row >= 0 && row < static_cast<int>(rows_.size()); }
+    // Records a change under the lock; true when the observer must be told after unlocking.
+    bool markPending();
+    void markDirty(int row);
+    void notify(bool needed) const;
+
+    mutable std::mutex mutex_;
+    std::vector<Row> rows_;
+    int selection_ = -1;
+    Changes pending_;
+    bool hasPending_ = false;
+    std::function<void()> observer_;
+};
+
+} // namespace tavrin::platform

@@ -1,0 +1,264 @@
+#include "text/encoding.h"
+
+#include "text/gbk_text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <iconv.h>
+
+namespace tavrin::text {
+
+namespace {
+
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD"; // U+FFFD in UTF-8
+constexpr std::string_view kQuestionMark = "?";
+
+// iconv's "WCHAR_T" is used as a UTF-32 code unit, which holds on the glibc systems this builds on.
+static_assert(sizeof(wchar_t) == 4, "wide characters must hold any code point");
+
+// What to write in place of input that cannot be converted, and how many input bytes it covers
+// (at least one).
+struct Substitute
+{
+    std::string_view replacement;
+    std::size_t skippedBytes;
+};
+
+// Owns one iconv descriptor. A descriptor carries conversion state and must not be shared
+// between threads, so every thread gets its own (see the thread_local instances below).
+class IconvDescriptor
+{
+public:
+    IconvDescriptor(const char* toCode, const char* fromCode) noexcept
+        : descriptor_(iconv_open(toCode, fromCode))
+    {
+    }
+    ~IconvDescriptor()
+    {
+        if (isOpen())
+            iconv_close(descriptor_);
+    }
+    IconvDescriptor(const IconvDescriptor&) = delete;
+    IconvDescriptor& operator=(const IconvDescriptor&) = delete;
+
+    [[nodiscard]] bool isOpen() const noexcept { return descriptor_ != invalidDescriptor(); }
+    [[nodiscard]] iconv_t get() const noexcept { return descriptor_; }
+
+    // Back to the initial shift state; needed after an interrupted conversion.
+    void reset() const noexcept { iconv(descriptor_, nullptr, nullptr, nullptr, nullptr); }
+
+private:
+    static iconv_t invalidDescriptor() noexcept { return reinterpret_cast<iconv_t>(-1); }
+
+    iconv_t descriptor_;
+};
+
+// Output buffer that is filled in place by iconv and grows geometrically.
+class OutputBuffer
+{
+public:
+    explicit OutputBuffer(std::size_t capacity) : bytes_(capacity, '\0') {}
+
+    char* end() noexcept { return bytes_.data() + used_; }
+    std::size_t room() const noexcept { return bytes_.size() - used_; }
+    void commitUpTo(const char* newEnd) noexcept { used_ = static_cast<std::size_t>(newEnd - bytes_.data()); }
+    void grow() { bytes_.resize(bytes_.size() * 2 + 16); }
+
+    void append(std::string_view text)
+    {
+        while (room() < text.size())
+            grow();
+        text.copy(end(), text.size());
+        used_ += text.size();
+    }
+
+    std::string take() &&
+    {
+        bytes_.resize(used_);
+        return std::move(bytes_);
+    }
+
+private:
+    std::string bytes_;
+    std::size_t used_ = 0;
+};
+
+// Without a working descriptor (a system without the GBK tables) ASCII, which both encodings
+// share, still passes through and everything else is substituted.
+template <typename Substitutor>
+std::string convertAsciiOnly(std::string_view input, Substitutor substitute)
+{
+    OutputBuffer output(input.size());
+    for (std::size_t at = 0; at < input.size();) {
+        if (static_cast<unsigned char>(input[at]) < 0x80) {
+            output.append(input.substr(at, 1));
+            ++at;
+        } else {
+            const Substitute sub = substitute(input.substr(at));
+            output.append(sub.replacement);
+            at += sub.skippedBytes;
+        }
+    }
+    return std::move(output).take();
+}
+
+// Converts the whole input in large blocks and appends the result; iconv stops only at a full
+// output buffer (which is grown) or at input it cannot convert (which `substitute` replaces
+// before carrying on).
+template <typename Substitutor>
+void convertInto(const IconvDescriptor& descriptor, std::string_view input, OutputBuffer& output,
+                 Substitutor substitute)
+{
+    descriptor.reset();
+    // iconv's interface takes a non-const input pointer but never writes through it.
+    char* in = const_cast<char*>(input.data());
+    std::size_t inLeft = input.size();
+    while (inLeft > 0) {
+        char* out = output.end();
+        std::size_t outLeft = output.room();
+        const std::size_t result = iconv(descriptor.get(), &in, &inLeft, &out, &outLeft);
+        const int error = errno;
+        output.commitUpTo(out);
+        if (result != static_cast<std::size_t>(-1))
+            break;
+        if (error == E2BIG) {
+            output.grow();
+            continue;
+        }
+        // EILSEQ (bytes that do not convert) or EINVAL (a sequence cut off by the end of input).
+        const Substitute sub = substitute(std::string_view(in, inLeft));
+        output.append(sub.replacement);
+        in += sub.skippedBytes;
+        inLeft -= sub.skippedBytes;
+        descriptor.reset();
+    }
+    // Both encodings are stateless, so there is no shift sequence to flush at the end.
+}
+
+bool isContinuationByte(unsigned char byte) noexcept
+{
+    return byte >= 0x80 && byte <= 0xBF;
+}
+
+// Length of the well-formed UTF-8 sequence at the start of `text`, or 0 when it is not one
+// (overlong forms, surrogates and values past U+10FFFF are not well-formed).
+std::size_t wellFormedUtf8Length(std::string_view text) noexcept
+{
+    if (text.empty())
+        return 0;
+    const auto first = static_cast<unsigned char>(text[0]);
+    if (first < 0x80)
+        return 1;
+    std::size_t length = 0;
+    unsigned char secondLow = 0x80;
+    unsigned char secondHigh = 0xBF;
+    if (first >= 0xC2 && first <= 0xDF) {
+        length = 2;
+    } else if (first >= 0xE0 && first <= 0xEF) {
+        length = 3;
+        if (first == 0xE0)
+            secondLow = 0xA0;
+        else if (first == 0xED)
+            secondHigh = 0x9F;
+    } else if (first >= 0xF0 && first <= 0xF4) {
+        length = 4;
+        if (first == 0xF0)
+            secondLow = 0x90;
+        else if (first == 0xF4)
+            secondHigh = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() < length)
+        return 0;
+    const auto second = static_cast<unsigned char>(text[1]);
+    if (second < secondLow || second > secondHigh)
+        return 0;
+    for (std::size_t at = 2; at < length; ++at) {
+        if (!isContinuationByte(static_cast<unsigned char>(text[at])))
+            return 0;
+    }
+    return length;
+}
+
+// The character at `at` in `utf8`, advancing `at` past it. A byte that does not start a
+// well-formed sequence reads as one '?'.
+wchar_t decodeUtf8(std::string_view utf8, std::size_t& at) noexcept
+{
+    const std::size_t length = wellFormedUtf8Length(utf8.substr(at));
+    if (length == 0) {
+        ++at;
+        return L'?';
+    }
+    constexpr unsigned char kFirstByteMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    auto value = static_cast<std::uint32_t>(static_cast<unsigned char>(utf8[at]) & kFirstByteMask[length]);
+    for (std::size_t i = 1; i < length; ++i)
+        value = (value << 6) | (static_cast<unsigned char>(utf8[at + i]) & 0x3Fu);
+    at += length;
+    return static_cast<wchar_t>(value);
+}
+
+// Used only without a working descriptor: a character GBK may not express becomes one '?', and
+// so does each byte that is not valid UTF-8.
+Substitute substituteForUtf8(std::string_view rest) noexcept
+{
+    const std::size_t length = wellFormedUtf8Length(rest);
+    return {kQuestionMark, length == 0 ? 1 : length};
+}
+
+// A character in the wide buffer that GBK cannot express.
+Substitute substituteForWide(std::string_view) noexcept
+{
+    return {kQuestionMark, sizeof(wchar_t)};
+}
+
+// A broken or unmapped GBK character becomes one U+FFFD: a lead byte with a proper second byte
+// counts as one character, anything else as a single byte.
+Substitute substituteForGbk(std::string_view rest) noexcept
+{
+    return {kReplacementCharacter, charLength(rest, 0)};
+}
+
+} // namespace
+
+std::string gbkToUtf8(std::string_view gbk)
+{
+    thread_local const IconvDescriptor descriptor("UTF-8", "GBK");
+    if (!descriptor.isOpen())
+        return convertAsciiOnly(gbk, substituteForGbk);
+    // A double-byte character mostly becomes three UTF-8 bytes.
+    OutputBuffer output(gbk.size() + gbk.size() / 2 + 16);
+    convertInto(descriptor, gbk, output, substituteForGbk);
+    return std::move(output).take();
+}
+
+std::string utf8ToGbk(std::string_view utf8)
+{
+    // The UTF-8 is decoded here and iconv converts from its internal wide characters. Going
+    // straight from UTF-8 would make glibc chain two conversion steps, and every character GBK
+    // lacks would then cost a re-conversion of the step's whole buffer; decoding here also
+    // gives invalid UTF-8 exactly the treatment we want.
+    thread_local const IconvDescriptor descriptor("GBK", "WCHAR_T");
+    if (!descriptor.isOpen())
+        return convertAsciiOnly(utf8, substituteForUtf8);
+    constexpr std::size_t kChunkCharacters = 16 * 1024;
+    // No character takes more bytes in GBK than in UTF-8.
+    OutputBuffer output(utf8.size() + 16);
+    std::vector<wchar_t> wide;
+    wide.reserve(std::min(utf8.size(), kChunkCharacters));
+    for (std::size_t at = 0; at < utf8.size();) {
+        wide.clear();
+        while (at < utf8.size() && wide.size() < kChunkCharacters)
+            wide.push_back(decodeUtf8(utf8, at));
+        const std::string_view bytes(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+        convertInto(descriptor, bytes, output, substituteForWide);
+    }
+    return std::move(output).take();
+}
+
+} // namespace tavrin::text

@@ -1,0 +1,84 @@
+// Every text the program shows or writes, in one place so they are easy to check and to
+// translate. Written here in UTF-8 for readability and held as GBK bytes, as every text inside
+// the program is.
+#pragma once
+
+#include "text/encoding.h"
+#include "text/gbk_text.h"
+
+namespace tavrin::msg {
+
+using text::Text;
+
+inline const Text kVersion = "v2.0 beta1";
+inline const Text kProgramTitle = text::utf8ToGbk("Tavrin外链小工具 v2.0 beta1");
+inline const Text kVersionLabelPrefix = text::utf8ToGbk("当前版本：");
+inline const Text kStatusInitial = text::utf8ToGbk("当前状态：软件初始化成功....");
+inline const Text kQuestionTitle = text::utf8ToGbk("Tavrin提示");
+inline const Text kAskKeepRunning = text::utf8ToGbk("是否继续运行本软件？");
+inline const Text kTrayTipContact = text::utf8ToGbk("使用交流：");
+// Appended to the maker's host when the program sends the user to the maker's site.
+inline const Text kSiteQuery = "/?qvmt_link";
+
+// Marks of the 成功 column.
+inline const Text kMarkPending = text::utf8ToGbk("？");
+inline const Text kMarkWorking = text::utf8ToGbk("---》");
+inline const Text kMarkSuccess = text::utf8ToGbk("√");
+inline const Text kMarkFailure = text::utf8ToGbk("×");
+
+// Template files.
+inline const Text kPlaceholder = "{$url}";
+inline const Text kFormatMarker = text::utf8ToGbk("格式如：");
+inline const Text kTextFileFilter = text::utf8ToGbk("*.txt(文本文件)|*.txt");
+inline const Text kLibraryFileName = "url.txt";
+
+// Status line texts of the library.
+inline const Text kImported = text::utf8ToGbk("导入：");
+inline const Text kUrlsTotal = text::utf8ToGbk("个网址，共：");
+inline const Text kUrls = text::utf8ToGbk("个网址");
+inline const Text kInsertedOne = text::utf8ToGbk("插入1个网址，共：");
+inline const Text kCleared = text::utf8ToGbk("清空了共：");
+inline const Text kSaveFailed = text::utf8ToGbk("保存失败，原文件未改动：");
+inline const Text kImportTooLarge = text::utf8ToGbk("导入失败：文件太大（超过256MB）：");
+inline const Text kEditUrlTitle = text::utf8ToGbk("修改网址");
+inline const Text kEditUrlPrompt = text::utf8ToGbk("查询网址：");
+
+
+// Captions of the main window's controls and menus.
+namespace caption {
+inline const Text kGroupLibrary = text::utf8ToGbk("网址库");
+inline const Text kAddressLabel = text::utf8ToGbk("地址：");
+inline const Text kImport = text::utf8ToGbk("导入网址");
+inline const Text kStartSubmit = text::utf8ToGbk("开始提交");
+inline const Text kStopSubmit = text::utf8ToGbk("停止提交");
+inline const Text kGroupList = text::utf8ToGbk("地址库");
+inline const Text kColumnNumber = text::utf8ToGbk("编号");
+inline const Text kColumnUrl = text::utf8ToGbk("查询网址");
+inline const Text kColumnMark = text::utf8ToGbk("成功");
+inline const Text kGroupSettings = text::utf8ToGbk("软件设置");
+inline const Text kLoopSubmit = text::utf8ToGbk("循环提交");
+inline const Text kOnlySuccess = text::utf8ToGbk("只保存成功");
+inline const Text kThreadsLabel = text::utf8ToGbk("线程数：");
+inline const Text kDefaultThreads = "50";
+inline const Text kSave = text::utf8ToGbk("保存网址");
+inline const Text kAddLabel = text::utf8ToGbk("增加地址库：");
+inline const Text kAdd = text::utf8ToGbk("添加网址");
+inline const Text kGroupVersion = text::utf8ToGbk("版本信息");
+inline const Text kCheckUpdate = text::utf8ToGbk("检查更新");
+
+inline const Text kMenuEditUrl = text::utf8ToGbk("修改网址");
+inline const Text kMenuSubmitUrl = text::utf8ToGbk("提交网址");
+inline const Text kMenuOpenUrl = text::utf8ToGbk("打开网址");
+inline const Text kMenuDeleteUrl = text::utf8ToGbk("删除网址");
+inline const Text kMenuDeleteAll = text::utf8ToGbk("全部删除");
+inline const Text kMenuProgram = text::utf8ToGbk("程序");
+inline const Text kMenuMinimizeToTray = text::utf8ToGbk("最小到托盘");
+inline const Text kMenuAutoStart = text::utf8ToGbk("设置开机启动");
+inline const Text kMenuExit = text::utf8ToGbk("退出");
+inline const Text kMenuHelp = text::utf8ToGbk("帮助");
+inline const Text kMenuSite = text::utf8ToGbk("官方网站");
+inline const Text kMenuCheckUpgrade = text::utf8ToGbk("检查升级");
+inline const Text kMenuGuestbook = text::utf8ToGbk("给我留言");
+} // namespace caption
+
+} // namespace tavrin::msg

@@ -1,0 +1,82 @@
+#include "library/file_io.h"
+
+#include "../support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace tavrin::library {
+namespace {
+
+using testing_support::TempDir;
+using Status = ReadResult::Status;
+
+TEST(ReadWholeFile, ReadsBytesExactly)
+{
+    TempDir dir;
+    const std::string bytes("a\r\n\0\xB0\xA1\xFF", 7);
+    const ReadResult result = readWholeFile(dir.write("f.txt", bytes));
+    EXPECT_EQ(result.status, Status::Ok);
+    EXPECT_EQ(result.bytes, bytes);
+}
+
+TEST(ReadWholeFile, RefusesWhatIsNotAReadableFile)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    for (const auto& path : {dir / "missing.txt", dir.path(), dir / "fifo"}) {
+        SCOPED_TRACE(path.string());
+        const ReadResult result = readWholeFile(path);
+        EXPECT_EQ(result.status, Status::Unreadable);
+        EXPECT_TRUE(result.bytes.empty());
+    }
+}
+
+TEST(ReadWholeFile, RefusesFilesOverTheLimit)
+{
+    TempDir dir;
+    const auto file = dir.write("big.txt", std::string(100, 'x'));
+    EXPECT_EQ(readWholeFile(file, 99).status, Status::TooLarge);
+    EXPECT_EQ(readWholeFile(file, 100).status, Status::Ok);
+}
+
+TEST(WriteFileAtomically, ReplacesContentAndKeepsPermissions)
+{
+    TempDir dir;
+    const auto file = dir.write("lib.txt", "old contents that are longer");
+    ::chmod(file.c_str(), 0640);
+    EXPECT_EQ(writeFileAtomically(file, "new"), "");
+    EXPECT_EQ(TempDir::read(file), "new");
+    struct stat info{};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    // Nothing but the target is left in the folder.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(WriteFileAtomically, WritesThroughALink)
+{
+    TempDir dir;
+    const auto real = dir.write("real.txt", "old");
+    std::filesystem::create_symlink(real, dir / "link.txt");
+    EXPECT_EQ(writeFileAtomically(dir / "link.txt", "new"), "");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.txt"));
+    EXPECT_EQ(TempDir::read(real), "new");
+}
+
+TEST(WriteFileAtomically, FailureLeavesTheOldFileAlone)
+{
+    TempDir dir;
+    const auto blocker = dir.write("not-a-dir", "x");
+    std::filesystem::create_directory(dir / "sub");
+    for (const auto& target : {blocker / "lib.txt", dir / "missing-dir" / "lib.txt", dir / "sub"}) {
+        SCOPED_TRACE(target.string());
+        EXPECT_NE(writeFileAtomically(target, "new"), "");
+    }
+    EXPECT_EQ(TempDir::read(blocker), "x");
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "sub"));
+}
+
+} // namespace
+} // namespace tavrin::library

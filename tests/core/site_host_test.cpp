@@ -1,0 +1,107 @@
+#include "library/site_host.h"
+#include "library/template_file.h"
+#include "text/encoding.h"
+
+#include <gtest/gtest.h>
+
+namespace tavrin::library {
+namespace {
+
+using text::utf8ToGbk;
+
+struct HostCase
+{
+    const char* address;
+    const char* host;
+    friend std::ostream& operator<<(std::ostream& out, const HostCase& c) { return out << '"' << c.address << '"'; }
+};
+
+class SiteHostTest : public testing::TestWithParam<HostCase>
+{
+};
+
+TEST_P(SiteHostTest, ExtractsTheHost)
+{
+    EXPECT_EQ(siteHost(GetParam().address), GetParam().host);
+}
+
+INSTANTIATE_TEST_SUITE_P(Addresses, SiteHostTest,
+                         testing::Values(HostCase{"http://www.Example.COM:8080/path/x.html", "www.example.com"},
+                                         HostCase{"www.example.com/path", "www.example.com"},
+                                         HostCase{"https://secure.example.com/", "secure.example.com"},
+                                         HostCase{"HTTP://UPPER.example.com", "upper.example.com"},
+                                         HostCase{"HtTpS://Mixed.example.com:443", "mixed.example.com"},
+                                         HostCase{"ftp://files.example.com/a", "files.example.com"},
+                                         HostCase{"  http://padded.example.com", "padded.example.com"},
+                                         HostCase{"a.example.com/?go=http://b.example.com", "a.example.com"},
+                                         HostCase{"q.example.com?x=1", "q.example.com"},
+                                         HostCase{"frag.example.com#top", "frag.example.com"},
+                                         HostCase{"http://", ""},
+                                         HostCase{"", ""},
+                                         HostCase{"localhost:80", "localhost"}));
+
+TEST(SiteHost, LowersOnlyAsciiLetters)
+{
+    // A double-byte host name keeps its bytes; only A-Z are lowered.
+    const text::Text address = "http://" + utf8ToGbk("中文ABC") + ".Example/";
+    EXPECT_EQ(siteHost(address), utf8ToGbk("中文abc") + ".example");
+}
+
+TEST(ExpandTemplate, ReplacesEveryPlaceholderAndDropsTheFormatMarker)
+{
+    const struct
+    {
+        std::string line;
+        std::string expanded;
+    } cases[] = {
+        {"http://whois.example/{$url}", "http://whois.example/my.site"},
+        {"http://a.example/?q={$url}&r={$url}", "http://a.example/?q=my.site&r=my.site"},
+        {utf8ToGbk("格式如：http://b.example/{$url}"), "http://b.example/my.site"},
+        {utf8ToGbk("x格式如：y格式如：{$url}"), "xymy.site"},
+        {"plain text", "plain text"},
+        {"{$URL} stays", "{$URL} stays"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(expandTemplate(c.line, "my.site"), c.expanded);
+    }
+}
+
+TEST(CollapseHost, TurnsTheHostBackIntoThePlaceholderWhateverItsCase)
+{
+    EXPECT_EQ(collapseHost("http://w.example/My.Site/x?my.site", "my.site"), "http://w.example/{$url}/x?{$url}");
+    EXPECT_EQ(collapseHost("http://w.example/other.site", "my.site"), "http://w.example/other.site");
+    EXPECT_EQ(collapseHost("http://w.example/x", ""), "http://w.example/x");
+}
+
+TEST(CollapseHost, RoundTripsExpansion)
+{
+    const std::string templ = "http://rank.example/site/{$url}/info?d={$url}";
+    EXPECT_EQ(collapseHost(expandTemplate(templ, "www.my.site"), "www.my.site"), templ);
+}
+
+TEST(TemplateLines, FollowsTheFileFormat)
+{
+    const struct
+    {
+        std::string bytes;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"", {}},
+        {"a\r\n\r\nb", {"a", "", "b"}},
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\nb\nc", {"a\nb\nc"}},
+        {"a\rb\r\n", {"a\rb"}},
+        {"\r\n", {""}},
+        {std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}},
+        {"\xEF\xBB\xBFhttp://x/{$url}", {"\xEF\xBB\xBFhttp://x/{$url}"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.bytes));
+        EXPECT_EQ(templateLines(c.bytes), c.lines);
+    }
+}
+
+} // namespace
+} // namespace tavrin::library

@@ -1,0 +1,279 @@
+#include "library/url_library.h"
+
+#include "../support/temp_dir.h"
+#include "library/file_io.h"
+#include "platform/headless/memory_controls.h"
+#include "platform/headless/scripted_desktop.h"
+#include "text/encoding.h"
+#include "text/messages.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <set>
+
+namespace tavrin::library {
+namespace {
+
+using platform::ListStore;
+using testing_support::TempDir;
+using text::Text;
+using text::utf8ToGbk;
+
+// The library wired to in-memory controls, as the command line and tests run it.
+class LibraryTest : public testing::Test
+{
+protected:
+    Text cell(int row, int column) const { return list.cell(row, column); }
+    Text status() const { return statusLine.text(); }
+    std::vector<Text> urls() const { return list.column(kUrlColumn); }
+
+    void load(const std::filesystem::path& path)
+    {
+        library.loadFile(path);
+        library.waitUntilLoaded();
+    }
+    void add(const Text& line)
+    {
+        addBox.setText(line);
+        library.onAddClick();
+    }
+    std::string save(bool onlySuccessRows)
+    {
+        onlySuccess.setChecked(onlySuccessRows);
+        const auto file = dir / "saved.txt";
+        dialogs.queueFileName(file);
+        library.onSaveClick();
+        return TempDir::read(file);
+    }
+
+    TempDir dir;
+    ListStore list;
+    platform::MemoryTextControl siteAddress{"http://WWW.My-Site.COM:8080/index.html"};
+    platform::MemoryTextControl addBox;
+    platform::MemoryTextControl statusLine{msg::kStatusInitial};
+    platform::MemoryCheckControl onlySuccess;
+    platform::ScriptedDialogs dialogs;
+    platform::RecordingShell shell;
+    ProgramState state;
+    UrlLibrary library{{list, siteAddress, addBox, statusLine, onlySuccess, dialogs, shell}, state};
+};
+
+Text importedText(int added, int total)
+{
+    return utf8ToGbk("导入：" + std::to_string(added) + "个网址，共：" + std::to_string(total) + "个网址");
+}
+
+TEST_F(LibraryTest, LoadExpandsEveryLineAndReports)
+{
+    load(dir.write("url.txt", "http://a.example/q?d={$url}&x=1\r\n\r\nplain text\r\n"));
+
+    ASSERT_EQ(list.rowCount(), 3);
+    EXPECT_EQ(urls(), (std::vector<Text>{"http://a.example/q?d=www.my-site.com&x=1", "", "plain text"}));
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(cell(row, kNumberColumn), std::to_string(row + 1));
+        EXPECT_EQ(cell(row, kMarkColumn), msg::kMarkPending);
+    }
+    EXPECT_EQ(status(), importedText(3, 3));
+}
+
+TEST_F(LibraryTest, ImportAppendsAndNumberingContinues)
+{
+    const auto file = dir.write("more.txt", "http://a/{$url}\r\nhttp://b/{$url}");
+    load(file);
+    dialogs.queueFileName(file);
+    library.onImportClick();
+    library.waitUntilLoaded();
+
+    EXPECT_EQ(list.rowCount(), 4);
+    EXPECT_EQ(cell(3, kNumberColumn), "4");
+    EXPECT_EQ(cell(3, kUrlColumn), "http://b/www.my-site.com");
+    EXPECT_EQ(status(), importedText(2, 4));
+
+    // A cancelled dialog changes nothing.
+    library.onImportClick();
+    library.waitUntilLoaded();
+    EXPECT_EQ(list.rowCount(), 4);
+    EXPECT_EQ(status(), importedText(2, 4));
+    EXPECT_EQ(dialogs.fileFilters().back(), msg::kTextFileFilter);
+}
+
+TEST_F(LibraryTest, BadFilesLoadWithoutHarm)
+{
+    std::filesystem::create_directory(dir / "folder");
+    const std::string longLine(100000, 'x');
+    const struct
+    {
+        const char* name;
+        std::filesystem::path path;
+        std::vector<Text> rows;
+    } cases[] = {
+        {"missing", dir / "missing.txt", {}},
+        {"directory", dir / "folder", {}},
+        {"empty", dir.write("empty.txt", ""), {}},
+        {"NUL ends the text", dir.write("nul.txt", std::string("a\r\nb\0\r\nc", 8)), {"a", "b"}},
+        {"binary", dir.write("bin.dat", std::string("\x7F" "ELF\x02\x01\x01\0\0\0", 10)), {"\x7F" "ELF\x02\x01\x01"}},
+        {"LF only", dir.write("lf.txt", "a\nb\n"), {"a\nb\n"}},
+        {"lone lead byte", dir.write("lead.txt", "a\r\nb\xB0"), {"a", "b\xB0"}},
+        {"long line", dir.write("long.txt", longLine + "\r\n"), {longLine}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        library.onMenuDeleteAll();
+        load(c.path);
+        EXPECT_EQ(urls(), c.rows);
+        EXPECT_EQ(status(), importedText(static_cast<int>(c.rows.size()), static_cast<int>(c.rows.size())));
+    }
+}
+
+TEST_F(LibraryTest, RefusesAHugeFileWithAMessage)
+{
+    const auto file = dir / "huge.txt";
+    {
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(kMaxLibraryFileBytes + 1)), 0);
+        ::close(fd);
+    }
+    load(file);
+    EXPECT_EQ(list.rowCount(), 0);
+    EXPECT_EQ(status().rfind(msg::kImportTooLarge, 0), 0u);
+}
+
+TEST_F(LibraryTest, AddCountsAndClearResets)
+{
+    add("http://a/{$url}");
+    add("http://b/{$url}");
+    add("");
+    EXPECT_EQ(cell(2, kUrlColumn), "");
+    EXPECT_EQ(addBox.text(), "");
+
+    list.setSelection(0);
+    library.onMenuDeleteUrl();
+    add("http://c/{$url}");
+    // Deleting a single row lowers neither the total nor the numbering.
+    EXPECT_EQ(status(), utf8ToGbk("插入1个网址，共：4个网址"));
+    EXPECT_EQ(cell(2, kNumberColumn), "4");
+
+    library.onMenuDeleteAll();
+    EXPECT_EQ(list.rowCount(), 0);
+    EXPECT_EQ(status(), utf8ToGbk("清空了共：0个网址"));
+    add("http://d/{$url}");
+    EXPECT_EQ(cell(0, kNumberColumn), "1");
+    EXPECT_EQ(status(), utf8ToGbk("插入1个网址，共：1个网址"));
+}
+
+TEST_F(LibraryTest, SaveTurnsTheHostBackAndFiltersSuccess)
+{
+    add("http://a.example/{$url}");
+    add("http://b.example/?u={$url}&v={$url}");
+    add("http://c.example/{$url}");
+    list.setCell(0, kMarkColumn, msg::kMarkSuccess);
+    list.setCell(1, kMarkColumn, msg::kMarkFailure);
+    list.setCell(2, kUrlColumn, "http://c.example/WWW.MY-SITE.com/");
+    list.setCell(2, kMarkColumn, msg::kMarkSuccess);
+
+    EXPECT_EQ(save(false), "http://a.example/{$url}\r\nhttp://b.example/?u={$url}&v={$url}\r\n"
+                           "http://c.example/{$url}/\r\n");
+    EXPECT_EQ(save(true), "http://a.example/{$url}\r\nhttp://c.example/{$url}/\r\n");
+    EXPECT_EQ(status(), utf8ToGbk("插入1个网址，共：3个网址")) << "a good save is silent";
+
+    // A host typed after loading no longer matches the rows: they are saved as they stand.
+    siteAddress.setText("other.example");
+    EXPECT_EQ(save(true), "http://a.example/www.my-site.com\r\nhttp://c.example/WWW.MY-SITE.com/\r\n");
+
+    // Nothing qualifies: the file is still written, empty.
+    list.setCell(0, kMarkColumn, msg::kMarkPending);
+    list.setCell(2, kMarkColumn, msg::kMarkWorking);
+    EXPECT_EQ(save(true), "");
+}
+
+TEST_F(LibraryTest, BytesSurviveALoadSaveRoundTrip)
+{
+    const std::string original = "http://x.example/{$url}/\xB2\xE2\xCA\xD4\r\n"
+                                 "\xEF\xBB\xBF\x01\x02\xFF\r\n"
+                                 "\r\n"
+                                 "tail\xB0\r\n";
+    load(dir.write("in.txt", original));
+    EXPECT_EQ(save(false), original);
+}
+
+TEST_F(LibraryTest, FailedSaveKeepsTheOldFileAndSaysSo)
+{
+    add("http://a/{$url}");
+    const auto existing = dir.write("keep.txt", "old library\r\n");
+    dialogs.queueFileName(existing / "child.txt");
+    library.onSaveClick();
+    EXPECT_EQ(status().rfind(msg::kSaveFailed, 0), 0u);
+    EXPECT_EQ(TempDir::read(existing), "old library\r\n");
+
+    // Cancelling the dialog writes nothing and says nothing.
+    statusLine.setText("before");
+    library.onSaveClick();
+    EXPECT_EQ(status(), "before");
+}
+
+TEST_F(LibraryTest, RowActionsNeedASelectedUrl)
+{
+    add("http://a/{$url}");
+    add("");
+    EXPECT_FALSE(library.onListRightClick());
+    library.onListDoubleClick();
+    EXPECT_TRUE(shell.opened().empty());
+
+    list.setSelection(1);
+    EXPECT_FALSE(library.onListRightClick());
+    library.onListDoubleClick();
+    EXPECT_TRUE(shell.opened().empty());
+
+    list.setSelection(0);
+    EXPECT_TRUE(library.onListRightClick());
+    library.onListDoubleClick();
+    library.onMenuOpenUrl();
+    EXPECT_EQ(shell.opened(), (std::vector<Text>{"http://a/www.my-site.com", "http://a/www.my-site.com"}));
+
+    dialogs.queueText(std::nullopt);
+    library.onMenuEditUrl();
+    EXPECT_EQ(cell(0, kUrlColumn), "http://a/www.my-site.com");
+    dialogs.queueText(Text("http://edited/"));
+    library.onMenuEditUrl();
+    EXPECT_EQ(cell(0, kUrlColumn), "http://edited/");
+}
+
+TEST_F(LibraryTest, ConcurrentLoadsAndAddsKeepTheirOwnRows)
+{
+    std::string first;
+    std::string second;
+    for (int i = 0; i < 3000; ++i) {
+        first += "http://first/" + std::to_string(i) + "/{$url}\r\n";
+        second += "http://second/" + std::to_string(i) + "/{$url}\r\n";
+    }
+    library.loadFile(dir.write("first.txt", first));
+    library.loadFile(dir.write("second.txt", second));
+    for (int i = 0; i < 200; ++i)
+        add("http://added/{$url}");
+    library.waitUntilLoaded();
+
+    ASSERT_EQ(list.rowCount(), 6200);
+    EXPECT_EQ(state.urlTotal.load(), 6200);
+    std::vector<int> nextOf(2, 0);
+    std::set<std::string> numbers;
+    for (const ListStore::Row& row : list.rows()) {
+        numbers.insert(row.cells[kNumberColumn]);
+        EXPECT_EQ(row.cells[kMarkColumn], msg::kMarkPending);
+        const Text& url = row.cells[kUrlColumn];
+        if (url == "http://added/www.my-site.com")
+            continue;
+        // Each file's rows arrive whole and in file order.
+        const int which = url.starts_with("http://first/") ? 0 : 1;
+        const std::string prefix = which == 0 ? "http://first/" : "http://second/";
+        EXPECT_EQ(url, prefix + std::to_string(nextOf[which]++) + "/www.my-site.com");
+    }
+    EXPECT_EQ(nextOf, (std::vector<int>{3000, 3000}));
+    EXPECT_EQ(numbers.size(), 6200u) << "every row has a number of its own";
+}
+
+} // namespace
+} // namespace tavrin::library
