@@ -39,7 +39,8 @@ void takeScreenshotWhenLoaded(MainWindow& window, const QString& file)
         QTimer::singleShot(kScreenshotPollMs, &window, [&window, file] {
             const bool saved = window.grab().save(file, "PNG");
             if (!saved)
-                std::fprintf(stderr, "tavrin: could not write the screenshot %s\n", file.toLocal8Bit().constData());
+                std::fprintf(stderr, "tavrin: could not write the screenshot %s\n",
+                             file.toLocal8Bit().constData());
             QApplication::exit(saved ? 0 : 1);
         });
     });
@@ -67,14 +68,15 @@ int run(int argc, char** argv)
 
     QCommandLineParser parser;
     parser.addHelpOption();
-    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                        QStringLiteral("Save a PNG of the main window after loading, then exit."),
-                                        QStringLiteral("file"));
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Save a PNG of the main window after loading, then exit."), QStringLiteral("file"));
     parser.addOption(screenshot);
     parser.process(application);
 
     MainWindow window(QCoreApplication::applicationDirPath().toStdString());
-    QObject::connect(&window, &MainWindow::closedForGood, &application, &QApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&window, &MainWindow::closedForGood, &application, &QApplication::quit,
+                     Qt::QueuedConnection);
     window.showCentred();
     if (parser.isSet(screenshot))
         takeScreenshotWhenLoaded(window, parser.value(screenshot));

@@ -66,15 +66,17 @@ MainWindow::MainWindow(std::filesystem::path programDir, DesktopServices desktop
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     if (!tray_)
-        tray_ = new platform::QtTray(programIcon(), [this](int operation) { onTrayEvent(operation); }, this);
+        tray_ = new platform::QtTray(
+            programIcon(), [this](int operation) { onTrayEvent(operation); }, this);
 
     buildControls();
     buildMenus();
     setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
 
-    library_ = std::make_unique<library::UrlLibrary>(
-        library::LibraryControls{list_, *siteAddress_, *addBox_, *statusLine_, *onlySuccess_, *dialogs_, *shell_},
-        state_);
+    library_ = std::make_unique<library::UrlLibrary>(library::LibraryControls{list_, *siteAddress_, *addBox_,
+                                                                              *statusLine_, *onlySuccess_,
+                                                                              *dialogs_, *shell_},
+                                                     state_);
     bindHandlers();
     onMainCreated();
 }
@@ -115,7 +117,8 @@ void MainWindow::buildControls()
     选择框1 = place(new QCheckBox(toQString(caption::kOnlySuccess), 分组框1), "选择框1", 12, 41, 96, 16);
     透明标签1 = place(new QLabel(toQString(caption::kThreadsLabel), 分组框1), "透明标签1", 119, 16, 48, 16);
     编辑框3 = place(new QLineEdit(toQString(caption::kDefaultThreads), 分组框1), "编辑框3", 168, 15, 24, 16);
-    编辑框3->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), 编辑框3));
+    编辑框3->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), 编辑框3));
     按钮3 = place(new QPushButton(toQString(caption::kSave), 分组框1), "按钮3", 136, 40, 60, 20);
     标签2 = place(new QLabel(toQString(caption::kAddLabel), 分组框1), "标签2", 14, 64, 80, 24);
     编辑框2 = place(new QLineEdit(分组框1), "编辑框2", 94, 67, 190, 20);
@@ -209,7 +212,7 @@ void MainWindow::onMainCreated()
     state_.currentVersion = msg::kVersion;
     标签3->setText(toQString(msg::kVersionLabelPrefix + state_.currentVersion));
     // A missing or unreadable url.txt simply leaves the list empty.
-    library_->loadFile(programDir_ / msg::kLibraryFileName);
+    library_->loadFile(programDir_ / msg::kLibraryFileName, library::UrlLibrary::LoadKind::Startup);
     时钟1->start();
 }
 

@@ -95,7 +95,8 @@ void setUpListView(QTableView* view)
     palette.setColor(QPalette::Base, Qt::white);
     palette.setColor(QPalette::Text, Qt::black);
     // The selection stays visible when the list loses the focus.
-    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Active, QPalette::Highlight));
     palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                      palette.color(QPalette::Active, QPalette::HighlightedText));
     view->setPalette(palette);
@@ -106,7 +107,8 @@ void applyXpStyle(QWidget* window)
     const QString sheet = QStringLiteral(
         "QPushButton { border: 1px solid rgb(164, 185, 127); border-radius: 3px; padding: 0px;"
         "  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #FFFFFF, stop:1 #E3E9CF); }"
-        "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #FFFFFF, stop:1 #F1F5E4); }"
+        "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #FFFFFF, stop:1 "
+        "#F1F5E4); }"
         "QPushButton:pressed { background: #D8E1BD; }"
         "QLineEdit { border: 1px solid rgb(164, 185, 127); padding: 0px 1px; background: white; }"
         "QGroupBox { border: 1px solid #D0D0BF; border-radius: 3px; margin-top: 6px; }"
@@ -117,8 +119,8 @@ void applyXpStyle(QWidget* window)
     // Set on the themed controls one by one rather than on the window, so the list view keeps
     // the plain style's fast painting.
     for (QWidget* child : window->findChildren<QWidget*>()) {
-        if (qobject_cast<QGroupBox*>(child) || qobject_cast<QPushButton*>(child) || qobject_cast<QLineEdit*>(child) ||
-            qobject_cast<QProgressBar*>(child))
+        if (qobject_cast<QGroupBox*>(child) || qobject_cast<QPushButton*>(child) ||
+            qobject_cast<QLineEdit*>(child) || qobject_cast<QProgressBar*>(child))
             child->setStyleSheet(sheet);
     }
 }

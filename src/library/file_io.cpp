@@ -16,7 +16,9 @@ namespace {
 class FileDescriptor
 {
 public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
+    explicit FileDescriptor(int fd)
+        : fd_(fd)
+    {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor() { close(); }
@@ -74,7 +76,9 @@ ReadResult readWholeFile(const std::filesystem::path& path, std::uintmax_t limit
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!file.valid())
         return result;
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return result;
     if (static_cast<std::uintmax_t>(info.st_size) > limit) {
@@ -127,7 +131,9 @@ std::string writeFileAtomically(const std::filesystem::path& path, std::string_v
     }
 
     bool keepMode = false;
-    struct stat existing{};
+    struct stat existing
+    {
+    };
     if (::stat(target.c_str(), &existing) == 0) {
         if (S_ISDIR(existing.st_mode))
             return "is a directory";

@@ -24,8 +24,7 @@ Text displayName(const std::filesystem::path& path)
 UrlLibrary::UrlLibrary(LibraryControls controls, ProgramState& state)
     : controls_(controls)
     , state_(state)
-{
-}
+{}
 
 UrlLibrary::~UrlLibrary()
 {
@@ -34,14 +33,14 @@ UrlLibrary::~UrlLibrary()
     loaders_.clear();
 }
 
-void UrlLibrary::loadFile(const std::filesystem::path& path)
+void UrlLibrary::loadFile(const std::filesystem::path& path, LoadKind kind)
 {
     std::lock_guard lock(loadersMutex_);
     std::erase_if(loaders_, [](const Loader& loader) { return loader.done->load(); });
     auto done = std::make_shared<std::atomic<bool>>(false);
     activeLoaders_.fetch_add(1);
-    loaders_.push_back(Loader{std::jthread([this, path, done](const std::stop_token& stop) {
-                                  runLoader(stop, path);
+    loaders_.push_back(Loader{std::jthread([this, path, kind, done](const std::stop_token& stop) {
+                                  runLoader(stop, path, kind);
                                   activeLoaders_.fetch_sub(1);
                                   done->store(true);
                               }),
@@ -61,7 +60,7 @@ void UrlLibrary::waitUntilLoaded()
     }
 }
 
-void UrlLibrary::runLoader(const std::stop_token& stop, const std::filesystem::path& path)
+void UrlLibrary::runLoader(const std::stop_token& stop, const std::filesystem::path& path, LoadKind kind)
 {
     // The loader owns its bytes and lines: a second import running at the same time has its
     // own, so neither can see or free the other's.
@@ -77,6 +76,8 @@ void UrlLibrary::runLoader(const std::stop_token& stop, const std::filesystem::p
             return;
         appendTemplate(line);
     }
+    if (lines.empty() && kind == LoadKind::Startup)
+        return;
     reportImport(lines.size());
 }
 
@@ -90,8 +91,8 @@ void UrlLibrary::appendTemplate(std::string_view line)
 
 void UrlLibrary::reportImport(std::size_t added)
 {
-    controls_.statusLine.setText(msg::kImported + text::decimal(static_cast<long long>(added)) + msg::kUrlsTotal +
-                                 text::decimal(state_.urlTotal.load()) + msg::kUrls);
+    controls_.statusLine.setText(msg::kImported + text::decimal(static_cast<long long>(added)) +
+                                 msg::kUrlsTotal + text::decimal(state_.urlTotal.load()) + msg::kUrls);
 }
 
 void UrlLibrary::onImportClick()
@@ -153,7 +154,8 @@ void UrlLibrary::onMenuEditUrl()
     const Text url = controls_.list.cell(row, kUrlColumn);
     if (url.empty())
         return;
-    const std::optional<Text> edited = controls_.dialogs.askText(msg::kEditUrlTitle, msg::kEditUrlPrompt, url);
+    const std::optional<Text> edited =
+        controls_.dialogs.askText(msg::kEditUrlTitle, msg::kEditUrlPrompt, url);
     if (edited && *edited != url)
         controls_.list.setCell(row, kUrlColumn, *edited);
 }

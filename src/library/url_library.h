@@ -26,9 +26,9 @@ inline constexpr int kMarkColumn = 2;
 struct LibraryControls
 {
     platform::ListStore& list;
-    platform::TextControl& siteAddress; // 编辑框1
-    platform::TextControl& addBox;      // 编辑框2
-    platform::TextControl& statusLine;  // 透明标签2
+    platform::TextControl& siteAddress;  // 编辑框1
+    platform::TextControl& addBox;       // 编辑框2
+    platform::TextControl& statusLine;   // 透明标签2
     platform::CheckControl& onlySuccess; // 选择框1
     platform::Dialogs& dialogs;
     platform::Shell& shell;
@@ -43,9 +43,17 @@ public:
     UrlLibrary(const UrlLibrary&) = delete;
     UrlLibrary& operator=(const UrlLibrary&) = delete;
 
+    enum class LoadKind
+    {
+        // url.txt at start: a missing or empty file leaves the status line alone.
+        Startup,
+        // A file the user picked: the status line always reports the count, 0 included.
+        Import,
+    };
+
     // Reads a template file and appends its entries on a loader thread of its own, which then
-    // reports the import in the status line. Used for url.txt at start and for imports.
-    void loadFile(const std::filesystem::path& path);
+    // reports the import in the status line.
+    void loadFile(const std::filesystem::path& path, LoadKind kind = LoadKind::Import);
 
     // Handlers of the window's controls; user-interface thread.
     void onImportClick();
@@ -70,7 +78,7 @@ private:
         std::shared_ptr<std::atomic<bool>> done;
     };
 
-    void runLoader(const std::stop_token& stop, const std::filesystem::path& path);
+    void runLoader(const std::stop_token& stop, const std::filesystem::path& path, LoadKind kind);
     // Appends one template as a new row and counts it; safe from any thread. Every cell write
     // of a row goes to the index its own insertion returned.
     void appendTemplate(std::string_view line);

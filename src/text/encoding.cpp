@@ -36,8 +36,7 @@ class IconvDescriptor
 public:
     IconvDescriptor(const char* toCode, const char* fromCode) noexcept
         : descriptor_(iconv_open(toCode, fromCode))
-    {
-    }
+    {}
     ~IconvDescriptor()
     {
         if (isOpen())
@@ -62,7 +61,9 @@ private:
 class OutputBuffer
 {
 public:
-    explicit OutputBuffer(std::size_t capacity) : bytes_(capacity, '\0') {}
+    explicit OutputBuffer(std::size_t capacity)
+        : bytes_(capacity, '\0')
+    {}
 
     char* end() noexcept { return bytes_.data() + used_; }
     std::size_t room() const noexcept { return bytes_.size() - used_; }
@@ -90,8 +91,7 @@ private:
 
 // Without a working descriptor (a system without the GBK tables) ASCII, which both encodings
 // share, still passes through and everything else is substituted.
-template <typename Substitutor>
-std::string convertAsciiOnly(std::string_view input, Substitutor substitute)
+template <typename Substitutor> std::string convertAsciiOnly(std::string_view input, Substitutor substitute)
 {
     OutputBuffer output(input.size());
     for (std::size_t at = 0; at < input.size();) {
@@ -107,34 +107,42 @@ std::string convertAsciiOnly(std::string_view input, Substitutor substitute)
     return std::move(output).take();
 }
 
-// Converts the whole input in large blocks and appends the result; iconv stops only at a full
-// output buffer (which is grown) or at input it cannot convert (which `substitute` replaces
-// before carrying on).
+// Converts the whole input and appends the result. iconv gets the input in windows of bounded
+// size: it stops at every character it cannot convert, and a window keeps the cost of each
+// restart independent of the length of the text (sanitizer builds check the whole input range
+// handed to every call). Within a window iconv stops only at a full output buffer (which is
+// grown) or at input it cannot convert (which `substitute` replaces before carrying on).
 template <typename Substitutor>
 void convertInto(const IconvDescriptor& descriptor, std::string_view input, OutputBuffer& output,
                  Substitutor substitute)
 {
+    constexpr std::size_t kWindowBytes = 64 * 1024;
     descriptor.reset();
-    // iconv's interface takes a non-const input pointer but never writes through it.
-    char* in = const_cast<char*>(input.data());
-    std::size_t inLeft = input.size();
-    while (inLeft > 0) {
+    std::size_t at = 0;
+    while (at < input.size()) {
+        const std::size_t window = std::min(input.size() - at, kWindowBytes);
+        // iconv's interface takes a non-const input pointer but never writes through it.
+        char* in = const_cast<char*>(input.data() + at);
+        std::size_t inLeft = window;
         char* out = output.end();
         std::size_t outLeft = output.room();
         const std::size_t result = iconv(descriptor.get(), &in, &inLeft, &out, &outLeft);
         const int error = errno;
         output.commitUpTo(out);
+        at += window - inLeft;
         if (result != static_cast<std::size_t>(-1))
-            break;
+            continue;
         if (error == E2BIG) {
             output.grow();
             continue;
         }
+        // A character cut in two by the end of the window is converted with the next window.
+        if (error == EINVAL && at + inLeft < input.size())
+            continue;
         // EILSEQ (bytes that do not convert) or EINVAL (a sequence cut off by the end of input).
-        const Substitute sub = substitute(std::string_view(in, inLeft));
+        const Substitute sub = substitute(input.substr(at));
         output.append(sub.replacement);
-        in += sub.skippedBytes;
-        inLeft -= sub.skippedBytes;
+        at += sub.skippedBytes;
         descriptor.reset();
     }
     // Both encodings are stateless, so there is no shift sequence to flush at the end.
@@ -255,7 +263,8 @@ std::string utf8ToGbk(std::string_view utf8)
         wide.clear();
         while (at < utf8.size() && wide.size() < kChunkCharacters)
             wide.push_back(decodeUtf8(utf8, at));
-        const std::string_view bytes(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+        const std::string_view bytes(reinterpret_cast<const char*>(wide.data()),
+                                     wide.size() * sizeof(wchar_t));
         convertInto(descriptor, bytes, output, substituteForWide);
     }
     return std::move(output).take();

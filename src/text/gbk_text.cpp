@@ -62,7 +62,9 @@ bool equalsFoldedAt(std::string_view haystack, std::size_t at, std::string_view 
 class BoundaryCursor
 {
 public:
-    explicit BoundaryCursor(std::string_view text) noexcept : text_(text) {}
+    explicit BoundaryCursor(std::string_view text) noexcept
+        : text_(text)
+    {}
 
     // Moves to the first boundary at or after `target` and returns it.
     std::size_t advanceTo(std::size_t target) noexcept
@@ -106,8 +108,7 @@ std::size_t findAligned(std::string_view haystack, std::string_view needle, std:
 }
 
 // Folds the single-byte characters with `fold`, copying double-byte characters untouched.
-template <typename Fold>
-Text foldSingleBytes(std::string_view text, Fold fold)
+template <typename Fold> Text foldSingleBytes(std::string_view text, Fold fold)
 {
     Text result(text);
     for (std::size_t at = 0; at < result.size(); at += charLength(result, at)) {

@@ -43,7 +43,6 @@ inline const Text kImportTooLarge = text::utf8ToGbk("导入失败：文件太大
 inline const Text kEditUrlTitle = text::utf8ToGbk("修改网址");
 inline const Text kEditUrlPrompt = text::utf8ToGbk("查询网址：");
 
-
 // Captions of the main window's controls and menus.
 namespace caption {
 inline const Text kGroupLibrary = text::utf8ToGbk("网址库");

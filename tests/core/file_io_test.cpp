@@ -48,7 +48,9 @@ TEST(WriteFileAtomically, ReplacesContentAndKeepsPermissions)
     ::chmod(file.c_str(), 0640);
     EXPECT_EQ(writeFileAtomically(file, "new"), "");
     EXPECT_EQ(TempDir::read(file), "new");
-    struct stat info{};
+    struct stat info
+    {
+    };
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     // Nothing but the target is left in the folder.

@@ -13,7 +13,10 @@ struct HostCase
 {
     const char* address;
     const char* host;
-    friend std::ostream& operator<<(std::ostream& out, const HostCase& c) { return out << '"' << c.address << '"'; }
+    friend std::ostream& operator<<(std::ostream& out, const HostCase& c)
+    {
+        return out << '"' << c.address << '"';
+    }
 };
 
 class SiteHostTest : public testing::TestWithParam<HostCase>
@@ -25,20 +28,19 @@ TEST_P(SiteHostTest, ExtractsTheHost)
     EXPECT_EQ(siteHost(GetParam().address), GetParam().host);
 }
 
-INSTANTIATE_TEST_SUITE_P(Addresses, SiteHostTest,
-                         testing::Values(HostCase{"http://www.Example.COM:8080/path/x.html", "www.example.com"},
-                                         HostCase{"www.example.com/path", "www.example.com"},
-                                         HostCase{"https://secure.example.com/", "secure.example.com"},
-                                         HostCase{"HTTP://UPPER.example.com", "upper.example.com"},
-                                         HostCase{"HtTpS://Mixed.example.com:443", "mixed.example.com"},
-                                         HostCase{"ftp://files.example.com/a", "files.example.com"},
-                                         HostCase{"  http://padded.example.com", "padded.example.com"},
-                                         HostCase{"a.example.com/?go=http://b.example.com", "a.example.com"},
-                                         HostCase{"q.example.com?x=1", "q.example.com"},
-                                         HostCase{"frag.example.com#top", "frag.example.com"},
-                                         HostCase{"http://", ""},
-                                         HostCase{"", ""},
-                                         HostCase{"localhost:80", "localhost"}));
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, SiteHostTest,
+    testing::Values(HostCase{"http://www.Example.COM:8080/path/x.html", "www.example.com"},
+                    HostCase{"www.example.com/path", "www.example.com"},
+                    HostCase{"https://secure.example.com/", "secure.example.com"},
+                    HostCase{"HTTP://UPPER.example.com", "upper.example.com"},
+                    HostCase{"HtTpS://Mixed.example.com:443", "mixed.example.com"},
+                    HostCase{"ftp://files.example.com/a", "files.example.com"},
+                    HostCase{"  http://padded.example.com", "padded.example.com"},
+                    HostCase{"a.example.com/?go=http://b.example.com", "a.example.com"},
+                    HostCase{"q.example.com?x=1", "q.example.com"},
+                    HostCase{"frag.example.com#top", "frag.example.com"}, HostCase{"http://", ""},
+                    HostCase{"", ""}, HostCase{"localhost:80", "localhost"}));
 
 TEST(SiteHost, LowersOnlyAsciiLetters)
 {
@@ -70,7 +72,8 @@ TEST(ExpandTemplate, ReplacesEveryPlaceholderAndDropsTheFormatMarker)
 
 TEST(CollapseHost, TurnsTheHostBackIntoThePlaceholderWhateverItsCase)
 {
-    EXPECT_EQ(collapseHost("http://w.example/My.Site/x?my.site", "my.site"), "http://w.example/{$url}/x?{$url}");
+    EXPECT_EQ(collapseHost("http://w.example/My.Site/x?my.site", "my.site"),
+              "http://w.example/{$url}/x?{$url}");
     EXPECT_EQ(collapseHost("http://w.example/other.site", "my.site"), "http://w.example/other.site");
     EXPECT_EQ(collapseHost("http://w.example/x", ""), "http://w.example/x");
 }

@@ -26,8 +26,7 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 // Test names built from each case's label, so a failing row is named in the output; the
 // PrintTo overloads below print that label instead of the raw bytes of the case.
-template <typename Case>
-std::string caseName(const testing::TestParamInfo<Case>& info)
+template <typename Case> std::string caseName(const testing::TestParamInfo<Case>& info)
 {
     return info.param.label;
 }
@@ -60,24 +59,22 @@ TEST_P(CharLengthTest, MeasuresTheCharacterAtOffset)
 
 INSTANTIATE_TEST_SUITE_P(
     Gbk, CharLengthTest,
-    testing::Values(CharLengthCase{"AsciiByte", "a", 0, 1},
-                    CharLengthCase{"LeadWithHighTrail", "\xB0\xA1", 0, 2},
-                    CharLengthCase{"LowestLeadLowestTrail", "\x81\x40", 0, 2},
-                    CharLengthCase{"HighestLeadHighestTrail", "\xFE\xFE", 0, 2},
-                    // Trail bytes in 0x40..0x7E look like ASCII but belong to the character.
-                    CharLengthCase{"TrailLooksLikeBrace", "\xB0\x7B", 0, 2},
-                    CharLengthCase{"TrailLooksLikeLetter", "\xB0\x41", 0, 2},
-                    CharLengthCase{"TrailAt0x80", "\xB0\x80", 0, 2},
-                    // Bytes GBK never allows in second position leave the lead byte alone.
-                    CharLengthCase{"LeadBeforeDel", "\xB0\x7F", 0, 1},
-                    CharLengthCase{"LeadBeforeFF", "\xB0\xFF", 0, 1},
-                    CharLengthCase{"LeadBeforeQuestionMark", "\xB0?", 0, 1},
-                    CharLengthCase{"LeadBeforeCarriageReturn", "\xB0\r\n", 0, 1},
-                    CharLengthCase{"LoneLeadAtEnd", "ab\xB0", 2, 1},
-                    // 0x80 and 0xFF are never lead bytes.
-                    CharLengthCase{"Byte0x80IsSingle", "\x80\xA1", 0, 1},
-                    CharLengthCase{"Byte0xFFIsSingle", "\xFF\xA1", 0, 1},
-                    CharLengthCase{"PastTheEnd", "ab", 2, 0}),
+    testing::Values(
+        CharLengthCase{"AsciiByte", "a", 0, 1}, CharLengthCase{"LeadWithHighTrail", "\xB0\xA1", 0, 2},
+        CharLengthCase{"LowestLeadLowestTrail", "\x81\x40", 0, 2},
+        CharLengthCase{"HighestLeadHighestTrail", "\xFE\xFE", 0, 2},
+        // Trail bytes in 0x40..0x7E look like ASCII but belong to the character.
+        CharLengthCase{"TrailLooksLikeBrace", "\xB0\x7B", 0, 2},
+        CharLengthCase{"TrailLooksLikeLetter", "\xB0\x41", 0, 2},
+        CharLengthCase{"TrailAt0x80", "\xB0\x80", 0, 2},
+        // Bytes GBK never allows in second position leave the lead byte alone.
+        CharLengthCase{"LeadBeforeDel", "\xB0\x7F", 0, 1}, CharLengthCase{"LeadBeforeFF", "\xB0\xFF", 0, 1},
+        CharLengthCase{"LeadBeforeQuestionMark", "\xB0?", 0, 1},
+        CharLengthCase{"LeadBeforeCarriageReturn", "\xB0\r\n", 0, 1},
+        CharLengthCase{"LoneLeadAtEnd", "ab\xB0", 2, 1},
+        // 0x80 and 0xFF are never lead bytes.
+        CharLengthCase{"Byte0x80IsSingle", "\x80\xA1", 0, 1},
+        CharLengthCase{"Byte0xFFIsSingle", "\xFF\xA1", 0, 1}, CharLengthCase{"PastTheEnd", "ab", 2, 0}),
     caseName<CharLengthCase>);
 
 // ---------------------------------------------------------------------------------------------
@@ -185,23 +182,24 @@ TEST_P(ReplaceAllTest, ReplacesEveryAlignedOccurrence)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReplaceAllTest,
-    testing::Values(ReplaceCase{"EveryOccurrence", "a-b-c", "-", "+", kExact, "a+b+c"},
-                    ReplaceCase{"NonOverlappingFromLeft", "aaaaa", "aa", "b", kExact, "bba"},
-                    ReplaceCase{"ReplacementIsNotRescanned", "ab", "a", "aa", kExact, "aab"},
-                    ReplaceCase{"EmptyFromLeavesText", "abc", "", "x", kExact, "abc"},
-                    ReplaceCase{"EmptyToDeletes", "a--b", "-", "", kExact, "ab"},
-                    ReplaceCase{"WholeText", "abc", "abc", "\xB5\xB1", kExact, "\xB5\xB1"},
-                    ReplaceCase{"NothingFound", "abc", "x", "y", kExact, "abc"},
-                    ReplaceCase{"TrailByteMatchIsKept", "\xB0\x7B$url}{$url}", "{$url}", "X", kExact,
-                                "\xB0\x7B$url}X"},
-                    // After a rejected candidate inside 0xB0 0xA1 the lone 0xA1 still matches.
-                    ReplaceCase{"AlignmentAfterRejectedCandidate", "\xB0\xA1\xA1", "\xA1", "x", kExact,
-                                "\xB0\xA1x"},
-                    ReplaceCase{"InsensitiveFoldsAscii", "Url URL url", "uRl", "x", kFold, "x x x"},
-                    ReplaceCase{"InsensitiveKeepsDoubleBytesExact", "\xB0\x41-\xB0\x61", "\xB0\x61", "Z",
-                                kFold, "\xB0\x41-Z"},
-                    ReplaceCase{"InsensitiveIgnoresTrailLetter", "\xB0\x41" "a", "A", "-", kFold,
-                                "\xB0\x41-"}),
+    testing::Values(
+        ReplaceCase{"EveryOccurrence", "a-b-c", "-", "+", kExact, "a+b+c"},
+        ReplaceCase{"NonOverlappingFromLeft", "aaaaa", "aa", "b", kExact, "bba"},
+        ReplaceCase{"ReplacementIsNotRescanned", "ab", "a", "aa", kExact, "aab"},
+        ReplaceCase{"EmptyFromLeavesText", "abc", "", "x", kExact, "abc"},
+        ReplaceCase{"EmptyToDeletes", "a--b", "-", "", kExact, "ab"},
+        ReplaceCase{"WholeText", "abc", "abc", "\xB5\xB1", kExact, "\xB5\xB1"},
+        ReplaceCase{"NothingFound", "abc", "x", "y", kExact, "abc"},
+        ReplaceCase{"TrailByteMatchIsKept", "\xB0\x7B$url}{$url}", "{$url}", "X", kExact, "\xB0\x7B$url}X"},
+        // After a rejected candidate inside 0xB0 0xA1 the lone 0xA1 still matches.
+        ReplaceCase{"AlignmentAfterRejectedCandidate", "\xB0\xA1\xA1", "\xA1", "x", kExact, "\xB0\xA1x"},
+        ReplaceCase{"InsensitiveFoldsAscii", "Url URL url", "uRl", "x", kFold, "x x x"},
+        ReplaceCase{"InsensitiveKeepsDoubleBytesExact", "\xB0\x41-\xB0\x61", "\xB0\x61", "Z", kFold,
+                    "\xB0\x41-Z"},
+        ReplaceCase{"InsensitiveIgnoresTrailLetter",
+                    "\xB0\x41"
+                    "a",
+                    "A", "-", kFold, "\xB0\x41-"}),
     caseName<ReplaceCase>);
 
 // ---------------------------------------------------------------------------------------------
@@ -239,8 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SplitCase{"OnlySeparators", "\r\n\r\n", "\r\n", {"", ""}},
                     SplitCase{"LeadingSeparator", "\r\na", "\r\n", {"", "a"}},
                     SplitCase{"LfOnlyIsNotCrLf", "a\nb\n", "\r\n", {"a\nb\n"}},
-                    SplitCase{"EmptyText", "", "\r\n", {}},
-                    SplitCase{"EmptySeparator", "abc", "", {"abc"}},
+                    SplitCase{"EmptyText", "", "\r\n", {}}, SplitCase{"EmptySeparator", "abc", "", {"abc"}},
                     SplitCase{"EmptyTextEmptySeparator", "", "", {}},
                     SplitCase{"DoubleByteLines", "\xB5\xB1\r\n\xC7\xB0", "\r\n", {"\xB5\xB1", "\xC7\xB0"}},
                     // 0x0D cannot follow a lead byte, so the broken lead byte does not hide
@@ -253,9 +250,14 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(SplitCase{"MultiByteSeparator", "a, b, c", ", ", {"a", "b", "c"}},
                     // 0x7C ('|') is the second byte of 0xB0 0x7C.
                     SplitCase{"SeparatorAsTrailByte", "\xB0\x7Cx|y", "|", {"\xB0\x7Cx", "y"}},
-                    SplitCase{"DoubleByteSeparator", "a\xA1\xA2" "b\xA1\xA2" "c", "\xA1\xA2", {"a", "b", "c"}},
-                    SplitCase{"SeparatorAcrossCharacters", "\xB0\xA1\xB0\xA1", "\xA1\xB0",
-                              {"\xB0\xA1\xB0\xA1"}}),
+                    SplitCase{"DoubleByteSeparator",
+                              "a\xA1\xA2"
+                              "b\xA1\xA2"
+                              "c",
+                              "\xA1\xA2",
+                              {"a", "b", "c"}},
+                    SplitCase{
+                        "SeparatorAcrossCharacters", "\xB0\xA1\xB0\xA1", "\xA1\xB0", {"\xB0\xA1\xB0\xA1"}}),
     caseName<SplitCase>);
 
 // Long texts must be scanned in one pass, not re-scanned from the start for every match.
@@ -374,39 +376,46 @@ TEST_P(NumberFromTextTest, ReadsLeadingNumber)
 
 INSTANTIATE_TEST_SUITE_P(
     Ascii, NumberFromTextTest,
-    testing::Values(NumberCase{"Integer", "123", 123.0}, NumberCase{"LeadingZeros", "007", 7.0},
-                    NumberCase{"TrailingLetters", " 12abc", 12.0},
-                    NumberCase{"LeadingBlanks", "\t\r\n 7", 7.0},
-                    NumberCase{"ExponentThenJunk", "-3.5e2x", -350.0},
-                    NumberCase{"UpperExponent", "2E3", 2000.0},
-                    NumberCase{"NegativeExponent", "25e-1", 2.5},
-                    NumberCase{"ExponentWithoutDigits", "1e", 1.0},
-                    NumberCase{"ExponentSignWithoutDigits", "1e+", 1.0},
-                    NumberCase{"FractionOnly", ".5", 0.5}, NumberCase{"TrailingPoint", "5.", 5.0},
-                    NumberCase{"PlusSign", "+5", 5.0}, NumberCase{"SecondPointEnds", "1.2.3", 1.2},
-                    NumberCase{"BlankEnds", "12 34", 12.0}, NumberCase{"DecimalCommaEnds", "1,5", 1.0},
-                    NumberCase{"Letters", "abc", 0.0}, NumberCase{"Empty", "", 0.0},
-                    NumberCase{"PlusAlone", "+", 0.0}, NumberCase{"MinusAlone", "-", 0.0},
-                    NumberCase{"PointAlone", ".", 0.0}, NumberCase{"SignPointExponent", "+.e5", 0.0},
-                    NumberCase{"DoubleSign", "--5", 0.0}, NumberCase{"SignThenBlank", "- 5", 0.0},
-                    NumberCase{"HexIsNotRead", "0x10", 0.0}, NumberCase{"InfIsNotRead", "inf", 0.0},
-                    NumberCase{"NanIsNotRead", "nan", 0.0},
-                    NumberCase{"Overflow", "1e400", kInfinity},
-                    NumberCase{"NegativeOverflow", "-1e400", -kInfinity},
-                    NumberCase{"Underflow", "1e-400", 0.0}),
+    testing::Values(
+        NumberCase{"Integer", "123", 123.0}, NumberCase{"LeadingZeros", "007", 7.0},
+        NumberCase{"TrailingLetters", " 12abc", 12.0}, NumberCase{"LeadingBlanks", "\t\r\n 7", 7.0},
+        NumberCase{"ExponentThenJunk", "-3.5e2x", -350.0}, NumberCase{"UpperExponent", "2E3", 2000.0},
+        NumberCase{"NegativeExponent", "25e-1", 2.5}, NumberCase{"ExponentWithoutDigits", "1e", 1.0},
+        NumberCase{"ExponentSignWithoutDigits", "1e+", 1.0}, NumberCase{"FractionOnly", ".5", 0.5},
+        NumberCase{"TrailingPoint", "5.", 5.0}, NumberCase{"PlusSign", "+5", 5.0},
+        NumberCase{"SecondPointEnds", "1.2.3", 1.2}, NumberCase{"BlankEnds", "12 34", 12.0},
+        NumberCase{"DecimalCommaEnds", "1,5", 1.0}, NumberCase{"Letters", "abc", 0.0},
+        NumberCase{"Empty", "", 0.0}, NumberCase{"PlusAlone", "+", 0.0}, NumberCase{"MinusAlone", "-", 0.0},
+        NumberCase{"PointAlone", ".", 0.0}, NumberCase{"SignPointExponent", "+.e5", 0.0},
+        NumberCase{"DoubleSign", "--5", 0.0}, NumberCase{"SignThenBlank", "- 5", 0.0},
+        NumberCase{"HexIsNotRead", "0x10", 0.0}, NumberCase{"InfIsNotRead", "inf", 0.0},
+        NumberCase{"NanIsNotRead", "nan", 0.0}, NumberCase{"Overflow", "1e400", kInfinity},
+        NumberCase{"NegativeOverflow", "-1e400", -kInfinity}, NumberCase{"Underflow", "1e-400", 0.0}),
     caseName<NumberCase>);
 
 INSTANTIATE_TEST_SUITE_P(
     Gbk, NumberFromTextTest,
     testing::Values(NumberCase{"FullWidthDigits", "\xA3\xB1\xA3\xB2\xA3\xB3", 123.0}, // "１２３"
                     NumberCase{"FullWidthSignAndPoint", "\xA3\xAD\xA3\xB3\xA3\xAE\xA3\xB5", -3.5},
-                    NumberCase{"MixedWidthDigits", "1\xA3\xB2" "3", 123.0},
+                    NumberCase{"MixedWidthDigits",
+                               "1\xA3\xB2"
+                               "3",
+                               123.0},
                     NumberCase{"FullWidthExponent", "\xA3\xB1\xA3\xE5\xA3\xB3", 1000.0},
-                    NumberCase{"FullWidthSpaceSkipped", "\xA1\xA1" "42", 42.0},
-                    NumberCase{"ChineseAfterNumber", "12\xB8\xF6", 12.0},   // "12个"
-                    NumberCase{"ChineseBeforeNumber", "\xB8\xF6" "12", 0.0}, // "个12"
+                    NumberCase{"FullWidthSpaceSkipped",
+                               "\xA1\xA1"
+                               "42",
+                               42.0},
+                    NumberCase{"ChineseAfterNumber", "12\xB8\xF6", 12.0}, // "12个"
+                    NumberCase{"ChineseBeforeNumber",
+                               "\xB8\xF6"
+                               "12",
+                               0.0}, // "个12"
                     // 0xA3 0xA1 is the full-width '!', which is not part of a number.
-                    NumberCase{"FullWidthPunctuationEnds", "7\xA3\xA1" "8", 7.0}),
+                    NumberCase{"FullWidthPunctuationEnds",
+                               "7\xA3\xA1"
+                               "8",
+                               7.0}),
     caseName<NumberCase>);
 
 // The parser must stop at the end of the view even when the bytes behind it continue the number.
@@ -561,11 +570,13 @@ TEST(GbkToUtf8, InvalidBytesBecomeReplacementCharacters)
     };
     const std::vector<Case> cases = {
         {"\xFF", fffd},
-        {"a\xFF" "b", "a" + fffd + "b"},
-        {"a\xB0", "a" + fffd},                          // lead byte cut off by the end
-        {"\xB0\r\n", fffd + "\r\n"},                    // line break after a broken lead byte survives
-        {"\xA2\xA0x", fffd + "x"},                      // well-shaped but unassigned: one character
-        {"\xFF\xB5\xB1", fffd + "当"},                   // conversion resumes after the bad byte
+        {"a\xFF"
+         "b",
+         "a" + fffd + "b"},
+        {"a\xB0", "a" + fffd},         // lead byte cut off by the end
+        {"\xB0\r\n", fffd + "\r\n"},   // line break after a broken lead byte survives
+        {"\xA2\xA0x", fffd + "x"},     // well-shaped but unassigned: one character
+        {"\xFF\xB5\xB1", fffd + "当"}, // conversion resumes after the bad byte
         {"\xB5\xB1\xFF\xFF\xC7\xB0", "当" + fffd + fffd + "前"},
     };
     for (const Case& c : cases) {
@@ -599,16 +610,20 @@ TEST(Utf8ToGbk, UnrepresentableAndInvalidBecomeQuestionMarks)
         std::string gbk;
     };
     const std::vector<Case> cases = {
-        {"a😀b", "a?b"},                             // one mark per character, not per byte
-        {"한", "?"},                                 // Hangul is outside GBK
-        {"😀当", "?\xB5\xB1"},                       // conversion resumes after the character
+        {"a😀b", "a?b"},       // one mark per character, not per byte
+        {"한", "?"},          // Hangul is outside GBK
+        {"😀当", "?\xB5\xB1"}, // conversion resumes after the character
         {"\xFF", "?"},
-        {"\x80" "a", "?a"},                          // stray continuation byte
-        {"a\xC3", "a?"},                             // sequence cut off by the end
-        {"\xE5\xBD" "a", "??a"},                     // sequence cut off by another character
-        {"\xC0\xAF", "??"},                          // overlong '/'
-        {"\xED\xA0\x80", "???"},                     // surrogate
-        {"\xF4\x90\x80\x80", "????"},                // past U+10FFFF
+        {"\x80"
+         "a",
+         "?a"},          // stray continuation byte
+        {"a\xC3", "a?"}, // sequence cut off by the end
+        {"\xE5\xBD"
+         "a",
+         "??a"},                      // sequence cut off by another character
+        {"\xC0\xAF", "??"},           // overlong '/'
+        {"\xED\xA0\x80", "???"},      // surrogate
+        {"\xF4\x90\x80\x80", "????"}, // past U+10FFFF
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.utf8);
@@ -644,8 +659,10 @@ TEST(Encoding, ConvertsFromManyThreadsAtOnce)
 {
     constexpr int kThreads = 4;
     constexpr int kRounds = 500;
-    const std::string gbk = "\xB5\xB1\xC7\xB0\xD7\xB4\xCC\xAC\xFF" "abc";
-    const std::string utf8 = "当前状态\xEF\xBF\xBD" "abc";
+    const std::string gbk = "\xB5\xB1\xC7\xB0\xD7\xB4\xCC\xAC\xFF"
+                            "abc";
+    const std::string utf8 = "当前状态\xEF\xBF\xBD"
+                             "abc";
     std::vector<int> failures(kThreads, 0);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {

@@ -114,7 +114,12 @@ TEST_F(LibraryTest, BadFilesLoadWithoutHarm)
         {"directory", dir / "folder", {}},
         {"empty", dir.write("empty.txt", ""), {}},
         {"NUL ends the text", dir.write("nul.txt", std::string("a\r\nb\0\r\nc", 8)), {"a", "b"}},
-        {"binary", dir.write("bin.dat", std::string("\x7F" "ELF\x02\x01\x01\0\0\0", 10)), {"\x7F" "ELF\x02\x01\x01"}},
+        {"binary",
+         dir.write("bin.dat", std::string("\x7F"
+                                          "ELF\x02\x01\x01\0\0\0",
+                                          10)),
+         {"\x7F"
+          "ELF\x02\x01\x01"}},
         {"LF only", dir.write("lf.txt", "a\nb\n"), {"a\nb\n"}},
         {"lone lead byte", dir.write("lead.txt", "a\r\nb\xB0"), {"a", "b\xB0"}},
         {"long line", dir.write("long.txt", longLine + "\r\n"), {longLine}},
@@ -126,6 +131,14 @@ TEST_F(LibraryTest, BadFilesLoadWithoutHarm)
         EXPECT_EQ(urls(), c.rows);
         EXPECT_EQ(status(), importedText(static_cast<int>(c.rows.size()), static_cast<int>(c.rows.size())));
     }
+}
+
+TEST_F(LibraryTest, StartUpWithoutUrlTxtKeepsTheInitialStatus)
+{
+    library.loadFile(dir / "url.txt", UrlLibrary::LoadKind::Startup);
+    library.waitUntilLoaded();
+    EXPECT_EQ(list.rowCount(), 0);
+    EXPECT_EQ(status(), msg::kStatusInitial);
 }
 
 TEST_F(LibraryTest, RefusesAHugeFileWithAMessage)

@@ -11,7 +11,9 @@ namespace tavrin::platform {
 class MemoryTextControl final : public TextControl
 {
 public:
-    explicit MemoryTextControl(Text initial = {}) : value_(std::move(initial)) {}
+    explicit MemoryTextControl(Text initial = {})
+        : value_(std::move(initial))
+    {}
     [[nodiscard]] Text text() const override
     {
         std::lock_guard lock(mutex_);
@@ -31,7 +33,9 @@ private:
 class MemoryCheckControl final : public CheckControl
 {
 public:
-    explicit MemoryCheckControl(bool checked = false) : checked_(checked) {}
+    explicit MemoryCheckControl(bool checked = false)
+        : checked_(checked)
+    {}
     [[nodiscard]] bool isChecked() const override { return checked_.load(); }
     void setChecked(bool checked) override { checked_.store(checked); }
 

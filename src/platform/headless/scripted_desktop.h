@@ -63,7 +63,9 @@ private:
 class MemoryTray final : public Tray
 {
 public:
-    explicit MemoryTray(bool available = true) : available_(available) {}
+    explicit MemoryTray(bool available = true)
+        : available_(available)
+    {}
     [[nodiscard]] bool isAvailable() const override { return available_; }
     void setIcon(bool visible, const Text& tooltip) override;
     [[nodiscard]] bool visible() const;

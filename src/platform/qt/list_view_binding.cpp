@@ -11,8 +11,7 @@ ListStoreModel::ListStoreModel(ListStore& store, QStringList headers, QObject* p
     : QAbstractTableModel(parent)
     , store_(store)
     , headers_(std::move(headers))
-{
-}
+{}
 
 int ListStoreModel::rowCount(const QModelIndex& parent) const
 {
@@ -85,7 +84,10 @@ ListViewBinding::ListViewBinding(ListStore& store, QTableView* view, QStringList
             &ListViewBinding::copySelectionToStore);
     sinceFlush_.start();
     // The store calls this from whatever thread changed it; hop to ours.
-    store_.setObserver([this] { QMetaObject::invokeMethod(this, [this] { changesPending(); }, Qt::QueuedConnection); });
+    store_.setObserver([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { changesPending(); }, Qt::QueuedConnection);
+    });
     flush();
 }
 

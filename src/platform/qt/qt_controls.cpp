@@ -16,8 +16,7 @@ QtTextControl::QtTextControl(QWidget* widget, std::function<void(const Text&)> a
     : QObject(widget)
     , widget_(widget)
     , apply_(std::move(apply))
-{
-}
+{}
 
 QtTextControl* QtTextControl::forLineEdit(QLineEdit* edit)
 {
@@ -30,14 +29,16 @@ QtTextControl* QtTextControl::forLineEdit(QLineEdit* edit)
 
 QtTextControl* QtTextControl::forButton(QAbstractButton* button)
 {
-    auto* control = new QtTextControl(button, [button](const Text& value) { button->setText(toQString(value)); });
+    auto* control =
+        new QtTextControl(button, [button](const Text& value) { button->setText(toQString(value)); });
     control->value_ = fromQString(button->text());
     return control;
 }
 
 QtTextControl* QtTextControl::forLabel(QLabel* label)
 {
-    auto* control = new QtTextControl(label, [label](const Text& value) { label->setText(toQString(value)); });
+    auto* control =
+        new QtTextControl(label, [label](const Text& value) { label->setText(toQString(value)); });
     control->value_ = fromQString(label->text());
     return control;
 }
@@ -59,7 +60,8 @@ void QtTextControl::setText(Text value)
     }
     // Queued even on the user-interface thread, so a handler that writes the status line many
     // times repaints it once.
-    QMetaObject::invokeMethod(this, [this] { applyLatest(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { applyLatest(); }, Qt::QueuedConnection);
 }
 
 void QtTextControl::takeUserEdit(Text value)
@@ -104,8 +106,7 @@ QtProgressControl::QtProgressControl(QProgressBar* bar)
     : QObject(bar)
     , bar_(bar)
     , position_(bar->value())
-{
-}
+{}
 
 void QtProgressControl::setPosition(int position)
 {

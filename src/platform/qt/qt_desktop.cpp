@@ -76,8 +76,8 @@ std::filesystem::path QtDialogs::saveFileName(const Text& filter)
 std::optional<Text> QtDialogs::askText(const Text& title, const Text& prompt, const Text& initial)
 {
     bool accepted = false;
-    const QString answer = QInputDialog::getText(owner_, toQString(title), toQString(prompt), QLineEdit::Normal,
-                                                 toQString(initial), &accepted);
+    const QString answer = QInputDialog::getText(owner_, toQString(title), toQString(prompt),
+                                                 QLineEdit::Normal, toQString(initial), &accepted);
     if (!accepted)
         return std::nullopt;
     return fromQString(answer);

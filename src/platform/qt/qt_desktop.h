@@ -17,11 +17,14 @@ class QtDialogs final : public Dialogs
 {
 public:
     // `owner` parents the dialogs; it may be null.
-    explicit QtDialogs(QWidget* owner = nullptr) : owner_(owner) {}
+    explicit QtDialogs(QWidget* owner = nullptr)
+        : owner_(owner)
+    {}
     BoxAnswer messageBox(const Text& message, const Text& title, int flags) override;
     [[nodiscard]] std::filesystem::path openFileName(const Text& filter) override;
     [[nodiscard]] std::filesystem::path saveFileName(const Text& filter) override;
-    [[nodiscard]] std::optional<Text> askText(const Text& title, const Text& prompt, const Text& initial) override;
+    [[nodiscard]] std::optional<Text> askText(const Text& title, const Text& prompt,
+                                              const Text& initial) override;
 
 private:
     QPointer<QWidget> owner_;

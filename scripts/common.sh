@@ -1,0 +1,51 @@
+# Shared by run.sh and test.sh: installs what is missing from Debian's packages.
+
+# Packages the build and the tests need.
+TAVRIN_PACKAGES=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    libcurl4-openssl-dev libcli11-dev libcpp-httplib-dev
+    libgtest-dev libgmock-dev
+    fonts-wqy-zenhei
+)
+
+# Runs a command as root: directly when we are root, through sudo otherwise.
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1; then
+        sudo "$@"
+    else
+        echo "error: installing packages needs root, and sudo is not available: $*" >&2
+        return 1
+    fi
+}
+
+# Installs the packages given (default: TAVRIN_PACKAGES) that are not installed yet.
+install_missing() {
+    local wanted=("$@")
+    [ ${#wanted[@]} -gt 0 ] || wanted=("${TAVRIN_PACKAGES[@]}")
+    local missing=()
+    local package
+    for package in "${wanted[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# Configures and builds into the given folder with any extra CMake arguments.
+configure_and_build() {
+    local build_dir=$1
+    shift
+    local generator=()
+    if [ ! -f "$build_dir/CMakeCache.txt" ]; then
+        generator=(-G Ninja)
+    fi
+    cmake -S "$TAVRIN_ROOT" -B "$build_dir" "${generator[@]}" "$@"
+    cmake --build "$build_dir" --parallel "$(nproc)"
+}

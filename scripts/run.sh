@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts the program with the shipped url.txt.
+set -euo pipefail
+TAVRIN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=common.sh
+source "$TAVRIN_ROOT/scripts/common.sh"
+
+install_missing
+configure_and_build "$TAVRIN_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+program="$TAVRIN_ROOT/build/bin/tavrin"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    cat <<MSG
+Built $program.
+No desktop session was found (DISPLAY and WAYLAND_DISPLAY are not set), so the window cannot
+open here. Start ./scripts/run.sh from a desktop session, or use a virtual display:
+    xvfb-run $program
+To see the window as a picture without any display:
+    QT_QPA_PLATFORM=offscreen $program --screenshot window.png
+MSG
+    exit 0
+fi
+exec "$program" "$@"
