@@ -109,7 +109,6 @@ void MainWindow::buildControls()
     分组框2->setFont(groupFont());
     // Placed on the window, not inside the group box: it only lies over it.
     超级列表框1 = place(new QTableView(client), "超级列表框1", 16, 69, 404, 192);
-    setUpListView(超级列表框1);
 
     分组框1 = place(new QGroupBox(toQString(caption::kGroupSettings), client), "分组框1", 7, 275, 427, 101);
     分组框1->setFont(groupFont());
@@ -152,6 +151,8 @@ void MainWindow::buildControls()
     listBinding_ = new platform::ListViewBinding(
         list_, 超级列表框1,
         {toQString(caption::kColumnNumber), toQString(caption::kColumnUrl), toQString(caption::kColumnMark)});
+    // After the model is set: setting a model resets the header's section sizes.
+    setUpListView(超级列表框1);
     超级列表框1->setColumnWidth(0, 50);
     超级列表框1->setColumnWidth(1, 300);
     超级列表框1->setColumnWidth(2, 50);

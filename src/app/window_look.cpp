@@ -82,8 +82,9 @@ void setUpListView(QTableView* view)
     view->verticalHeader()->hide();
     // Fixed row heights keep scrolling and insertion cheap with 100,000 rows.
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    view->verticalHeader()->setDefaultSectionSize(kListRowHeight);
+    // The minimum first: the font's default minimum would otherwise clamp the default size.
     view->verticalHeader()->setMinimumSectionSize(kListRowHeight);
+    view->verticalHeader()->setDefaultSectionSize(kListRowHeight);
     QHeaderView* header = view->horizontalHeader();
     header->setSectionsClickable(true);
     header->setSectionsMovable(true);

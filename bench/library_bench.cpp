@@ -1,0 +1,103 @@
+// Figures for the library with a large list in the real Qt list view (offscreen):
+//   - import of N lines: time until every row is in the view, and the longest time the
+//     user-interface thread went without running its event loop meanwhile;
+//   - save of every row;
+//   - peak resident memory with the rows in the list.
+// Usage: QT_QPA_PLATFORM=offscreen tavrin_library_bench [rows]   (default 100000)
+#include "app/main_window.h"
+#include "app/window_look.h"
+#include "library/url_library.h"
+#include "platform/headless/scripted_desktop.h"
+#include "tests/support/temp_dir.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTableView>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+long peakResidentKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setFont(tavrin::app::defaultGuiFont());
+    const int rows = argc > 1 ? std::stoi(argv[1]) : 100000;
+
+    tavrin::testing_support::TempDir dir;
+    std::string file;
+    for (int i = 0; i < rows; ++i)
+        file += "http://rank" + std::to_string(i % 977) + ".example/site/{$url}/info?id=" + std::to_string(i) + "\r\n";
+    const auto importFile = dir.write("import.txt", file);
+    file.clear();
+    file.shrink_to_fit();
+
+    tavrin::platform::ScriptedDialogs dialogs;
+    tavrin::platform::RecordingShell shell;
+    tavrin::platform::MemoryTray tray;
+    tavrin::app::MainWindow window(dir.path(), {&dialogs, &shell, &tray});
+    window.showCentred();
+    QApplication::processEvents();
+    const long baseKiB = peakResidentKiB();
+    auto* view = window.findChild<QTableView*>(QString::fromUtf8("超级列表框1"));
+
+    // A 1 ms heartbeat: the largest gap between two beats is the longest stall of the loop.
+    QElapsedTimer sinceBeat;
+    qint64 longestStallMs = 0;
+    QTimer heartbeat;
+    heartbeat.setInterval(1);
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        longestStallMs = std::max(longestStallMs, sinceBeat.restart());
+    });
+
+    QElapsedTimer importClock;
+    dialogs.queueFileName(importFile);
+    sinceBeat.start();
+    heartbeat.start();
+    importClock.start();
+    window.library().onImportClick();
+    while (view->model()->rowCount() < rows)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    const qint64 importMs = importClock.elapsed();
+    // Keep watching the loop while the view settles and paints.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 300)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    heartbeat.stop();
+
+    // Scroll through the list so the view paints rows from all over it.
+    for (int row = 0; row < rows; row += rows / 20) {
+        view->scrollTo(view->model()->index(row, 0));
+        QApplication::processEvents();
+    }
+    const long loadedKiB = peakResidentKiB();
+
+    QElapsedTimer saveClock;
+    dialogs.queueFileName(dir / "saved.txt");
+    saveClock.start();
+    window.library().onSaveClick();
+    const qint64 saveMs = saveClock.elapsed();
+
+    std::printf("rows:                          %d\n", rows);
+    std::printf("import, all rows in the view:  %lld ms   (bar: 1000 ms)\n", static_cast<long long>(importMs));
+    std::printf("longest event-loop stall:      %lld ms   (bar: 100 ms)\n", static_cast<long long>(longestStallMs));
+    std::printf("save of every row:             %lld ms   (bar: 500 ms)\n", static_cast<long long>(saveMs));
+    std::printf("peak resident memory:          %.1f MB  (bar: 150 MB; %.1f MB before the import)\n",
+                loadedKiB / 1024.0, baseKiB / 1024.0);
+    return 0;
+}
