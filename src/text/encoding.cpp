@@ -116,7 +116,7 @@ template <typename Substitutor>
 void convertInto(const IconvDescriptor& descriptor, std::string_view input, OutputBuffer& output,
                  Substitutor substitute)
 {
-    constexpr std::size_t kWindowBytes = 64 * 1024;
+    constexpr std::size_t kWindowBytes = 4 * 1024;
     descriptor.reset();
     std::size_t at = 0;
     while (at < input.size()) {

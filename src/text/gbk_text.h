@@ -3,8 +3,10 @@
 // Every text inside the program is a byte string in the GBK code page. Positions are 1-based
 // byte positions and a search that finds nothing gives -1. Searches, replacements and splits
 // step over double-byte characters as units: a byte in 0x81..0xFE is a lead byte and forms one
-// character with the byte after it (a lone lead byte at the very end is a character of its
-// own), so a match never starts on the second byte of a double-byte character.
+// character with the byte after it when that byte is a GBK trail byte (0x40..0x7E or
+// 0x80..0xFE); otherwise, and at the very end of the text, a lead byte is a character of its
+// own, so a broken character before CR LF never swallows the line break. A match never starts
+// on the second byte of a double-byte character.
 #pragma once
 
 #include <string>

@@ -633,17 +633,24 @@ TEST(Utf8ToGbk, UnrepresentableAndInvalidBecomeQuestionMarks)
 
 TEST(Encoding, LargeTextsConvertWhole)
 {
-    constexpr int kRepeats = 250'000; // about 1.5 MB of UTF-8
+    // About 3 MB of UTF-8 with an invalid byte here and there. The repeated unit has an odd
+    // length, so double-byte characters start at every offset of any block the conversion may
+    // work in.
+    constexpr int kRepeats = 300'000;
     std::string gbk;
     std::string utf8;
-    for (int i = 0; i < kRepeats; ++i) {
-        gbk += "\xB5\xB1\xC7\xB0 ok\xFF";
-        utf8 += "当前 ok\xEF\xBF\xBD";
-    }
     // The U+FFFD written for the invalid byte converts back to '?', since GBK has no such character.
     std::string roundTripped;
-    for (int i = 0; i < kRepeats; ++i)
-        roundTripped += "\xB5\xB1\xC7\xB0 ok?";
+    for (int i = 0; i < kRepeats; ++i) {
+        gbk += "\xB5\xB1\xC7\xB0 ok";
+        utf8 += "当前 ok";
+        roundTripped += "\xB5\xB1\xC7\xB0 ok";
+        if (i % 1000 == 999) {
+            gbk += "\xFF";
+            utf8 += "\xEF\xBF\xBD";
+            roundTripped += "?";
+        }
+    }
 
     const std::string converted = gbkToUtf8(gbk);
     ASSERT_EQ(converted.size(), utf8.size());
