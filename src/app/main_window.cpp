@@ -2,6 +2,7 @@
 
 #include "app/window_look.h"
 #include "build_config.h"
+#include "library/list_sort.h"
 #include "library/url_library.h"
 #include "platform/qt/list_view_binding.h"
 #include "platform/qt/qt_controls.h"
@@ -197,6 +198,8 @@ void MainWindow::bindHandlers()
     connect(按钮4, &QPushButton::clicked, this, [this] { library_->onAddClick(); });
     connect(超级列表框1, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { onListDoubleClicked(index.row()); });
+    connect(超级列表框1->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            &MainWindow::onListHeaderClick);
     超级列表框1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(超级列表框1, &QTableView::customContextMenuRequested, this, &MainWindow::onListContextMenu);
     编辑框1->installEventFilter(this);
@@ -327,6 +330,12 @@ void MainWindow::onListDoubleClicked(int row)
 {
     list_.setSelection(row);
     library_->onListDoubleClick();
+}
+
+void MainWindow::onListHeaderClick(int column)
+{
+    // Always text keys, ignoring letter case, ascending: a second click leaves the order as it is.
+    library::sortListView(list_, column, static_cast<int>(library::SortKeyType::Text), false);
 }
 
 void MainWindow::flushList()

@@ -92,6 +92,7 @@ private:
     void onAddBoxDoubleClick();
     void onListContextMenu(const QPoint& position);
     void onListDoubleClicked(int row);
+    void onListHeaderClick(int column);
     void centreOnScreen();
     [[nodiscard]] text::Text trayTip() const;
 

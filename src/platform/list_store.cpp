@@ -102,6 +102,34 @@ void ListStore::replaceRows(std::vector<Row> rows)
     notify(tell);
 }
 
+bool ListStore::permuteRows(const std::vector<int>& order)
+{
+    bool tell = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (order.size() > rows_.size())
+            return false;
+        std::vector<Row> moved;
+        moved.reserve(order.size());
+        std::vector<bool> taken(order.size(), false);
+        for (const int from : order) {
+            if (from < 0 || static_cast<std::size_t>(from) >= order.size() ||
+                taken[static_cast<std::size_t>(from)])
+                return false;
+            taken[static_cast<std::size_t>(from)] = true;
+        }
+        for (const int from : order)
+            moved.push_back(std::move(rows_[static_cast<std::size_t>(from)]));
+        std::move(moved.begin(), moved.end(), rows_.begin());
+        tell = markPending();
+        pending_.reset = true;
+        pending_.rowCount = static_cast<int>(rows_.size());
+        pending_.selection = selection_;
+    }
+    notify(tell);
+    return true;
+}
+
 std::vector<ListStore::Row> ListStore::rows() const
 {
     std::lock_guard lock(mutex_);

@@ -63,8 +63,12 @@ public:
     bool setCell(int row, int column, Text value);
     bool deleteRow(int row);
     void deleteAll();
-    // Replaces every row at once (a sort); the view reloads in one go.
+    // Replaces every row at once; the view reloads in one go.
     void replaceRows(std::vector<Row> rows);
+    // Rearranges the first order.size() rows so that row r becomes the row that was at
+    // order[r] (a permutation of 0 .. order.size() - 1); rows after them stay where they are.
+    // The selection index is left alone. False, and nothing moved, when `order` does not fit.
+    bool permuteRows(const std::vector<int>& order);
     [[nodiscard]] std::vector<Row> rows() const;
     // One column of every row, in order (a pass takes this snapshot of the URLs).
     [[nodiscard]] std::vector<Text> column(int column) const;

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -304,6 +305,24 @@ private slots:
         QVERIFY(shell_->opened().empty());
         doubleClick(1);
         QCOMPARE(shell_->opened(), std::vector<tavrin::text::Text>{"http://b.example/www.tavrin.example"});
+    }
+
+    void headerClickSortsAndKeepsTheSelection()
+    {
+        open("http://b.example/{$url}\r\nhttp://a.example/{$url}\r\nhttp://c.example/{$url}\r\n");
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
+                          list()->visualRect(list()->model()->index(0, 1)).center());
+        QCOMPARE(window_->list().selection(), 0);
+
+        QHeaderView* header = list()->horizontalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(1) + 20, 5));
+        window_->flushList();
+        QCOMPARE(cellText(0, 1), u("http://a.example/www.tavrin.example"));
+        QCOMPARE(cellText(1, 1), u("http://b.example/www.tavrin.example"));
+        QCOMPARE(cellText(1, 0), QStringLiteral("1"));
+        QCOMPARE(window_->list().selection(), 1);
+        QCOMPARE(list()->selectionModel()->selectedRows().value(0).row(), 1);
     }
 
     void closeAsksWhetherToKeepRunning()
