@@ -297,8 +297,10 @@ void MainWindow::onMenuSite()
 
 void MainWindow::onAddressHover()
 {
-    编辑框1->setFocus(Qt::MouseFocusReason);
-    编辑框1->selectAll();
+    // Taking the focus selects the whole address (onAddressFocus), so pointing at the box and
+    // typing replaces it; once the box has the focus, moving over it changes nothing.
+    if (!编辑框1->hasFocus())
+        编辑框1->setFocus(Qt::MouseFocusReason);
 }
 
 void MainWindow::onAddressFocus()
