@@ -61,10 +61,7 @@ bool ListStore::deleteRow(int row)
             selection_ = -1;
         else if (selection_ > row)
             --selection_;
-        tell = markPending();
-        pending_.reset = true;
-        pending_.rowCount = static_cast<int>(rows_.size());
-        pending_.selection = selection_;
+        tell = markReset();
     }
     notify(tell);
     return true;
@@ -78,26 +75,7 @@ void ListStore::deleteAll()
         rows_.clear();
         rows_.shrink_to_fit();
         selection_ = -1;
-        tell = markPending();
-        pending_.reset = true;
-        pending_.rowCount = 0;
-        pending_.selection = -1;
-    }
-    notify(tell);
-}
-
-void ListStore::replaceRows(std::vector<Row> rows)
-{
-    bool tell = false;
-    {
-        std::lock_guard lock(mutex_);
-        rows_ = std::move(rows);
-        if (!validRow(selection_))
-            selection_ = -1;
-        tell = markPending();
-        pending_.reset = true;
-        pending_.rowCount = static_cast<int>(rows_.size());
-        pending_.selection = selection_;
+        tell = markReset();
     }
     notify(tell);
 }
@@ -121,10 +99,7 @@ bool ListStore::permuteRows(const std::vector<int>& order)
         for (const int from : order)
             moved.push_back(std::move(rows_[static_cast<std::size_t>(from)]));
         std::move(moved.begin(), moved.end(), rows_.begin());
-        tell = markPending();
-        pending_.reset = true;
-        pending_.rowCount = static_cast<int>(rows_.size());
-        pending_.selection = selection_;
+        tell = markReset();
     }
     notify(tell);
     return true;
@@ -219,6 +194,15 @@ bool ListStore::markPending()
 {
     const bool first = !hasPending_;
     hasPending_ = true;
+    return first;
+}
+
+bool ListStore::markReset()
+{
+    const bool first = markPending();
+    pending_.reset = true;
+    pending_.rowCount = static_cast<int>(rows_.size());
+    pending_.selection = selection_;
     return first;
 }
 

@@ -63,8 +63,6 @@ public:
     bool setCell(int row, int column, Text value);
     bool deleteRow(int row);
     void deleteAll();
-    // Replaces every row at once; the view reloads in one go.
-    void replaceRows(std::vector<Row> rows);
     // Rearranges the first order.size() rows so that row r becomes the row that was at
     // order[r] (a permutation of 0 .. order.size() - 1); rows after them stay where they are.
     // The selection index is left alone. False, and nothing moved, when `order` does not fit.
@@ -90,6 +88,8 @@ private:
     [[nodiscard]] bool validRow(int row) const { return row >= 0 && row < static_cast<int>(rows_.size()); }
     // Records a change under the lock; true when the observer must be told after unlocking.
     bool markPending();
+    // Records that rows were removed or rearranged, so a view must reload; under the lock.
+    bool markReset();
     void markDirty(int row);
     void notify(bool needed) const;
 
