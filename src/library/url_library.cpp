@@ -26,38 +26,14 @@ UrlLibrary::UrlLibrary(LibraryControls controls, ProgramState& state)
     , state_(state)
 {}
 
-UrlLibrary::~UrlLibrary()
-{
-    std::lock_guard lock(loadersMutex_);
-    // jthread asks each loader to stop and joins it.
-    loaders_.clear();
-}
-
 void UrlLibrary::loadFile(const std::filesystem::path& path, LoadKind kind)
 {
-    std::lock_guard lock(loadersMutex_);
-    std::erase_if(loaders_, [](const Loader& loader) { return loader.done->load(); });
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    activeLoaders_.fetch_add(1);
-    loaders_.push_back(Loader{std::jthread([this, path, kind, done](const std::stop_token& stop) {
-                                  runLoader(stop, path, kind);
-                                  activeLoaders_.fetch_sub(1);
-                                  done->store(true);
-                              }),
-                              done});
+    loaders_.start([this, path, kind](const std::stop_token& stop) { runLoader(stop, path, kind); });
 }
 
 void UrlLibrary::waitUntilLoaded()
 {
-    std::vector<Loader> running;
-    {
-        std::lock_guard lock(loadersMutex_);
-        running.swap(loaders_);
-    }
-    for (Loader& loader : running) {
-        if (loader.thread.joinable())
-            loader.thread.join();
-    }
+    loaders_.waitAll();
 }
 
 void UrlLibrary::runLoader(const std::stop_token& stop, const std::filesystem::path& path, LoadKind kind)

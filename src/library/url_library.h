@@ -5,15 +5,11 @@
 #include "platform/controls.h"
 #include "platform/desktop.h"
 #include "platform/list_store.h"
+#include "platform/thread_group.h"
 #include "state/program_state.h"
 
-#include <atomic>
 #include <filesystem>
-#include <memory>
-#include <mutex>
 #include <stop_token>
-#include <thread>
-#include <vector>
 
 namespace tavrin::library {
 
@@ -38,8 +34,6 @@ class UrlLibrary
 {
 public:
     UrlLibrary(LibraryControls controls, ProgramState& state);
-    // Stops the loaders that are still running and waits for them.
-    ~UrlLibrary();
     UrlLibrary(const UrlLibrary&) = delete;
     UrlLibrary& operator=(const UrlLibrary&) = delete;
 
@@ -67,17 +61,11 @@ public:
     void onMenuDeleteUrl();
     void onMenuDeleteAll();
 
-    [[nodiscard]] bool isLoading() const { return activeLoaders_.load() > 0; }
+    [[nodiscard]] bool isLoading() const { return loaders_.running() > 0; }
     // Blocks until every loader started so far has finished.
     void waitUntilLoaded();
 
 private:
-    struct Loader
-    {
-        std::jthread thread;
-        std::shared_ptr<std::atomic<bool>> done;
-    };
-
     void runLoader(const std::stop_token& stop, const std::filesystem::path& path, LoadKind kind);
     // Appends one template as a new row and counts it; safe from any thread. Every cell write
     // of a row goes to the index its own insertion returned.
@@ -87,9 +75,8 @@ private:
 
     LibraryControls controls_;
     ProgramState& state_;
-    std::atomic<int> activeLoaders_{0};
-    std::mutex loadersMutex_;
-    std::vector<Loader> loaders_;
+    // Declared last: destroyed first, so loaders stop before the members they use go away.
+    platform::ThreadGroup loaders_;
 };
 
 } // namespace tavrin::library
