@@ -43,6 +43,13 @@ inline const Text kImportTooLarge = text::utf8ToGbk("导入失败：文件太大
 inline const Text kEditUrlTitle = text::utf8ToGbk("修改网址");
 inline const Text kEditUrlPrompt = text::utf8ToGbk("查询网址：");
 
+// Status line texts of a submission pass.
+inline const Text kSubmitting = text::utf8ToGbk("当前提交第");
+inline const Text kSubmittingUrl = text::utf8ToGbk("个网址：");
+inline const Text kAllSubmitted = text::utf8ToGbk("全部提交完成！");
+inline const Text kStoppedAll = text::utf8ToGbk("成功停止了全部线程，点击开始提交按钮重新提交！");
+inline const Text kBadThreadCount = text::utf8ToGbk("线程数必须在1到500之间，请修改后再开始提交！");
+
 // Captions of the main window's controls and menus.
 namespace caption {
 inline const Text kGroupLibrary = text::utf8ToGbk("网址库");

@@ -1,0 +1,37 @@
+// The arithmetic of a pass: how rows are shared out among the workers, and the progress bar.
+#pragma once
+
+namespace tavrin::submit {
+
+// Thread counts outside this range do not start a pass: fewer than one cannot share out the
+// rows, and hundreds of thousands of threads would bring the machine down.
+inline constexpr int kMinThreads = 1;
+inline constexpr int kMaxThreads = 500;
+
+struct PassPlan
+{
+    // Rows each block worker handles: blocks of this size go to the block workers in the order
+    // they claim them.
+    int blockSize = 0;
+    // Rows left after the blocks, handled one after another by the tail worker.
+    int tailCount = 0;
+};
+
+// `threads` must be at least 1.
+[[nodiscard]] constexpr PassPlan planPass(int rows, int threads)
+{
+    const int blockSize = rows / threads;
+    return {blockSize, rows - blockSize * threads};
+}
+
+// The progress bar position once `started` of `rows` rows have been started: the quotient and
+// the product in double precision, truncated (29 of 100 gives 28).
+[[nodiscard]] constexpr int progressPercent(int started, int rows)
+{
+    if (rows <= 0)
+        return 0;
+    const double quotient = static_cast<double>(started) / static_cast<double>(rows);
+    return static_cast<int>(quotient * 100.0);
+}
+
+} // namespace tavrin::submit

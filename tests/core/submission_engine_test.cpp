@@ -1,0 +1,324 @@
+#include "submit/submission_engine.h"
+
+#include "platform/headless/memory_controls.h"
+#include "submit/pass_plan.h"
+#include "text/messages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace tavrin::submit {
+namespace {
+
+using platform::ListStore;
+using text::Text;
+
+TEST(PassPlan, SharesRowsOutInBlocksAndATail)
+{
+    const struct
+    {
+        int rows;
+        int threads;
+        int blockSize;
+        int tailCount;
+    } cases[] = {{120, 50, 2, 20}, {100, 50, 2, 0}, {30, 50, 0, 30}, {0, 50, 0, 0}, {7, 1, 7, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.rows << " rows, " << c.threads << " threads");
+        const PassPlan plan = planPass(c.rows, c.threads);
+        EXPECT_EQ(plan.blockSize, c.blockSize);
+        EXPECT_EQ(plan.tailCount, c.tailCount);
+    }
+}
+
+TEST(PassPlan, ProgressIsTruncatedDoubleArithmetic)
+{
+    EXPECT_EQ(progressPercent(29, 100), 28);
+    EXPECT_EQ(progressPercent(57, 100), 56);
+    EXPECT_EQ(progressPercent(100, 100), 100);
+    EXPECT_EQ(progressPercent(1, 3), 33);
+    EXPECT_EQ(progressPercent(0, 0), 0);
+}
+
+int workerToken()
+{
+    static std::atomic<int> next{1};
+    thread_local const int token = next.fetch_add(1);
+    return token;
+}
+
+// The window's controls in memory, a list, and a check that the test scripts.
+class EngineTest : public testing::Test
+{
+protected:
+    void fill(int rows)
+    {
+        for (int i = 0; i < rows; ++i)
+            list.appendRow(
+                {std::to_string(i + 1), "http://x.example/" + std::to_string(i + 1), msg::kMarkPending});
+    }
+    std::vector<Text> marks() const { return list.column(2); }
+    void waitUntilHeld(int count)
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(heldChanged.wait_for(lock, std::chrono::seconds(10), [&] { return held == count; }));
+    }
+    void release()
+    {
+        std::lock_guard lock(mutex);
+        released = true;
+        heldChanged.notify_all();
+    }
+    void finishPass()
+    {
+        engine.waitForPassWorkers();
+        ASSERT_EQ(state.passEnded.load(), 1);
+    }
+
+    // Default check: "√" for every URL, remembering which thread checked it and in what order.
+    RowOutcome check(const Text& url, bool emptyBodyFails, const std::stop_token& stop)
+    {
+        {
+            std::lock_guard lock(mutex);
+            checkedBy[url] = workerToken();
+            order.push_back(url);
+            lastEmptyBodyFails = emptyBodyFails;
+        }
+        if (holdChecks) {
+            std::unique_lock lock(mutex);
+            ++held;
+            heldChanged.notify_all();
+            // Returns when released, or when the pass is stopped, as a cancelled fetch does.
+            heldChanged.wait(lock, stop, [this] { return released; });
+        }
+        return RowOutcome{verdict(url), 200, "", 0};
+    }
+
+    std::function<Text(const Text&)> verdict = [](const Text&) { return msg::kMarkSuccess; };
+    std::atomic<bool> holdChecks = false;
+    bool released = false; // guarded by mutex
+    std::mutex mutex;
+    std::condition_variable_any heldChanged;
+    int held = 0;
+    // Which worker thread checked each URL (thread ids are reused; thread-local storage is not).
+    std::map<Text, int> checkedBy;
+    std::vector<Text> order;
+    bool lastEmptyBodyFails = false;
+
+    ListStore list;
+    platform::MemoryTextControl submitButton{msg::caption::kStartSubmit};
+    platform::MemoryTextControl threadCountBox{"50"};
+    platform::MemoryCheckControl loopSubmit;
+    platform::MemoryTextControl statusLine{msg::kStatusInitial};
+    platform::MemoryProgressControl progress;
+    ProgramState state;
+    SubmissionEngine engine{{list, submitButton, threadCountBox, loopSubmit, statusLine, progress},
+                            state,
+                            [this](const Text& url, bool emptyBodyFails, const std::stop_token& stop) {
+                                return check(url, emptyBodyFails, stop);
+                            }};
+};
+
+TEST_F(EngineTest, PassMarksEveryRowAndCompletes)
+{
+    fill(120);
+    list.setCell(5, 2, msg::kMarkFailure);
+    verdict = [](const Text& url) { return url.ends_with("7") ? msg::kMarkFailure : msg::kMarkSuccess; };
+
+    engine.toggleSubmit();
+    EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
+    finishPass();
+
+    for (int row = 0; row < 120; ++row) {
+        const Text expected = std::to_string(row + 1).ends_with("7") ? msg::kMarkFailure : msg::kMarkSuccess;
+        EXPECT_EQ(list.cell(row, 2), expected) << row;
+    }
+    EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
+    EXPECT_EQ(progress.position(), 0);
+    EXPECT_EQ(state.startedCount.load(), 0);
+    // Completion leaves the caption: the next press stops (closing the pass), the one after starts.
+    EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
+    engine.toggleSubmit();
+    EXPECT_EQ(statusLine.text(), msg::kStoppedAll);
+    EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
+}
+
+TEST_F(EngineTest, BlockWorkersTakePairsAndTheTailWorkerTheRest)
+{
+    fill(120);
+    engine.toggleSubmit();
+    finishPass();
+
+    ASSERT_EQ(checkedBy.size(), 120u);
+    const auto url = [](int position) { return "http://x.example/" + std::to_string(position); };
+    std::set<int> blockThreads;
+    for (int position = 1; position <= 100; position += 2) {
+        EXPECT_EQ(checkedBy[url(position)], checkedBy[url(position + 1)]) << position;
+        blockThreads.insert(checkedBy[url(position)]);
+    }
+    EXPECT_EQ(blockThreads.size(), 50u);
+    // The tail: one thread of its own, in order.
+    std::vector<Text> tail;
+    for (const Text& checked : order) {
+        if (checkedBy[checked] == checkedBy[url(101)])
+            tail.push_back(checked);
+    }
+    std::vector<Text> expectedTail;
+    for (int position = 101; position <= 120; ++position)
+        expectedTail.push_back(url(position));
+    EXPECT_EQ(tail, expectedTail);
+    EXPECT_EQ(blockThreads.count(checkedBy[url(101)]), 0u);
+}
+
+TEST_F(EngineTest, FewerRowsThanThreadsGoToTheTailWorker)
+{
+    fill(30);
+    engine.toggleSubmit();
+    finishPass();
+    std::set<int> threads;
+    for (const auto& [url, thread] : checkedBy)
+        threads.insert(thread);
+    EXPECT_EQ(threads.size(), 1u);
+    EXPECT_EQ(order.front(), "http://x.example/1");
+    EXPECT_EQ(order.back(), "http://x.example/30");
+}
+
+TEST_F(EngineTest, EmptyListCompletesAtOnce)
+{
+    engine.toggleSubmit();
+    finishPass();
+    EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
+    EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
+    engine.toggleSubmit();
+    EXPECT_EQ(statusLine.text(), msg::kStoppedAll);
+    EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
+}
+
+TEST_F(EngineTest, RefusesThreadCountsOutsideOneTo500)
+{
+    fill(3);
+    for (const char* count : {"0", "", "501", "-2", "abc", "99999999999"}) {
+        SCOPED_TRACE(count);
+        threadCountBox.setText(count);
+        engine.toggleSubmit();
+        EXPECT_EQ(statusLine.text(), msg::kBadThreadCount);
+        EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
+        EXPECT_EQ(marks(), std::vector<Text>(3, msg::kMarkPending));
+    }
+    threadCountBox.setText("500");
+    engine.toggleSubmit();
+    finishPass();
+    EXPECT_EQ(marks(), std::vector<Text>(3, msg::kMarkSuccess));
+}
+
+TEST_F(EngineTest, StopCancelsFetchesAndNothingIsWrittenAfterwards)
+{
+    fill(8);
+    threadCountBox.setText("4");
+    holdChecks = true;
+    engine.toggleSubmit();
+    waitUntilHeld(4);
+    const std::vector<Text> working = marks();
+    EXPECT_EQ(std::count(working.begin(), working.end(), msg::kMarkWorking), 4);
+    EXPECT_EQ(progress.position(), 50);
+
+    engine.toggleSubmit();
+    EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
+    const std::vector<Text> atStop = marks();
+    // The held checks now return "√"; none of it may reach the list or the status line.
+    engine.waitForPassWorkers();
+    EXPECT_EQ(marks(), atStop);
+    EXPECT_EQ(statusLine.text(), msg::kStoppedAll);
+    EXPECT_EQ(progress.position(), 0);
+    EXPECT_EQ(state.startedCount.load(), 0);
+    EXPECT_EQ(state.passEnded.load(), 1);
+    EXPECT_EQ(order.size(), 4u) << "no further rows were started";
+}
+
+TEST_F(EngineTest, LoopTicksRestartPasses)
+{
+    fill(2);
+    loopSubmit.setChecked(true);
+    engine.onLoopTick();
+    EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit) << "the first pass is started by hand";
+
+    engine.toggleSubmit();
+    finishPass();
+    engine.onLoopTick();
+    EXPECT_EQ(statusLine.text(), msg::kStoppedAll);
+    EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
+    engine.onLoopTick();
+    EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
+    finishPass();
+    EXPECT_EQ(order.size(), 4u);
+
+    // Unchecked, ticks do nothing.
+    loopSubmit.setChecked(false);
+    engine.onLoopTick();
+    EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
+}
+
+TEST_F(EngineTest, StoppingDuringALoopRestartsOnTheNextTick)
+{
+    fill(4);
+    loopSubmit.setChecked(true);
+    holdChecks = true;
+    threadCountBox.setText("2");
+    engine.toggleSubmit();
+    engine.onLoopTick(); // running: nothing
+    EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
+    waitUntilHeld(2);
+    engine.toggleSubmit();
+    engine.waitForPassWorkers();
+    holdChecks = false;
+    engine.onLoopTick();
+    EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
+    finishPass();
+    EXPECT_EQ(marks(), std::vector<Text>(4, msg::kMarkSuccess));
+}
+
+TEST_F(EngineTest, MarksForDeletedRowsAreDropped)
+{
+    fill(6);
+    threadCountBox.setText("3");
+    holdChecks = true;
+    engine.toggleSubmit();
+    waitUntilHeld(3);
+    list.deleteAll();
+    list.appendRow({"1", "http://other.example/", msg::kMarkPending});
+    holdChecks = false;
+    release();
+    // The pass goes on: marks aimed at rows that are gone are dropped, the one row left gets
+    // the mark of the row that was at its position.
+    finishPass();
+    EXPECT_EQ(list.rowCount(), 1);
+    EXPECT_EQ(list.cell(0, 1), "http://other.example/");
+    EXPECT_EQ(list.cell(0, 2), msg::kMarkSuccess);
+    EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
+}
+
+TEST_F(EngineTest, SingleSubmitMarksTheSelectedRowWithTheStricterRule)
+{
+    fill(3);
+    engine.submitSelected();
+    engine.waitForSingleSubmits();
+    EXPECT_EQ(marks(), std::vector<Text>(3, msg::kMarkPending)) << "no selection, no change";
+    EXPECT_TRUE(order.empty());
+
+    list.setSelection(1);
+    verdict = [](const Text&) { return msg::kMarkFailure; };
+    engine.submitSelected();
+    engine.waitForSingleSubmits();
+    EXPECT_EQ(marks(), (std::vector<Text>{msg::kMarkPending, msg::kMarkFailure, msg::kMarkPending}));
+    EXPECT_TRUE(lastEmptyBodyFails);
+    EXPECT_EQ(statusLine.text(), msg::kStatusInitial) << "a single submit leaves the status line";
+}
+
+} // namespace
+} // namespace tavrin::submit
