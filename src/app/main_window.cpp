@@ -180,7 +180,7 @@ void MainWindow::buildMenus()
     connect(item(program, caption::kMenuMinimizeToTray), &QAction::triggered, this,
             &MainWindow::onMenuMinimizeToTray);
     program->addSeparator();
-    item(program, caption::kMenuAutoStart);
+    connect(item(program, caption::kMenuAutoStart), &QAction::triggered, this, &MainWindow::onMenuAutoStart);
     program->addSeparator();
     connect(item(program, caption::kMenuExit), &QAction::triggered, this, &MainWindow::onMenuExit);
 
@@ -188,7 +188,7 @@ void MainWindow::buildMenus()
     connect(item(help, caption::kMenuSite), &QAction::triggered, this, &MainWindow::onMenuSite);
     item(help, caption::kMenuCheckUpgrade);
     help->addSeparator();
-    item(help, caption::kMenuGuestbook);
+    connect(item(help, caption::kMenuGuestbook), &QAction::triggered, this, &MainWindow::onMenuGuestbook);
 }
 
 void MainWindow::bindHandlers()

@@ -61,6 +61,9 @@ public:
     void onMenuMinimizeToTray();
     void onMenuExit();
     void onMenuSite();
+    // Open a fresh modal window each (main_window_menus.cpp).
+    void onMenuAutoStart();
+    void onMenuGuestbook();
 
     [[nodiscard]] library::UrlLibrary& library() { return *library_; }
     [[nodiscard]] platform::ListStore& list() { return list_; }

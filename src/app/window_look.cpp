@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QWidget>
 
@@ -19,7 +20,7 @@ namespace {
 constexpr int kFontPoints = 9;
 constexpr int kListRowHeight = 17;
 
-QFont fontOf(const QStringList& families)
+QFont fontOf(const QStringList& families, qreal points = kFontPoints)
 {
     QFont font;
     // Fallbacks for desktops without the Windows fonts: the CJK fonts that Linux distributions ship.
@@ -27,7 +28,7 @@ QFont fontOf(const QStringList& families)
     all << QStringLiteral("Noto Sans CJK SC") << QStringLiteral("WenQuanYi Zen Hei")
         << QStringLiteral("WenQuanYi Micro Hei") << QStringLiteral("Droid Sans Fallback");
     font.setFamilies(all);
-    font.setPointSize(kFontPoints);
+    font.setPointSizeF(points);
     font.setWeight(QFont::Normal);
     return font;
 }
@@ -48,6 +49,13 @@ QFont groupFont()
 QFont versionFont()
 {
     return fontOf({QStringLiteral("SimSun"), QString::fromUtf8("宋体")});
+}
+
+QFont autoStartFont(bool bold)
+{
+    QFont font = fontOf({QStringLiteral("SimSun"), QString::fromUtf8("宋体")}, 10.5);
+    font.setBold(bold);
+    return font;
 }
 
 QIcon programIcon()
@@ -124,6 +132,18 @@ void applyXpStyle(QWidget* window)
             qobject_cast<QLineEdit*>(child) || qobject_cast<QProgressBar*>(child))
             child->setStyleSheet(sheet);
     }
+}
+
+void centreWindowOnScreen(QWidget* window, QSize outerSize)
+{
+    const QScreen* screen = window->screen();
+    if (!screen)
+        return;
+    const QSize frame = window->frameGeometry().size();
+    const QSize outer = window->isVisible() && frame.width() > window->width() ? frame : outerSize;
+    const QRect area = screen->geometry();
+    window->move(area.left() + (area.width() - outer.width()) / 2,
+                 area.top() + (area.height() - outer.height()) / 2);
 }
 
 } // namespace tavrin::app

@@ -15,6 +15,8 @@ namespace tavrin::app {
 [[nodiscard]] QFont groupFont();
 // 宋体 9 pt, the version label's font.
 [[nodiscard]] QFont versionFont();
+// 宋体 10.5 pt (14 pixels high at 96 dpi), regular or bold: the auto-start dialog's font.
+[[nodiscard]] QFont autoStartFont(bool bold);
 // The program's own icon, drawn at 128 x 128.
 [[nodiscard]] QIcon programIcon();
 // A report-style list: single full-row selection kept without focus, grid lines, clickable and
@@ -23,5 +25,8 @@ void setUpListView(QTableView* view);
 // Themed drawing of buttons, edit boxes and frames in the olive colour scheme, whose frame
 // colour is RGB (164, 185, 127).
 void applyXpStyle(QWidget* window);
+// Moves a top-level window so that its outer frame is centred on its screen. Before the window
+// is first shown its frame is not known yet; `outerSize` stands in for it then.
+void centreWindowOnScreen(QWidget* window, QSize outerSize);
 
 } // namespace tavrin::app

@@ -38,7 +38,8 @@ public:
     virtual ~Dialogs() = default;
     virtual BoxAnswer messageBox(const Text& message, const Text& title, int flags) = 0;
     // The chosen file, or an empty path when the dialog was cancelled. `filter` is
-    // "description|pattern". A path, not a text: file names on disk need not be GBK.
+    // "description|pattern", or several such pairs joined by bars. A path, not a text: file
+    // names on disk need not be GBK.
     [[nodiscard]] virtual std::filesystem::path openFileName(const Text& filter) = 0;
     [[nodiscard]] virtual std::filesystem::path saveFileName(const Text& filter) = 0;
     // Asks for one line of text, starting from `initial`; nothing when cancelled.

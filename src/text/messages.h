@@ -87,4 +87,29 @@ inline const Text kMenuCheckUpgrade = text::utf8ToGbk("检查升级");
 inline const Text kMenuGuestbook = text::utf8ToGbk("给我留言");
 } // namespace caption
 
+// The auto-start dialog: its captions and message boxes.
+namespace autostart {
+inline const Text kWindowTitle = text::utf8ToGbk("设置开机启动");
+inline const Text kFolderLabel = text::utf8ToGbk("目录：");
+inline const Text kBrowse = text::utf8ToGbk("打开");
+inline const Text kWrite = text::utf8ToGbk("写注册项");
+inline const Text kDelete = text::utf8ToGbk("删除注册项");
+inline const Text kSecuritySoftwareHint = text::utf8ToGbk("提示：若杀软阻止，请关闭杀软再运行！");
+inline const Text kProgramFilter = text::utf8ToGbk("执行程序文件*.exe|*.exe");
+// Added to the filter where programs do not end in .exe.
+inline const Text kAllFilesFilter = text::utf8ToGbk("所有文件|*");
+inline const Text kErrorTitle = text::utf8ToGbk("发生错误");
+inline const Text kOpenFileFirst = text::utf8ToGbk("写注册项失败！请先打开文件");
+inline const Text kWriteFailed = text::utf8ToGbk("写注册项失败！");
+inline const Text kAddedTitle = text::utf8ToGbk("启动项");
+inline const Text kAdded = text::utf8ToGbk("添加启动项已经成功了！");
+inline const Text kRemovedTitle = text::utf8ToGbk("成功提示");
+inline const Text kRemoved = text::utf8ToGbk("添加的启动项已被删除成功！");
+inline const Text kNotAddedTitle = text::utf8ToGbk("错误提示");
+inline const Text kNotAdded = text::utf8ToGbk("您尚未添加过程序启动项");
+} // namespace autostart
+
+// The guest-book window.
+inline const Text kGuestbookTitle = text::utf8ToGbk("给我留言");
+
 } // namespace tavrin::msg

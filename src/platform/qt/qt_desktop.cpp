@@ -39,11 +39,13 @@ std::filesystem::path toPath(const QString& fileName)
 
 QString qtFileFilter(const Text& filter)
 {
-    const QString text = toQString(filter);
-    const qsizetype bar = text.indexOf(QLatin1Char('|'));
-    if (bar < 0)
-        return text;
-    return text.left(bar) + QLatin1String(" (") + text.mid(bar + 1) + QLatin1Char(')');
+    const QStringList parts = toQString(filter).split(QLatin1Char('|'));
+    if (parts.size() < 2)
+        return parts.join(QLatin1Char('|'));
+    QStringList entries;
+    for (qsizetype at = 0; at + 1 < parts.size(); at += 2)
+        entries << parts[at] + QLatin1String(" (") + parts[at + 1] + QLatin1Char(')');
+    return entries.join(QLatin1String(";;"));
 }
 
 BoxAnswer QtDialogs::messageBox(const Text& message, const Text& title, int flags)

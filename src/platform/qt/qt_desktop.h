@@ -49,7 +49,8 @@ private:
     QSystemTrayIcon* icon_;
 };
 
-// The filter of a file dialog in Qt's form: "description|pattern" becomes "description (pattern)".
+// The filter of a file dialog in Qt's form: "description|pattern" becomes "description (pattern)",
+// and several such pairs in a row ("d1|p1|d2|p2") become entries separated by ";;".
 [[nodiscard]] QString qtFileFilter(const Text& filter);
 
 } // namespace tavrin::platform

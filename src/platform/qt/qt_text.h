@@ -4,7 +4,10 @@
 #include "text/encoding.h"
 #include "text/gbk_text.h"
 
+#include <QFile>
 #include <QString>
+
+#include <filesystem>
 
 namespace tavrin::platform {
 
@@ -17,6 +20,17 @@ inline QString toQString(const text::Text& gbk)
 inline text::Text fromQString(const QString& value)
 {
     return text::utf8ToGbk(value.toStdString());
+}
+
+// File names are not GBK texts: on disk they are bytes in the locale's encoding (UTF-8 here).
+inline QString pathToQString(const std::filesystem::path& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path.string()));
+}
+
+inline std::filesystem::path pathFromQString(const QString& name)
+{
+    return std::filesystem::path(QFile::encodeName(name).toStdString());
 }
 
 } // namespace tavrin::platform

@@ -1,0 +1,35 @@
+// The main window's menu items that open the program's secondary windows. They live apart from
+// the rest of the window because the guest book depends on the optional web engine; everything
+// else in the main window builds the same either way.
+#include "app/auto_start_dialog.h"
+#include "app/main_window.h"
+#include "build_config.h"
+
+#if TAVRIN_HAS_WEBENGINE
+#include "app/guestbook_window.h"
+#endif
+
+namespace tavrin::app {
+
+void MainWindow::onMenuAutoStart()
+{
+    // Dialogs handed in (tests) answer this window's boxes too; the real ones belong to the
+    // dialog, so that its boxes open over it.
+    AutoStartDialog dialog(ownDialogs_ ? nullptr : dialogs_);
+    dialog.exec();
+}
+
+void MainWindow::onMenuGuestbook()
+{
+    const text::Text page = build::kGuestbookUrl;
+#if TAVRIN_HAS_WEBENGINE
+    if (GuestbookWindow::canStartEngine()) {
+        GuestbookWindow window(QUrl(QString::fromUtf8(build::kGuestbookUrl)));
+        window.exec();
+        return;
+    }
+#endif
+    shell_->openUrl(page);
+}
+
+} // namespace tavrin::app
