@@ -5,7 +5,7 @@ TAVRIN_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-webengine-dev
-    libcurl4-openssl-dev libcli11-dev libcpp-httplib-dev
+    libcurl4-openssl-dev libcli11-dev libcpp-httplib-dev libssl-dev curl
     libgtest-dev libgmock-dev
     fonts-wqy-zenhei
 )

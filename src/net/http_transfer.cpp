@@ -1,0 +1,288 @@
+#include "net/http_transfer.h"
+
+#include "net/cookie_share.h"
+#include "net/tls_trust.h"
+#include "net/url_parts.h"
+
+#include <algorithm>
+#include <charconv>
+#include <vector>
+
+namespace tavrin::net {
+
+namespace {
+
+constexpr std::string_view kStatusLinePrefix = "HTTP/";
+constexpr std::string_view kContentLength = "Content-Length:";
+// Only the web protocols: a redirect must not lead a request to file:// or anything else.
+constexpr const char* kAllowedProtocols = "http,https";
+// How long curl may run past the caller's deadline before it gives up on its own.
+constexpr std::chrono::milliseconds kDeadlineMargin{1000};
+
+// Errors that end a transfer while the body of a fully received response is coming in: the
+// response counts, with the bytes received so far.
+bool endsDuringBody(CURLcode code, bool bodyCapped)
+{
+    switch (code) {
+    case CURLE_OK:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_RECV_ERROR:
+    case CURLE_BAD_CONTENT_ENCODING:
+        return true;
+    case CURLE_WRITE_ERROR:
+        return bodyCapped;
+    default:
+        return false;
+    }
+}
+
+std::string_view withoutLineEnd(std::string_view line)
+{
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.remove_suffix(1);
+    return line;
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (fold(text[i]) != fold(prefix[i]))
+            return false;
+    }
+    return true;
+}
+
+std::size_t parseLength(std::string_view value)
+{
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+        value.remove_prefix(1);
+    std::size_t length = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), length);
+    return error == std::errc() ? length : 0;
+}
+
+} // namespace
+
+std::unique_ptr<HttpTransfer> HttpTransfer::forFetch(FetchRequest request, FetchMethod method,
+                                                     std::optional<Deadline> deadline)
+{
+    return std::unique_ptr<HttpTransfer>(new HttpTransfer(Kind::Fetch, std::move(request), method, deadline));
+}
+
+std::unique_ptr<HttpTransfer> HttpTransfer::forGetFile(Text url, Deadline deadline)
+{
+    FetchRequest request;
+    request.url = std::move(url);
+    return std::unique_ptr<HttpTransfer>(
+        new HttpTransfer(Kind::GetFile, std::move(request), FetchMethod::Get, deadline));
+}
+
+HttpTransfer::HttpTransfer(Kind kind, FetchRequest request, FetchMethod method,
+                           std::optional<Deadline> deadline)
+    : kind_(kind)
+    , request_(std::move(request))
+    , method_(method)
+    , deadline_(deadline)
+    // A fetch goes to exactly the host, port and path that the URL routines name; the file
+    // download hands its address to curl as it is.
+    , url_(kind == Kind::Fetch ? requestUrl(request_.url) : request_.url)
+    , bodyCap_(kind == Kind::Fetch ? kFetchBodyCap : kGetFileBodyCap)
+    , trustedPem_(trustedCertificates())
+{}
+
+bool HttpTransfer::buildHeaderList()
+{
+    std::vector<Text> lines;
+    if (kind_ == Kind::Fetch) {
+        // The accept and referer fields may carry further lines of their own; each line goes to
+        // curl separately, which puts the same bytes on the wire.
+        lines = text::split(fetchHeaderBlock(request_, method_), "\r\n");
+        if (method_ == FetchMethod::Post) {
+            // Entries ending in ":" remove a header curl would add by itself. No "Expect:
+            // 100-continue" pause before a large body, and a POST without a body says nothing
+            // about content.
+            lines.emplace_back("Expect:");
+            if (request_.body.empty()) {
+                lines.emplace_back("Content-Type:");
+                lines.emplace_back("Content-Length:");
+            }
+        }
+    } else {
+        lines.emplace_back(kGetFileAccept);
+    }
+    headerList_.reset();
+    for (const Text& line : lines) {
+        if (!appendLine(headerList_, line.c_str()))
+            return false;
+    }
+    return true;
+}
+
+bool HttpTransfer::setUp(CURL* easy)
+{
+    easy_ = easy;
+    if (!buildHeaderList())
+        return false;
+    curl_easy_setopt(easy, CURLOPT_URL, url_.c_str());
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    // A transfer stopped during a host-name look-up must not make the network thread wait for
+    // the resolver thread.
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText_.data());
+    if (CURLSH* share = programShare())
+        curl_easy_setopt(easy, CURLOPT_SHARE, share);
+    // An empty file name switches the cookie engine on without reading any file; the cookies
+    // live in the share.
+    curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList_.get());
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpTransfer::onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpTransfer::onBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &HttpTransfer::onRequestStart);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &HttpTransfer::onProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+    if (trustedPem_) {
+        curl_blob blob{const_cast<char*>(trustedPem_->data()), trustedPem_->size(), CURL_BLOB_COPY};
+        curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &blob);
+    }
+    if (deadline_) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            *deadline_ - std::chrono::steady_clock::now() + kDeadlineMargin);
+        curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<long long>(left.count(), 1)));
+    }
+    if (kind_ == Kind::Fetch)
+        setUpFetch(easy);
+    else
+        setUpGetFile(easy);
+    return true;
+}
+
+void HttpTransfer::setUpFetch(CURL* easy)
+{
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, kFetchUserAgent.data());
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    // The proxy is an HTTP proxy for http addresses only ("http=host:port"); https goes direct.
+    // An empty proxy also keeps curl from taking one from the environment.
+    const bool useProxy = countsAsPresent(request_.proxy) && !UrlIsHttps(request_.url);
+    const Text proxy = useProxy ? trimSpaces(request_.proxy) : Text();
+    curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
+    curl_easy_setopt(easy, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
+    if (countsAsPresent(request_.userName))
+        curl_easy_setopt(easy, CURLOPT_USERNAME, request_.userName.c_str());
+    if (countsAsPresent(request_.password))
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, request_.password.c_str());
+    if (method_ == FetchMethod::Post) {
+        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request_.body.size()));
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request_.body.data());
+    } else {
+        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    }
+}
+
+void HttpTransfer::setUpGetFile(CURL* easy)
+{
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, kGetFileUserAgent.data());
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+    curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+}
+
+void HttpTransfer::startHeaderBlock()
+{
+    headerText_.clear();
+    headerComplete_ = false;
+    announcedLength_ = 0;
+}
+
+size_t HttpTransfer::onHeader(char* data, size_t size, size_t count, void* self)
+{
+    auto& transfer = *static_cast<HttpTransfer*>(self);
+    const size_t received = size * count;
+    const std::string_view line = withoutLineEnd(std::string_view(data, received));
+    // Each response of a redirect chain (and any interim 1xx response) starts with its status
+    // line; only the last block counts.
+    if (line.starts_with(kStatusLinePrefix))
+        transfer.startHeaderBlock();
+    else if (transfer.headerComplete_)
+        return received; // trailer lines after a chunked body are not part of the header text
+    if (line.empty()) {
+        if (transfer.headerText_.empty())
+            return received;
+        transfer.headerText_ += "\r\n";
+        transfer.headerComplete_ = true;
+        transfer.body_.reserve(std::min(transfer.announcedLength_, transfer.bodyCap_));
+        return received;
+    }
+    if (transfer.headerText_.size() + line.size() + 2 > kHeaderCap) {
+        transfer.headerTooLong_ = true;
+        return 0; // stops the transfer
+    }
+    if (startsWithIgnoringCase(line, kContentLength))
+        transfer.announcedLength_ = parseLength(line.substr(kContentLength.size()));
+    // Lines are stored with CR LF whatever the server used.
+    transfer.headerText_.append(line);
+    transfer.headerText_ += "\r\n";
+    return received;
+}
+
+size_t HttpTransfer::onBody(char* data, size_t size, size_t count, void* self)
+{
+    auto& transfer = *static_cast<HttpTransfer*>(self);
+    const size_t received = size * count;
+    const size_t room = transfer.bodyCap_ - transfer.body_.size();
+    if (received > room) {
+        transfer.body_.append(data, room);
+        transfer.bodyCapped_ = true;
+        return 0; // stops the transfer; what arrived up to the cap is the body
+    }
+    transfer.body_.append(data, received);
+    return received;
+}
+
+int HttpTransfer::onRequestStart(void* self, char*, char*, int, int)
+{
+    // A request of a redirect chain is going out: nothing received so far belongs to its
+    // response, so a failure before that response arrives leaves no header text behind.
+    auto& transfer = *static_cast<HttpTransfer*>(self);
+    transfer.startHeaderBlock();
+    transfer.body_.clear();
+    transfer.bodyCapped_ = false;
+    return CURL_PREREQFUNC_OK;
+}
+
+int HttpTransfer::onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    const auto& transfer = *static_cast<HttpTransfer*>(self);
+    return transfer.cancelled_ && transfer.cancelled_->load(std::memory_order_relaxed) ? 1 : 0;
+}
+
+TransferOutcome HttpTransfer::finish(CURLcode code)
+{
+    TransferOutcome outcome;
+    if (headerComplete_ && !headerTooLong_ && endsDuringBody(code, bodyCapped_)) {
+        outcome.result.headerText = std::move(headerText_);
+        outcome.result.body = std::move(body_);
+        outcome.bodyCapped = bodyCapped_;
+    } else if (headerTooLong_) {
+        outcome.failure = "response header longer than 1 MiB";
+    } else if (code == CURLE_OK) {
+        outcome.failure = "incomplete response header";
+    } else {
+        outcome.failure = errorText_[0] != '\0' ? std::string(errorText_.data()) : curl_easy_strerror(code);
+    }
+    body_ = std::string();
+    return outcome;
+}
+
+} // namespace tavrin::net

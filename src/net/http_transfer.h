@@ -1,0 +1,115 @@
+// One HTTP exchange on a curl easy handle: how the handle is set up for a request, and how the
+// final response's header text and body are collected from it.
+//
+// A transfer is built by the thread that asks for it and, once handed over, used only by the
+// network thread (its callbacks run there); it is never used by two threads at once.
+#pragma once
+
+#include "net/curl_handles.h"
+#include "net/fetch_records.h"
+#include "net/request_headers.h"
+
+#include <curl/curl.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tavrin::net {
+
+// Bodies beyond these sizes are cut: the transfer stops and the bytes received so far are the
+// body. With 50 workers (and later hundreds) facing huge or endless bodies, memory stays
+// bounded by workers x cap. The fetch cap is far above any query page; the file cap leaves room
+// for an update download.
+inline constexpr std::size_t kFetchBodyCap = 8u << 20;    // 8 MiB
+inline constexpr std::size_t kGetFileBodyCap = 64u << 20; // 64 MiB
+// One response's header block beyond this is hostile or broken; the transfer is abandoned as if
+// no response had come. It is not the old 1024-byte buffer: real header blocks of any length
+// up to here come back whole.
+inline constexpr std::size_t kHeaderCap = 1u << 20; // 1 MiB
+// Redirects are followed up to this many, as a browser would; more count as no response.
+inline constexpr long kMaxRedirects = 10;
+
+using Deadline = std::chrono::steady_clock::time_point;
+
+// How a transfer ended, as the network thread hands it back.
+struct TransferOutcome
+{
+    // The header text is empty when no complete response arrived.
+    FetchResult result;
+    bool bodyCapped = false;
+    // Why no response arrived (curl's own words), for diagnostics only.
+    std::string failure;
+};
+
+class HttpTransfer
+{
+public:
+    // A fetch of `request`, which must have a method that parseMethod accepts. With a deadline,
+    // curl is also told to give up shortly after it, so the network thread never keeps a
+    // transfer whose caller is gone, even if the cancellation were missed.
+    [[nodiscard]] static std::unique_ptr<HttpTransfer> forFetch(FetchRequest request, FetchMethod method,
+                                                                std::optional<Deadline> deadline);
+    // The plain GET of a whole file used for updates: its own user agent, HTTP/1.0 and
+    // "Accept: */*", always direct.
+    [[nodiscard]] static std::unique_ptr<HttpTransfer> forGetFile(Text url, Deadline deadline);
+
+    HttpTransfer(const HttpTransfer&) = delete;
+    HttpTransfer& operator=(const HttpTransfer&) = delete;
+
+    // The transfer stops at the next callback once this flag is set (it belongs to the job).
+    void setCancelFlag(const std::atomic<bool>* cancelled) noexcept { cancelled_ = cancelled; }
+
+    // Sets up a fresh (or freshly reset) easy handle. False when it cannot be set up; the
+    // transfer then ends as no response.
+    [[nodiscard]] bool setUp(CURL* easy);
+
+    // The outcome once curl reports the transfer done with `code`. Moves the body out.
+    [[nodiscard]] TransferOutcome finish(CURLcode code);
+
+private:
+    enum class Kind
+    {
+        Fetch,
+        GetFile,
+    };
+
+    HttpTransfer(Kind kind, FetchRequest request, FetchMethod method, std::optional<Deadline> deadline);
+
+    [[nodiscard]] bool buildHeaderList();
+    void setUpFetch(CURL* easy);
+    void setUpGetFile(CURL* easy);
+
+    static size_t onHeader(char* data, size_t size, size_t count, void* self);
+    static size_t onBody(char* data, size_t size, size_t count, void* self);
+    static int onRequestStart(void* self, char*, char*, int, int);
+    static int onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+
+    void startHeaderBlock();
+
+    Kind kind_;
+    FetchRequest request_;
+    FetchMethod method_;
+    std::optional<Deadline> deadline_;
+    Text url_; // what curl is given
+    std::size_t bodyCap_;
+    const std::atomic<bool>* cancelled_ = nullptr;
+    CURL* easy_ = nullptr;
+    SlistPtr headerList_;
+    std::shared_ptr<const std::string> trustedPem_;
+
+    // The header block of the response being received; complete once its empty line came.
+    Text headerText_;
+    bool headerComplete_ = false;
+    bool headerTooLong_ = false;
+    std::size_t announcedLength_ = 0; // Content-Length of the block being received
+    std::string body_;
+    bool bodyCapped_ = false;
+    std::array<char, CURL_ERROR_SIZE> errorText_{};
+};
+
+} // namespace tavrin::net

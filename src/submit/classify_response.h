@@ -1,0 +1,38 @@
+// The rule that turns a fetched response into the mark of its row.
+#pragma once
+
+#include "text/gbk_text.h"
+
+#include <string_view>
+
+namespace tavrin::submit {
+
+// The test that decided a verdict, in the order the tests are applied. The first that hits
+// makes the row fail; when none hits the row succeeds (Passed).
+enum class ResponseTest
+{
+    NoResponse,       // the header text is empty: no response came (or none in time)
+    NotFound,         // " 404 " (blank, 404, blank) somewhere in the header text
+    EmptyBody,        // only when empty bodies fail: the body text is empty
+    MetaRefresh,      // http-equiv=refresh, http-equiv='refresh' or http-equiv="refresh"
+    BrowserErrorPage, // res://shdoclc.dll, a link to the browser's built-in error pages
+    Passed,
+};
+
+struct ResponseVerdict
+{
+    bool success = false;
+    ResponseTest decidedBy = ResponseTest::NoResponse;
+};
+
+// Classifies a response. `bodyText` is the body as text, up to its first NUL byte. Searches
+// compare bytes exactly and start only on character boundaries, so the second byte of a GBK
+// character never begins a match. `emptyBodyFails` is false in a pass and true for the
+// single-row submit.
+[[nodiscard]] ResponseVerdict classifyResponse(std::string_view headerText, std::string_view bodyText,
+                                               bool emptyBodyFails);
+
+// The row mark of a verdict: "√" or "×" (GBK).
+[[nodiscard]] const text::Text& verdictMark(const ResponseVerdict& verdict);
+
+} // namespace tavrin::submit

@@ -1,0 +1,169 @@
+// tavrin-cli fetch, run in-process against string streams: the header text, the body length,
+// the verdict with the test that decided it, and the exit codes.
+#include "cli/cli.h"
+#include "support/local_server.h"
+#include "support/raw_request.h"
+#include "support/raw_server.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace tavrin::cli {
+namespace {
+
+using testing_support::LocalServer;
+using testing_support::RawRequest;
+using testing_support::RawServer;
+
+struct CliRun
+{
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+CliRun runCli(std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), "tavrin-cli");
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(argument.c_str());
+    std::ostringstream out;
+    std::ostringstream err;
+    const int code = run(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {code, out.str(), err.str()};
+}
+
+struct VerdictCase
+{
+    std::string label;
+    std::string path;
+    std::string verdictLine;
+    std::string bodyLengthLine;
+};
+
+void PrintTo(const VerdictCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class CliVerdictTest : public testing::TestWithParam<VerdictCase>
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        server_ = new LocalServer;
+        auto& routes = server_->routes();
+        routes.Get("/ok", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("<html>fine</html>", "text/html");
+        });
+        routes.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
+            res.status = 404;
+            res.set_content("gone", "text/html");
+        });
+        routes.Get("/refresh", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("<meta http-equiv=\"refresh\" content=\"0;url=/\">", "text/html");
+        });
+        routes.Get("/error-page", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("<a href=\"res://shdoclc.dll/navcancl.htm\">", "text/html");
+        });
+        server_->start();
+    }
+    static void TearDownTestSuite()
+    {
+        delete server_;
+        server_ = nullptr;
+    }
+
+    static LocalServer* server_;
+};
+
+LocalServer* CliVerdictTest::server_ = nullptr;
+
+TEST_P(CliVerdictTest, PrintsHeaderLengthAndVerdict)
+{
+    const VerdictCase& c = GetParam();
+    const CliRun result = runCli({"fetch", server_->url(c.path), "--timeout", "5"});
+    EXPECT_EQ(result.exitCode, kExitOk) << result.err;
+    EXPECT_EQ(result.out.rfind("HTTP/1.1 ", 0), 0u) << result.out;
+    EXPECT_NE(result.out.find("\r\n\r\n" + c.bodyLengthLine + "\n" + c.verdictLine + "\n"), std::string::npos)
+        << result.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, CliVerdictTest,
+    testing::Values(VerdictCase{"Success", "/ok", "√", "body length: 17 bytes"},
+                    VerdictCase{"NotFound", "/missing", "× 404 in header", "body length: 4 bytes"},
+                    VerdictCase{"MetaRefresh", "/refresh", "× meta refresh", "body length: 45 bytes"},
+                    VerdictCase{"BrowserErrorPage", "/error-page", "× browser error page",
+                                "body length: 41 bytes"}),
+    [](const testing::TestParamInfo<VerdictCase>& row) { return row.param.label; });
+
+TEST(CliFetch, NoResponseIsAVerdictWithItsReason)
+{
+    const CliRun result = runCli({"fetch", "http://no-such-host.invalid/", "--timeout", "5"});
+    EXPECT_EQ(result.exitCode, kExitOk);
+    EXPECT_EQ(result.out.rfind("no response: ", 0), 0u) << result.out;
+    EXPECT_NE(result.out.find("\nbody length: 0 bytes\n× no response\n"), std::string::npos) << result.out;
+}
+
+TEST(CliFetch, TimeLimitIsReported)
+{
+    const RawServer server = RawServer::silent();
+    const CliRun result = runCli({"fetch", server.url("/"), "--timeout", "1"});
+    EXPECT_EQ(result.exitCode, kExitOk);
+    EXPECT_EQ(result.out, "no response within 1 s\nbody length: 0 bytes\n× no response\n");
+}
+
+TEST(CliFetch, PassesTheRequestOptionsThrough)
+{
+    const RawServer server = RawServer::replying("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    // --data without --method makes a POST.
+    const CliRun result = runCli({"fetch", server.url("/form"), "--referer", "http://ref.example/",
+                                  "--accept", "text/html", "--data", "name=中文"});
+    EXPECT_EQ(result.exitCode, kExitOk) << result.err;
+    ASSERT_EQ(server.requests().size(), 1u);
+    const RawRequest request(server.requests().front());
+    EXPECT_EQ(request.lines.front(), "POST /form HTTP/1.1");
+    EXPECT_TRUE(request.has("Referer: http://ref.example/"));
+    EXPECT_TRUE(request.has("Accept: text/html"));
+    // The terminal's UTF-8 becomes the program's GBK.
+    EXPECT_EQ(request.body, "name=\xD6\xD0\xCE\xC4");
+}
+
+TEST(CliFetch, BadArgumentsExitWithTwo)
+{
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"fetch"},
+        {"frobnicate"},
+        {"fetch", "http://127.0.0.1:9/", "--timeout", "soon"},
+        {"fetch", "http://127.0.0.1:9/", "--timeout", "-3"},
+        {"fetch", "http://127.0.0.1:9/", "--method", "PUT"},
+        {"fetch", "http://127.0.0.1:9/", "--bogus"},
+    };
+    for (const auto& arguments : cases) {
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        const CliRun result = runCli(arguments);
+        EXPECT_EQ(result.exitCode, kExitBadArguments);
+        EXPECT_FALSE(result.err.empty());
+        EXPECT_EQ(result.out, "");
+    }
+}
+
+TEST(CliFetch, HelpNamesTheFetchCommand)
+{
+    const CliRun result = runCli({"--help"});
+    EXPECT_EQ(result.exitCode, kExitOk);
+    EXPECT_NE(result.out.find("fetch"), std::string::npos);
+    const CliRun fetchHelp = runCli({"fetch", "--help"});
+    EXPECT_EQ(fetchHelp.exitCode, kExitOk);
+    EXPECT_NE(fetchHelp.out.find("--timeout"), std::string::npos);
+}
+
+} // namespace
+} // namespace tavrin::cli

@@ -1,0 +1,179 @@
+#include "support/raw_server.h"
+
+#include <stdexcept>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tavrin::testing_support {
+
+namespace {
+
+constexpr int kPollMs = 50;
+
+// Content-Length of a request head, 0 when there is none.
+std::size_t contentLength(const std::string& head)
+{
+    std::string lower = head;
+    for (char& c : lower)
+        c = static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
+    const std::size_t at = lower.find("\r\ncontent-length:");
+    if (at == std::string::npos)
+        return 0;
+    return static_cast<std::size_t>(std::stoul(head.substr(at + 17)));
+}
+
+} // namespace
+
+RawServer RawServer::replying(std::string reply)
+{
+    return RawServer(Mode::Reply, std::move(reply));
+}
+
+RawServer RawServer::silent()
+{
+    return RawServer(Mode::Silent, {});
+}
+
+RawServer RawServer::resetting()
+{
+    return RawServer(Mode::Reset, {});
+}
+
+RawServer::RawServer(Mode mode, std::string reply)
+    : mode_(mode)
+    , reply_(std::move(reply))
+{
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    socklen_t length = sizeof address;
+    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener_, 16) != 0 ||
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        ::pipe2(wakePipe_, O_CLOEXEC) != 0)
+        throw std::runtime_error("the raw test server could not listen on 127.0.0.1");
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { serve(); });
+}
+
+RawServer::~RawServer()
+{
+    (void)!::write(wakePipe_[1], "x", 1);
+    thread_.join();
+    ::close(listener_);
+    ::close(wakePipe_[0]);
+    ::close(wakePipe_[1]);
+}
+
+std::string RawServer::url(const std::string& path) const
+{
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::vector<std::string> RawServer::requests() const
+{
+    const std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+bool RawServer::waitForRequests(std::size_t count, std::chrono::milliseconds limit) const
+{
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [&] { return requests_.size() >= count; });
+}
+
+bool RawServer::waitForClientClose(std::chrono::milliseconds limit) const
+{
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [&] { return closedByClient_ > 0; });
+}
+
+void RawServer::serve()
+{
+    for (;;) {
+        pollfd fds[2] = {{listener_, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0)
+            continue;
+        if (fds[1].revents != 0)
+            return;
+        const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0)
+            continue;
+        // A client may send several requests on one connection (keep-alive).
+        for (;;) {
+            const std::string request = readRequest(connection);
+            if (request.empty())
+                break;
+            {
+                const std::lock_guard lock(mutex_);
+                requests_.push_back(request);
+            }
+            changed_.notify_all();
+            if (mode_ == Mode::Silent) {
+                holdUntilClosed(connection);
+                break;
+            }
+            if (mode_ == Mode::Reset) {
+                // Closing with a zero linger time sends a reset instead of an orderly close.
+                const linger abort{1, 0};
+                ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+                break;
+            }
+            (void)!::send(connection, reply_.data(), reply_.size(), MSG_NOSIGNAL);
+            break; // one request per connection: the reply is followed by a close
+        }
+        ::close(connection);
+    }
+}
+
+std::string RawServer::readRequest(int connection)
+{
+    std::string received;
+    std::size_t wanted = std::string::npos;
+    for (;;) {
+        if (wanted != std::string::npos && received.size() >= wanted)
+            return received;
+        pollfd fds[2] = {{connection, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
+        if (::poll(fds, 2, kPollMs) <= 0)
+            continue;
+        if (fds[1].revents != 0)
+            return {};
+        char buffer[4096];
+        const ssize_t got = ::recv(connection, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            return {};
+        received.append(buffer, static_cast<std::size_t>(got));
+        const std::size_t headEnd = received.find("\r\n\r\n");
+        if (wanted == std::string::npos && headEnd != std::string::npos)
+            wanted = headEnd + 4 + contentLength(received.substr(0, headEnd + 2));
+    }
+}
+
+void RawServer::holdUntilClosed(int connection)
+{
+    for (;;) {
+        pollfd fds[2] = {{connection, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
+        if (::poll(fds, 2, kPollMs) <= 0)
+            continue;
+        if (fds[1].revents != 0)
+            return;
+        char buffer[256];
+        if (::recv(connection, buffer, sizeof buffer, 0) <= 0) {
+            {
+                const std::lock_guard lock(mutex_);
+                ++closedByClient_;
+            }
+            changed_.notify_all();
+            return;
+        }
+    }
+}
+
+} // namespace tavrin::testing_support

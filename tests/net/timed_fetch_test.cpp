@@ -1,0 +1,247 @@
+// The time limit, stopping, and what a timed fetch hands back when no response comes: the
+// limit counts from the start, the call returns at it with nothing, a late answer is never
+// handed out, the abandoned request is cancelled (its connection closed), bodies are capped,
+// and many threads fetch at once without mixing their results up.
+#include "net/http_transfer.h"
+#include "net/timed_fetch.h"
+#include "submit/classify_response.h"
+#include "support/local_server.h"
+#include "support/raw_server.h"
+#include "support/request_for.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tavrin::net {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using testing_support::LocalServer;
+using testing_support::RawServer;
+using testing_support::requestFor;
+
+// A port on 127.0.0.1 where nothing listens: bound once to learn a free number, then closed.
+int closedPort()
+{
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(probe);
+    return ntohs(address.sin_port);
+}
+
+TEST(TimedFetch, ReturnsAtTheLimitWithNothingAndCancelsTheRequest)
+{
+    const RawServer server = RawServer::silent();
+    Text header = "untouched";
+    const auto start = Clock::now();
+    const std::string body = TimedFetch(server.url("/"), {}, {}, {}, {}, {}, {}, 1, &header);
+    const auto took = Clock::now() - start;
+    EXPECT_EQ(body, "");
+    EXPECT_EQ(header, "");
+    EXPECT_GE(took, 1s);
+    EXPECT_LT(took, 2500ms);
+    // The request was cancelled, not left running: its connection is closed promptly.
+    EXPECT_TRUE(server.waitForClientClose(1s));
+}
+
+TEST(TimedFetch, ALateAnswerIsNeverHandedOut)
+{
+    std::atomic<bool> releaseSlow{false}; // outlives the server and its handler threads
+    LocalServer server;
+    server.routes().Get("/slow", [&](const httplib::Request&, httplib::Response& res) {
+        const auto until = Clock::now() + 1500ms;
+        while (Clock::now() < until && !releaseSlow)
+            std::this_thread::sleep_for(10ms);
+        res.set_content("late", "text/plain");
+    });
+    server.routes().Get("/fast", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("fast", "text/plain");
+    });
+    server.start();
+
+    const auto outcome = runTimedFetch(requestFor(server.url("/slow")), 1);
+    EXPECT_EQ(outcome.end, FetchEnd::TimedOut);
+    EXPECT_EQ(outcome.headerText, "");
+    EXPECT_EQ(outcome.body, "");
+    // The next request on this thread gets its own answer, while the slow one would still
+    // have been answered in the meantime.
+    Text header;
+    EXPECT_EQ(TimedFetch(server.url("/fast"), {}, {}, {}, {}, {}, {}, 5, &header), "fast");
+    EXPECT_NE(header.find("200 OK"), std::string::npos);
+    std::this_thread::sleep_for(700ms);
+    EXPECT_EQ(TimedFetch(server.url("/fast"), {}, {}, {}, {}, {}, {}, 5), "fast");
+    releaseSlow = true;
+}
+
+TEST(TimedFetch, StopEndsTheWaitAtOnce)
+{
+    const RawServer server = RawServer::silent();
+    std::stop_source stop;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(300ms);
+        stop.request_stop();
+    });
+    const auto start = Clock::now();
+    const auto outcome = runTimedFetch(requestFor(server.url("/")), 20, stop.get_token());
+    const auto took = Clock::now() - start;
+    stopper.join();
+    EXPECT_EQ(outcome.end, FetchEnd::Stopped);
+    EXPECT_EQ(outcome.body, "");
+    EXPECT_LT(took, 2s);
+    EXPECT_TRUE(server.waitForClientClose(2s));
+}
+
+TEST(TimedFetch, NoLimitGivenMeansTheLongDefault)
+{
+    // With 0 (or a negative limit) the call does not give up after a second or two; it waits
+    // until it is stopped.
+    for (const int limit : {0, -5}) {
+        SCOPED_TRACE(limit);
+        const RawServer server = RawServer::silent();
+        std::stop_source stop;
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(1200ms);
+            stop.request_stop();
+        });
+        const auto outcome = runTimedFetch(requestFor(server.url("/")), limit, stop.get_token());
+        stopper.join();
+        EXPECT_EQ(outcome.end, FetchEnd::Stopped);
+    }
+}
+
+struct FailureCase
+{
+    std::string label;
+    std::string url; // "{closed}" stands for a port where nothing listens
+};
+
+void PrintTo(const FailureCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class NoResponseTest : public testing::TestWithParam<FailureCase>
+{
+};
+
+TEST_P(NoResponseTest, GivesNoHeaderTextSoTheRowFails)
+{
+    std::string url = GetParam().url;
+    if (const std::size_t at = url.find("{closed}"); at != std::string::npos)
+        url.replace(at, 8, std::to_string(closedPort()));
+    Text header = "untouched";
+    const std::string body = TimedFetch(url, {}, {}, {}, {}, {}, {}, 5, &header);
+    EXPECT_EQ(body, "");
+    EXPECT_EQ(header, "");
+    // In a pass as well: a request that got no answer is no success.
+    const auto verdict = submit::classifyResponse(header, body, false);
+    EXPECT_FALSE(verdict.success);
+    EXPECT_EQ(verdict.decidedBy, submit::ResponseTest::NoResponse);
+    EXPECT_EQ(runTimedFetch(requestFor(url), 5).end, FetchEnd::NoResponse);
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, NoResponseTest,
+                         testing::Values(FailureCase{"ConnectionRefused", "http://127.0.0.1:{closed}/"},
+                                         FailureCase{"UnresolvableHost", "http://no-such-host.invalid/"},
+                                         FailureCase{"EmptyUrl", ""}),
+                         [](const testing::TestParamInfo<FailureCase>& row) { return row.param.label; });
+
+TEST(TimedFetch, ConnectionResetBeforeTheAnswerIsNoResponse)
+{
+    // The server reads the request and closes without a word, politely or with a reset.
+    const RawServer closes = RawServer::replying("");
+    const RawServer resets = RawServer::resetting();
+    for (const RawServer* server : {&closes, &resets}) {
+        Text header = "untouched";
+        EXPECT_EQ(TimedFetch(server->url("/"), {}, {}, {}, {}, {}, {}, 5, &header), "");
+        EXPECT_EQ(header, "");
+    }
+}
+
+TEST(TimedFetch, BodyCutShortKeepsTheHeaderAndTheBytesReceived)
+{
+    // Content-Length promises more than arrives before the close.
+    const RawServer server =
+        RawServer::replying("HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\npartial");
+    Text header;
+    EXPECT_EQ(TimedFetch(server.url("/"), {}, {}, {}, {}, {}, {}, 5, &header), "partial");
+    EXPECT_EQ(header.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+}
+
+TEST(TimedFetch, EndlessBodyIsCutAtTheCap)
+{
+    LocalServer server;
+    server.routes().Get("/endless", [](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("text/plain", [](std::size_t, httplib::DataSink& sink) {
+            static const std::string chunk(64 * 1024, 'x');
+            return sink.write(chunk.data(), chunk.size());
+        });
+    });
+    server.start();
+    const auto start = Clock::now();
+    const FetchOutcome outcome = runTimedFetch(requestFor(server.url("/endless")), 20);
+    EXPECT_EQ(outcome.end, FetchEnd::Response);
+    EXPECT_TRUE(outcome.bodyCapped);
+    EXPECT_EQ(outcome.body.size(), kFetchBodyCap);
+    EXPECT_EQ(outcome.body.find_first_not_of('x'), std::string::npos);
+    EXPECT_NE(outcome.headerText.find("200 OK"), std::string::npos);
+    // The cap ends the transfer; the limit did not.
+    EXPECT_LT(Clock::now() - start, 15s);
+}
+
+TEST(TimedFetch, RefusedMethodSendsNothing)
+{
+    const RawServer server = RawServer::replying("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    Text header = "untouched";
+    EXPECT_EQ(TimedFetch(server.url("/"), "PUT", {}, {}, {}, {}, {}, 5, &header), "");
+    EXPECT_EQ(header, "");
+    EXPECT_EQ(runTimedFetch(requestFor(server.url("/"), "DELETE"), 5).end, FetchEnd::Refused);
+    EXPECT_FALSE(server.waitForRequests(1, 200ms));
+}
+
+TEST(TimedFetch, ManyThreadsAtOnceEachGetTheirOwnAnswer)
+{
+    LocalServer server;
+    server.routes().Get("/echo", [](const httplib::Request& req, httplib::Response& res) {
+        res.set_content("n=" + req.get_param_value("n"), "text/plain");
+    });
+    server.start();
+    constexpr int kThreads = 50;
+    constexpr int kEach = 4;
+    std::atomic<int> right{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kEach; ++i) {
+                const std::string n = std::to_string(t * kEach + i);
+                Text header;
+                if (TimedFetch(server.url("/echo?n=" + n), {}, {}, {}, {}, {}, {}, 10, &header) == "n=" + n &&
+                    header.rfind("HTTP/1.1 200 OK\r\n", 0) == 0)
+                    ++right;
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(right, kThreads * kEach);
+}
+
+} // namespace
+} // namespace tavrin::net
