@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "app/window_look.h"
 #include "library/url_library.h"
+#include "net/network_init.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -59,6 +60,8 @@ int run(int argc, char** argv)
         return 1;
     }
 
+    // Before any thread starts: libcurl's global initialisation is not thread-safe.
+    net::initNetwork();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tavrin"));
     QApplication::setFont(defaultGuiFont());

@@ -4,6 +4,8 @@
 #include "build_config.h"
 #include "library/list_sort.h"
 #include "library/url_library.h"
+#include "submit/http_row_check.h"
+#include "submit/submission_engine.h"
 #include "platform/qt/list_view_binding.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_desktop.h"
@@ -78,14 +80,18 @@ MainWindow::MainWindow(std::filesystem::path programDir, DesktopServices desktop
                                                                               *statusLine_, *onlySuccess_,
                                                                               *dialogs_, *shell_},
                                                      state_);
+    engine_ = std::make_unique<submit::SubmissionEngine>(
+        submit::SubmitControls{list_, *submitButton_, *threadCountBox_, *loopSubmit_, *statusLine_, *progress_},
+        state_, desktop.rowCheck ? std::move(desktop.rowCheck) : submit::httpRowCheck());
     bindHandlers();
     onMainCreated();
 }
 
 MainWindow::~MainWindow()
 {
-    // Loaders write to the controls and the list: stop them first, then detach the view from
-    // the store before either goes away.
+    // Workers and loaders write to the controls and the list: stop them first, then detach the
+    // view from the store before either goes away.
+    engine_.reset();
     library_.reset();
     delete listBinding_;
 }
@@ -167,11 +173,12 @@ void MainWindow::buildMenus()
     右键菜单 = new QMenu(this);
     右键菜单->setObjectName(QStringLiteral("右键菜单"));
     QAction* editUrl = item(右键菜单, caption::kMenuEditUrl);
-    item(右键菜单, caption::kMenuSubmitUrl); // the submission engine hooks in here
+    QAction* submitUrl = item(右键菜单, caption::kMenuSubmitUrl);
     QAction* openUrl = item(右键菜单, caption::kMenuOpenUrl);
     QAction* deleteUrl = item(右键菜单, caption::kMenuDeleteUrl);
     QAction* deleteAll = item(右键菜单, caption::kMenuDeleteAll);
     connect(editUrl, &QAction::triggered, this, [this] { library_->onMenuEditUrl(); });
+    connect(submitUrl, &QAction::triggered, this, [this] { engine_->submitSelected(); });
     connect(openUrl, &QAction::triggered, this, [this] { library_->onMenuOpenUrl(); });
     connect(deleteUrl, &QAction::triggered, this, [this] { library_->onMenuDeleteUrl(); });
     connect(deleteAll, &QAction::triggered, this, [this] { library_->onMenuDeleteAll(); });
@@ -193,6 +200,8 @@ void MainWindow::buildMenus()
 
 void MainWindow::bindHandlers()
 {
+    connect(按钮1, &QPushButton::clicked, this, [this] { engine_->toggleSubmit(); });
+    connect(时钟1, &QTimer::timeout, this, [this] { engine_->onLoopTick(); });
     connect(按钮2, &QPushButton::clicked, this, [this] { library_->onImportClick(); });
     connect(按钮3, &QPushButton::clicked, this, [this] { library_->onSaveClick(); });
     connect(按钮4, &QPushButton::clicked, this, [this] { library_->onAddClick(); });

@@ -6,6 +6,7 @@
 #include "platform/desktop.h"
 #include "platform/list_store.h"
 #include "state/program_state.h"
+#include "submit/row_check.h"
 
 #include <QMainWindow>
 
@@ -26,6 +27,10 @@ namespace tavrin::library {
 class UrlLibrary;
 }
 
+namespace tavrin::submit {
+class SubmissionEngine;
+}
+
 namespace tavrin::platform {
 class ListViewBinding;
 class QtCheckControl;
@@ -42,6 +47,8 @@ struct DesktopServices
     platform::Dialogs* dialogs = nullptr;
     platform::Shell* shell = nullptr;
     platform::Tray* tray = nullptr;
+    // How a pass checks a row; empty for the real HTTP check.
+    submit::RowCheck rowCheck;
 };
 
 class MainWindow final : public QMainWindow
@@ -66,6 +73,7 @@ public:
     void onMenuGuestbook();
 
     [[nodiscard]] library::UrlLibrary& library() { return *library_; }
+    [[nodiscard]] submit::SubmissionEngine& engine() { return *engine_; }
     [[nodiscard]] platform::ListStore& list() { return list_; }
     [[nodiscard]] ProgramState& state() { return state_; }
     // The list's pop-up menu (右键菜单).
@@ -146,8 +154,9 @@ private:
     platform::QtProgressControl* progress_ = nullptr;
     platform::ListViewBinding* listBinding_ = nullptr;
 
-    // Declared last so it is destroyed first: its loaders write to the controls above.
+    // Their threads write to the controls above; the destructor stops them first.
     std::unique_ptr<library::UrlLibrary> library_;
+    std::unique_ptr<submit::SubmissionEngine> engine_;
     bool exiting_ = false;
 };
 

@@ -26,11 +26,4 @@ inline constexpr std::string_view kNoResponseWithin = "no response within ";
 inline constexpr std::string_view kSeconds = " s";
 inline constexpr std::string_view kNotPerformed = "request not performed";
 
-// Verdict lines after the mark.
-inline constexpr std::string_view kVerdictNoResponse = "no response";
-inline constexpr std::string_view kVerdictNotFound = "404 in header";
-inline constexpr std::string_view kVerdictEmptyBody = "empty body";
-inline constexpr std::string_view kVerdictMetaRefresh = "meta refresh";
-inline constexpr std::string_view kVerdictBrowserErrorPage = "browser error page";
-
 } // namespace tavrin::cli::texts

@@ -17,25 +17,6 @@ namespace tavrin::cli {
 
 namespace {
 
-std::string_view verdictReason(submit::ResponseTest test)
-{
-    switch (test) {
-    case submit::ResponseTest::NoResponse:
-        return texts::kVerdictNoResponse;
-    case submit::ResponseTest::NotFound:
-        return texts::kVerdictNotFound;
-    case submit::ResponseTest::EmptyBody:
-        return texts::kVerdictEmptyBody;
-    case submit::ResponseTest::MetaRefresh:
-        return texts::kVerdictMetaRefresh;
-    case submit::ResponseTest::BrowserErrorPage:
-        return texts::kVerdictBrowserErrorPage;
-    case submit::ResponseTest::Passed:
-        break;
-    }
-    return {};
-}
-
 class FetchCommand final : public Command
 {
 public:
@@ -83,7 +64,7 @@ public:
             submit::classifyResponse(outcome.headerText, text::untilNul(outcome.body), false);
         out << text::gbkToUtf8(submit::verdictMark(verdict));
         if (!verdict.success)
-            out << ' ' << verdictReason(verdict.decidedBy);
+            out << ' ' << submit::describeTest(verdict.decidedBy);
         out << '\n';
         return kExitOk;
     }

@@ -36,4 +36,23 @@ const text::Text& verdictMark(const ResponseVerdict& verdict)
     return verdict.success ? msg::kMarkSuccess : msg::kMarkFailure;
 }
 
+std::string_view describeTest(ResponseTest test)
+{
+    switch (test) {
+    case ResponseTest::NoResponse:
+        return "no response";
+    case ResponseTest::NotFound:
+        return "404 in header";
+    case ResponseTest::EmptyBody:
+        return "empty body";
+    case ResponseTest::MetaRefresh:
+        return "meta refresh";
+    case ResponseTest::BrowserErrorPage:
+        return "browser error page";
+    case ResponseTest::Passed:
+        break;
+    }
+    return {};
+}
+
 } // namespace tavrin::submit

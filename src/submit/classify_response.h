@@ -32,6 +32,10 @@ struct ResponseVerdict
 [[nodiscard]] ResponseVerdict classifyResponse(std::string_view headerText, std::string_view bodyText,
                                                bool emptyBodyFails);
 
+// What a failing test means, in a few words for people reading a diagnosis ("404 in header");
+// empty for Passed.
+[[nodiscard]] std::string_view describeTest(ResponseTest test);
+
 // The row mark of a verdict: "√" or "×" (GBK).
 [[nodiscard]] const text::Text& verdictMark(const ResponseVerdict& verdict);
 

@@ -1,5 +1,6 @@
 // Drives the real main window offscreen: its layout, the library's buttons and menus, the
 // close query, and hiding into the notification area.
+#include "../net/support/local_server.h"
 #include "../support/temp_dir.h"
 #include "app/main_window.h"
 #include "app/window_look.h"
@@ -323,6 +324,36 @@ private slots:
         QCOMPARE(cellText(1, 0), QStringLiteral("1"));
         QCOMPARE(window_->list().selection(), 1);
         QCOMPARE(list()->selectionModel()->selectedRows().value(0).row(), 1);
+    }
+
+    void startButtonRunsAPassOverTheList()
+    {
+        tavrin::testing_support::LocalServer server;
+        server.routes().Get("/listed", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("<html>listed</html>", "text/html");
+        });
+        server.routes().Get("/gone", [](const httplib::Request&, httplib::Response& res) {
+            res.status = 404;
+            res.set_content("gone", "text/plain");
+        });
+        server.start();
+        const std::string urlTxt = server.url("/listed?q={$url}") + "\r\n" + server.url("/gone") + "\r\n";
+        open(urlTxt.c_str());
+        auto* start = control<QPushButton>("按钮1");
+
+        QTest::mouseClick(start, Qt::LeftButton);
+        QTRY_COMPARE(start->text(), u("停止提交"));
+        QTRY_COMPARE_WITH_TIMEOUT(status(), u("全部提交完成！"), 10000);
+        window_->flushList();
+        QCOMPARE(cellText(0, 2), u("√"));
+        QCOMPARE(cellText(1, 2), u("×"));
+        QCOMPARE(control<QProgressBar>("进度条1")->value(), 0);
+        QCOMPARE(start->text(), u("停止提交"));
+
+        QTest::mouseClick(start, Qt::LeftButton);
+        QTRY_COMPARE(status(), u("成功停止了全部线程，点击开始提交按钮重新提交！"));
+        QTRY_COMPARE(start->text(), u("开始提交"));
+        window_.reset();
     }
 
     void closeAsksWhetherToKeepRunning()
