@@ -2,6 +2,7 @@
 
 #include "cli/cli_texts.h"
 #include "cli/fetch_command.h"
+#include "cli/submit_command.h"
 
 #include <CLI/CLI.hpp>
 
@@ -11,12 +12,13 @@
 
 namespace tavrin::cli {
 
-int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
+int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool outIsTerminal)
 {
     CLI::App app(std::string(texts::kProgramDescription), "tavrin-cli");
     app.require_subcommand(1);
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(addFetchCommand(app));
+    commands.push_back(addSubmitCommand(app, outIsTerminal));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

@@ -26,4 +26,19 @@ inline constexpr std::string_view kNoResponseWithin = "no response within ";
 inline constexpr std::string_view kSeconds = " s";
 inline constexpr std::string_view kNotPerformed = "request not performed";
 
+inline constexpr std::string_view kSubmitDescription =
+    "Run submission passes over a template file, as the start button does, and save or report the result";
+inline constexpr std::string_view kSiteHelp = "your site address; its host replaces {$url}";
+inline constexpr std::string_view kTemplatesHelp = "template file (default: url.txt beside the program)";
+inline constexpr std::string_view kThreadsHelp = "worker threads, 1 to 500 (default 50)";
+inline constexpr std::string_view kLoopHelp = "number of passes (default 1)";
+inline constexpr std::string_view kSaveHelp =
+    "write the templates back to this file, your host turned into {$url}";
+inline constexpr std::string_view kOnlySuccessHelp = "with --save, keep only the rows marked as successful";
+inline constexpr std::string_view kJsonHelp = "write one JSON object per checked row to this file";
+inline constexpr std::string_view kCannotReadTemplates = "tavrin-cli: cannot read the template file ";
+inline constexpr std::string_view kOver256MB = " (larger than 256 MB)";
+inline constexpr std::string_view kCannotWriteReport = "tavrin-cli: cannot write the report ";
+inline constexpr std::string_view kPassSummary = "pass ";
+
 } // namespace tavrin::cli::texts

@@ -153,7 +153,11 @@ void SubmissionEngine::submitOneRow(const Pass& pass, int position, const std::s
     const RowOutcome outcome = check_(row.url, false, stop);
     if (stop.stop_requested())
         return;
-    writeForPass(pass, [&] { controls_.list.setCell(row.listIndex, kMarkColumn, outcome.mark); });
+    writeForPass(pass, [&] {
+        controls_.list.setCell(row.listIndex, kMarkColumn, outcome.mark);
+        if (rowObserver_)
+            rowObserver_(row, outcome);
+    });
 }
 
 void SubmissionEngine::completionCheck(const Pass& pass)

@@ -18,6 +18,7 @@
 #include "submit/row_check.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <shared_mutex>
 
@@ -60,6 +61,15 @@ public:
     // stricter rule that an empty body fails.
     void submitSelected();
 
+    // Called from a worker for every row of the current pass whose check finished, right when
+    // its mark is written (never for a stopped pass). Set it before the first pass.
+    using RowObserver = std::function<void(const SubmitRow& row, const RowOutcome& outcome)>;
+    void setRowObserver(RowObserver observer) { rowObserver_ = std::move(observer); }
+
+    // True while a worker of a pass is still running (after completion, one may still be
+    // finishing the fetch of its last row).
+    [[nodiscard]] bool passWorkersRunning() const { return passWorkers_.running() > 0; }
+
     // Joins the workers of the passes started so far (they must end by themselves or by a stop).
     void waitForPassWorkers();
     void waitForSingleSubmits();
@@ -80,6 +90,7 @@ private:
     SubmitControls controls_;
     ProgramState& state_;
     RowCheck check_;
+    RowObserver rowObserver_;
 
     // Workers hold it shared while they check their pass and write; stopPass() takes it
     // exclusively to retire the pass.

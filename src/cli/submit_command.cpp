@@ -1,0 +1,278 @@
+#include "cli/submit_command.h"
+
+#include "cli/cli.h"
+#include "cli/cli_texts.h"
+#include "cli/interrupt.h"
+#include "cli/json_text.h"
+#include "library/file_io.h"
+#include "library/url_library.h"
+#include "net/network_init.h"
+#include "platform/headless/memory_controls.h"
+#include "platform/headless/scripted_desktop.h"
+#include "submit/http_row_check.h"
+#include "submit/pass_plan.h"
+#include "submit/submission_engine.h"
+#include "text/encoding.h"
+#include "text/messages.h"
+
+#include <CLI/CLI.hpp>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <ostream>
+#include <thread>
+
+namespace tavrin::cli {
+
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(100);
+constexpr auto kPlainStatusInterval = std::chrono::seconds(2);
+constexpr int kExitInterrupted = 130;
+
+std::filesystem::path programDirectory()
+{
+    std::error_code ignored;
+    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", ignored);
+    return executable.empty() ? std::filesystem::current_path(ignored) : executable.parent_path();
+}
+
+std::string utf8(const text::Text& gbk)
+{
+    return text::gbkToUtf8(gbk);
+}
+
+// One finished row, for the report.
+struct RowRecord
+{
+    int pass = 0;
+    text::Text url;
+    submit::RowOutcome outcome;
+};
+
+// Counts of the running pass, updated by the workers.
+struct PassCounts
+{
+    std::atomic<int> succeeded{0};
+    std::atomic<int> failed{0};
+    void reset()
+    {
+        succeeded = 0;
+        failed = 0;
+    }
+};
+
+class SubmitCommand final : public Command
+{
+public:
+    SubmitCommand(CLI::App& app, bool interactive)
+        : interactive_(interactive)
+    {
+        command_ = app.add_subcommand("submit", std::string(texts::kSubmitDescription));
+        command_->add_option("--site", site_, std::string(texts::kSiteHelp))->required();
+        command_->add_option("--templates", templates_, std::string(texts::kTemplatesHelp));
+        command_->add_option("--threads", threads_, std::string(texts::kThreadsHelp))
+            ->check(CLI::Range(submit::kMinThreads, submit::kMaxThreads));
+        command_->add_option("--loop", passes_, std::string(texts::kLoopHelp))->check(CLI::PositiveNumber);
+        command_->add_option("--timeout", timeoutSeconds_, std::string(texts::kTimeoutHelp))
+            ->check(CLI::NonNegativeNumber);
+        command_->add_option("--proxy", proxy_, std::string(texts::kProxyHelp));
+        command_->add_option("--save", save_, std::string(texts::kSaveHelp));
+        command_->add_flag("--only-success", onlySuccess_, std::string(texts::kOnlySuccessHelp));
+        command_->add_option("--json", json_, std::string(texts::kJsonHelp));
+    }
+
+    [[nodiscard]] bool chosen() const override { return command_->parsed(); }
+
+    int execute(std::ostream& out, std::ostream& err) override
+    {
+        net::initNetwork();
+        clearInterrupt();
+        const std::filesystem::path templates =
+            templates_.empty() ? programDirectory() / "url.txt" : std::filesystem::path(templates_);
+        const library::ReadResult probe = library::readWholeFile(templates);
+        if (probe.status != library::ReadResult::Status::Ok) {
+            err << texts::kCannotReadTemplates << templates.string()
+                << (probe.status == library::ReadResult::Status::TooLarge ? texts::kOver256MB : "") << '\n';
+            return kExitBadArguments;
+        }
+
+        // The window's controls, in memory.
+        platform::ListStore list;
+        platform::MemoryTextControl siteAddress(text::utf8ToGbk(site_));
+        platform::MemoryTextControl addBox;
+        platform::MemoryTextControl statusLine(msg::kStatusInitial);
+        platform::MemoryCheckControl onlySuccess(onlySuccess_);
+        platform::MemoryTextControl submitButton(msg::caption::kStartSubmit);
+        platform::MemoryTextControl threadCountBox(text::decimal(threads_));
+        platform::MemoryCheckControl loopBox(passes_ > 1);
+        platform::MemoryProgressControl progress;
+        platform::ScriptedDialogs dialogs;
+        platform::RecordingShell shell;
+        ProgramState state;
+
+        library::UrlLibrary urlLibrary({list, siteAddress, addBox, statusLine, onlySuccess, dialogs, shell},
+                                       state);
+        urlLibrary.loadFile(templates);
+        urlLibrary.waitUntilLoaded();
+        out << utf8(statusLine.text()) << '\n';
+
+        submit::SubmissionEngine engine({list, submitButton, threadCountBox, loopBox, statusLine, progress},
+                                        state,
+                                        submit::httpRowCheck(timeoutSeconds_, text::utf8ToGbk(proxy_)));
+        PassCounts counts;
+        std::mutex recordsMutex;
+        std::vector<RowRecord> records;
+        int currentPass = 0;
+        engine.setRowObserver([&](const submit::SubmitRow& row, const submit::RowOutcome& outcome) {
+            (outcome.mark == msg::kMarkSuccess ? counts.succeeded : counts.failed).fetch_add(1);
+            std::lock_guard lock(recordsMutex);
+            records.push_back(RowRecord{currentPass, row.url, outcome});
+        });
+
+        bool interrupted = false;
+        for (int pass = 1; pass <= passes_ && !interrupted; ++pass) {
+            {
+                std::lock_guard lock(recordsMutex);
+                currentPass = pass;
+            }
+            counts.reset();
+            engine.toggleSubmit();
+            interrupted = watchPass(out, state, statusLine, list.rowCount(), counts, engine);
+            engine.waitForPassWorkers();
+            if (interactive_)
+                out << '\n';
+            if (!interrupted) {
+                out << utf8(statusLine.text()) << '\n';
+                out << texts::kPassSummary << pass << ": " << utf8(msg::kMarkSuccess) << ' '
+                    << counts.succeeded << ", " << utf8(msg::kMarkFailure) << ' ' << counts.failed << '\n';
+                // Closing the completed pass, as the loop timer does before the next one.
+                engine.toggleSubmit();
+            } else {
+                out << utf8(statusLine.text()) << '\n';
+            }
+        }
+
+        int code = interrupted ? kExitInterrupted : kExitOk;
+        if (!save_.empty() && !saveTemplates(urlLibrary, dialogs, statusLine, err))
+            code = interrupted ? code : kExitFailure;
+        if (!json_.empty()) {
+            std::lock_guard lock(recordsMutex);
+            if (!writeReport(records, err))
+                code = interrupted ? code : kExitFailure;
+        }
+        return code;
+    }
+
+private:
+    // Waits for the running pass to end, showing progress; answers an interrupt like the stop
+    // button. Returns true when interrupted.
+    bool watchPass(std::ostream& out, const ProgramState& state, const platform::TextControl& statusLine,
+                   int rows, const PassCounts& counts, submit::SubmissionEngine& engine) const
+    {
+        const auto start = std::chrono::steady_clock::now();
+        auto lastPlain = start;
+        text::Text lastStatus;
+        // Completion is declared when the last row has started; the pass is over for the report
+        // once the last fetch has finished too.
+        while (state.passEnded.load() == 0 || engine.passWorkersRunning()) {
+            if (interruptRequested()) {
+                engine.toggleSubmit();
+                return true;
+            }
+            std::this_thread::sleep_for(kPollInterval);
+            const auto now = std::chrono::steady_clock::now();
+            if (interactive_) {
+                out << '\r' << progressLine(rows, counts, now - start) << std::flush;
+            } else if (now - lastPlain >= kPlainStatusInterval) {
+                const text::Text status = statusLine.text();
+                if (status != lastStatus)
+                    out << utf8(status) << '\n';
+                lastStatus = status;
+                lastPlain = now;
+            }
+        }
+        if (interactive_)
+            out << '\r' << progressLine(rows, counts, std::chrono::steady_clock::now() - start) << std::flush;
+        return false;
+    }
+
+    static std::string progressLine(int rows, const PassCounts& counts,
+                                    std::chrono::steady_clock::duration elapsed)
+    {
+        const int succeeded = counts.succeeded.load();
+        const int failed = counts.failed.load();
+        const int done = succeeded + failed;
+        const double seconds = std::chrono::duration<double>(elapsed).count();
+        const double rate = seconds > 0 ? done / seconds : 0.0;
+        const int percent = submit::progressPercent(done, rows);
+        char line[160];
+        if (rate > 0 && done < rows) {
+            std::snprintf(line, sizeof line, "%d/%d %3d%%  %s %d  %s %d  %.1f req/s  ETA %.0f s   ", done,
+                          rows, percent, utf8(msg::kMarkSuccess).c_str(), succeeded,
+                          utf8(msg::kMarkFailure).c_str(), failed, rate, (rows - done) / rate);
+        } else {
+            std::snprintf(line, sizeof line, "%d/%d %3d%%  %s %d  %s %d  %.1f req/s   ", done, rows, percent,
+                          utf8(msg::kMarkSuccess).c_str(), succeeded, utf8(msg::kMarkFailure).c_str(), failed,
+                          rate);
+        }
+        return line;
+    }
+
+    bool saveTemplates(library::UrlLibrary& urlLibrary, platform::ScriptedDialogs& dialogs,
+                       const platform::TextControl& statusLine, std::ostream& err) const
+    {
+        const text::Text before = statusLine.text();
+        dialogs.queueFileName(save_);
+        urlLibrary.onSaveClick();
+        const text::Text after = statusLine.text();
+        // The library stays silent on success and reports a failure in the status line.
+        if (after != before && after.starts_with(msg::kSaveFailed)) {
+            err << utf8(after) << '\n';
+            return false;
+        }
+        return true;
+    }
+
+    bool writeReport(const std::vector<RowRecord>& records, std::ostream& err) const
+    {
+        std::string lines;
+        for (const RowRecord& record : records) {
+            lines += "{\"pass\":" + std::to_string(record.pass) + ",\"url\":" + jsonString(utf8(record.url)) +
+                     ",\"mark\":" + jsonString(utf8(record.outcome.mark)) + ",\"status\":" +
+                     (record.outcome.httpStatus > 0 ? std::to_string(record.outcome.httpStatus) : "null") +
+                     ",\"test\":" + jsonString(record.outcome.reason) +
+                     ",\"ms\":" + std::to_string(record.outcome.milliseconds) + "}\n";
+        }
+        const std::string failure = library::writeFileAtomically(json_, lines);
+        if (!failure.empty()) {
+            err << texts::kCannotWriteReport << json_ << " (" << failure << ")\n";
+            return false;
+        }
+        return true;
+    }
+
+    bool interactive_;
+    CLI::App* command_ = nullptr;
+    std::string site_;
+    std::string templates_;
+    int threads_ = 50;
+    int passes_ = 1;
+    int timeoutSeconds_ = 0;
+    std::string proxy_;
+    std::string save_;
+    bool onlySuccess_ = false;
+    std::string json_;
+};
+
+} // namespace
+
+std::unique_ptr<Command> addSubmitCommand(CLI::App& app, bool interactive)
+{
+    return std::make_unique<SubmitCommand>(app, interactive);
+}
+
+} // namespace tavrin::cli

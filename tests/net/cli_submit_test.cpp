@@ -1,0 +1,182 @@
+// tavrin-cli submit, run in-process against a local server: counts, --save, --json, bad
+// arguments and Ctrl-C.
+#include "cli/cli.h"
+#include "cli/interrupt.h"
+#include "support/local_server.h"
+
+#include "../support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <sstream>
+#include <thread>
+
+namespace tavrin::cli {
+namespace {
+
+using testing_support::LocalServer;
+using testing_support::TempDir;
+
+struct CliRun
+{
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+CliRun runCli(std::vector<std::string> arguments, bool terminal = false)
+{
+    arguments.insert(arguments.begin(), "tavrin-cli");
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(argument.c_str());
+    std::ostringstream out;
+    std::ostringstream err;
+    const int code = run(static_cast<int>(argv.size()), argv.data(), out, err, terminal);
+    return {code, out.str(), err.str()};
+}
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+class CliSubmit : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        server.routes().Get("/ok", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("listed", "text/plain");
+        });
+        server.routes().Get("/gone", [](const httplib::Request&, httplib::Response& res) {
+            res.status = 404;
+            res.set_content("gone", "text/plain");
+        });
+        server.routes().Get("/brief", [](const httplib::Request&, httplib::Response& res) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            res.set_content("listed", "text/plain");
+        });
+        server.routes().Get("/slow", [this](const httplib::Request&, httplib::Response& res) {
+            ++slowStarted;
+            for (int i = 0; i < 100 && !releaseSlow; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            res.set_content("late", "text/plain");
+        });
+        server.start();
+    }
+    void TearDown() override
+    {
+        releaseSlow = true;
+        server.stop();
+    }
+
+    std::string templates(const std::vector<std::string>& paths)
+    {
+        std::string file;
+        for (const std::string& path : paths)
+            file += server.url(path) + "?site={$url}\r\n";
+        return dir.write("templates.txt", file).string();
+    }
+
+    LocalServer server;
+    TempDir dir;
+    std::atomic<int> slowStarted{0};
+    std::atomic<bool> releaseSlow{false};
+};
+
+TEST_F(CliSubmit, RunsPassesAndWritesTheSaveAndTheReport)
+{
+    const std::string file = templates({"/ok", "/gone", "/ok"});
+    const std::string saved = (dir / "saved.txt").string();
+    const std::string report = (dir / "report.json").string();
+    const CliRun result =
+        runCli({"submit", "--site", "https://WWW.Mine.example:8443/", "--templates", file, "--threads", "2",
+                "--loop", "2", "--save", saved, "--only-success", "--json", report});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<std::string> out = linesOf(result.out);
+    ASSERT_GE(out.size(), 5u);
+    EXPECT_EQ(out[0], "导入：3个网址，共：3个网址");
+    EXPECT_EQ(out[1], "全部提交完成！");
+    EXPECT_EQ(out[2], "pass 1: √ 2, × 1");
+    EXPECT_EQ(out[4], "pass 2: √ 2, × 1");
+
+    const std::string ok = server.url("/ok") + "?site={$url}\r\n";
+    EXPECT_EQ(TempDir::read(saved), ok + ok);
+
+    const std::vector<std::string> rows = linesOf(TempDir::read(report));
+    ASSERT_EQ(rows.size(), 6u);
+    int notFound = 0;
+    for (const std::string& row : rows) {
+        EXPECT_NE(row.find("www.mine.example"), std::string::npos) << row;
+        if (row.find("\"status\":404") != std::string::npos) {
+            ++notFound;
+            EXPECT_NE(row.find("\"mark\":\"×\",\"status\":404,\"test\":\"404 in header\""), std::string::npos)
+                << row;
+        }
+    }
+    EXPECT_EQ(notFound, 2);
+}
+
+TEST_F(CliSubmit, BadArgumentsAndUnreadableFilesExitWithTwo)
+{
+    const std::string file = templates({"/ok"});
+    const std::vector<std::vector<std::string>> cases = {
+        {"submit", "--templates", file},
+        {"submit", "--site", "a.example", "--templates", file, "--threads", "0"},
+        {"submit", "--site", "a.example", "--templates", file, "--threads", "501"},
+        {"submit", "--site", "a.example", "--templates", file, "--loop", "0"},
+        {"submit", "--site", "a.example", "--templates", (dir / "missing.txt").string()},
+        {"submit", "--site", "a.example", "--templates", dir.path().string()},
+    };
+    for (const auto& arguments : cases) {
+        SCOPED_TRACE(arguments.back());
+        const CliRun result = runCli(arguments);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_FALSE(result.err.empty());
+    }
+}
+
+TEST_F(CliSubmit, InterruptStopsThePassAndKeepsWhatFinished)
+{
+    const std::string file = templates({"/ok", "/slow", "/slow", "/slow"});
+    const std::string saved = (dir / "saved.txt").string();
+    const std::string report = (dir / "report.json").string();
+    auto running = std::async(std::launch::async, [&] {
+        return runCli({"submit", "--site", "a.example", "--templates", file, "--threads", "4", "--save",
+                       saved, "--json", report});
+    });
+    for (int i = 0; i < 200 && slowStarted < 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(slowStarted.load(), 3);
+    requestInterrupt();
+    ASSERT_EQ(running.wait_for(std::chrono::seconds(3)), std::future_status::ready)
+        << "the interrupt must not wait for the slow answers";
+    const CliRun result = running.get();
+    clearInterrupt();
+
+    EXPECT_EQ(result.exitCode, 130);
+    EXPECT_NE(result.out.find("成功停止了全部线程"), std::string::npos) << result.out;
+    const std::vector<std::string> rows = linesOf(TempDir::read(report));
+    ASSERT_EQ(rows.size(), 1u) << "only the finished row is reported";
+    EXPECT_NE(rows[0].find("/ok?site=a.example"), std::string::npos);
+    EXPECT_EQ(linesOf(TempDir::read(saved)).size(), 4u) << "--save still writes every row";
+}
+
+TEST_F(CliSubmit, ATerminalGetsALiveProgressLine)
+{
+    const CliRun result = runCli(
+        {"submit", "--site", "a.example", "--templates", templates({"/brief"}), "--threads", "1"}, true);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.out.find("\r1/1 100%"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("req/s"), std::string::npos);
+}
+
+} // namespace
+} // namespace tavrin::cli
