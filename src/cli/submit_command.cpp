@@ -29,7 +29,9 @@ namespace tavrin::cli {
 
 namespace {
 
-constexpr auto kPollInterval = std::chrono::milliseconds(100);
+// How often the end of a pass and Ctrl-C are looked for, and how often the live line changes.
+constexpr auto kPollInterval = std::chrono::milliseconds(10);
+constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 constexpr auto kPlainStatusInterval = std::chrono::seconds(2);
 constexpr int kExitInterrupted = 130;
 
@@ -175,6 +177,7 @@ private:
     {
         const auto start = std::chrono::steady_clock::now();
         auto lastPlain = start;
+        auto lastProgress = start;
         text::Text lastStatus;
         // Completion is declared when the last row has started; the pass is over for the report
         // once the last fetch has finished too.
@@ -186,7 +189,10 @@ private:
             std::this_thread::sleep_for(kPollInterval);
             const auto now = std::chrono::steady_clock::now();
             if (interactive_) {
-                out << '\r' << progressLine(rows, counts, now - start) << std::flush;
+                if (now - lastProgress >= kProgressInterval) {
+                    out << '\r' << progressLine(rows, counts, now - start) << std::flush;
+                    lastProgress = now;
+                }
             } else if (now - lastPlain >= kPlainStatusInterval) {
                 const text::Text status = statusLine.text();
                 if (status != lastStatus)
