@@ -8,6 +8,7 @@
 #include "app/window_look.h"
 #include "library/url_library.h"
 #include "platform/headless/scripted_desktop.h"
+#include "tests/support/local_addresses.h"
 #include "tests/support/temp_dir.h"
 
 #include <QAbstractItemModel>
@@ -51,7 +52,11 @@ int main(int argc, char** argv)
     tavrin::platform::ScriptedDialogs dialogs;
     tavrin::platform::RecordingShell shell;
     tavrin::platform::MemoryTray tray;
-    tavrin::app::MainWindow window(dir.path(), {&dialogs, &shell, &tray});
+    tavrin::app::MainWindow window(dir.path(), {.dialogs = &dialogs,
+                                                .shell = &shell,
+                                                .tray = &tray,
+                                                .rowCheck = {},
+                                                .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl});
     window.showCentred();
     QApplication::processEvents();
     const long baseKiB = peakResidentKiB();

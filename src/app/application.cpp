@@ -4,6 +4,7 @@
 #include "app/window_look.h"
 #include "library/url_library.h"
 #include "net/network_init.h"
+#include "platform/qt/qt_text.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -75,9 +76,17 @@ int run(int argc, char** argv)
         QStringLiteral("screenshot"),
         QStringLiteral("Save a PNG of the main window after loading, then exit."), QStringLiteral("file"));
     parser.addOption(screenshot);
+    const QCommandLineOption updateUrl(
+        QStringLiteral("update-url"),
+        QStringLiteral("Read the update notice from this address instead of the built-in one."),
+        QStringLiteral("url"));
+    parser.addOption(updateUrl);
     parser.process(application);
 
-    MainWindow window(QCoreApplication::applicationDirPath().toStdString());
+    DesktopServices desktop;
+    if (parser.isSet(updateUrl))
+        desktop.updateUrl = platform::fromQString(parser.value(updateUrl));
+    MainWindow window(QCoreApplication::applicationDirPath().toStdString(), std::move(desktop));
     QObject::connect(&window, &MainWindow::closedForGood, &application, &QApplication::quit,
                      Qt::QueuedConnection);
     window.showCentred();

@@ -61,6 +61,7 @@ MainWindow::MainWindow(std::filesystem::path programDir, DesktopServices desktop
     , dialogs_(desktop.dialogs ? desktop.dialogs : ownDialogs_.get())
     , shell_(desktop.shell ? desktop.shell : ownShell_.get())
     , tray_(desktop.tray)
+    , updateUrl_(desktop.updateUrl ? *desktop.updateUrl : text::Text(build::kUpdateUrl))
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(toQString(msg::kProgramTitle));
@@ -193,7 +194,7 @@ void MainWindow::buildMenus()
 
     QMenu* help = menuBar()->addMenu(toQString(caption::kMenuHelp));
     connect(item(help, caption::kMenuSite), &QAction::triggered, this, &MainWindow::onMenuSite);
-    item(help, caption::kMenuCheckUpgrade);
+    connect(item(help, caption::kMenuCheckUpgrade), &QAction::triggered, this, &MainWindow::checkForUpdate);
     help->addSeparator();
     connect(item(help, caption::kMenuGuestbook), &QAction::triggered, this, &MainWindow::onMenuGuestbook);
 }
@@ -205,6 +206,7 @@ void MainWindow::bindHandlers()
     connect(按钮2, &QPushButton::clicked, this, [this] { library_->onImportClick(); });
     connect(按钮3, &QPushButton::clicked, this, [this] { library_->onSaveClick(); });
     connect(按钮4, &QPushButton::clicked, this, [this] { library_->onAddClick(); });
+    connect(按钮5, &QPushButton::clicked, this, &MainWindow::checkForUpdate);
     connect(超级列表框1, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { onListDoubleClicked(index.row()); });
     connect(超级列表框1->horizontalHeader(), &QHeaderView::sectionClicked, this,
@@ -227,6 +229,8 @@ void MainWindow::onMainCreated()
     // A missing or unreadable url.txt simply leaves the list empty.
     library_->loadFile(programDir_ / msg::kLibraryFileName, library::UrlLibrary::LoadKind::Startup);
     时钟1->start();
+    // Off this thread: the window shows at once, and a newer version is offered when found.
+    checkForUpdate();
 }
 
 void MainWindow::showCentred()

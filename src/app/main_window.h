@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QGroupBox;
@@ -29,6 +30,10 @@ class UrlLibrary;
 
 namespace tavrin::submit {
 class SubmissionEngine;
+}
+
+namespace tavrin::update {
+class UpdateChecker;
 }
 
 namespace tavrin::platform {
@@ -49,6 +54,14 @@ struct DesktopServices
     platform::Tray* tray = nullptr;
     // How a pass checks a row; empty for the real HTTP check.
     submit::RowCheck rowCheck;
+    // The update-notice page; left out, the build setting. Tests point it at a local server.
+    std::optional<text::Text> updateUrl;
+};
+
+// Lets the header name the update checker without its definition (main_window_update.cpp).
+struct UpdateCheckerDeleter
+{
+    void operator()(update::UpdateChecker* checker) const;
 };
 
 class MainWindow final : public QMainWindow
@@ -71,6 +84,11 @@ public:
     // Open a fresh modal window each (main_window_menus.cpp).
     void onMenuAutoStart();
     void onMenuGuestbook();
+    // The update check of start-up, 按钮5 and 检查升级: returns at once, asks when a newer
+    // version is found (main_window_update.cpp).
+    void checkForUpdate();
+    // The update checker, once a check has been started.
+    [[nodiscard]] update::UpdateChecker* updateChecker() const { return updater_.get(); }
 
     [[nodiscard]] library::UrlLibrary& library() { return *library_; }
     [[nodiscard]] submit::SubmissionEngine& engine() { return *engine_; }
@@ -117,6 +135,7 @@ private:
     platform::Dialogs* dialogs_;
     platform::Shell* shell_;
     platform::Tray* tray_ = nullptr;
+    text::Text updateUrl_;
 
     // Controls, named as the layout names them.
     QGroupBox* 分组框3 = nullptr;
@@ -157,6 +176,8 @@ private:
     // Their threads write to the controls above; the destructor stops them first.
     std::unique_ptr<library::UrlLibrary> library_;
     std::unique_ptr<submit::SubmissionEngine> engine_;
+    // Made on first use; its threads touch no control, only files and the network.
+    std::unique_ptr<update::UpdateChecker, UpdateCheckerDeleter> updater_;
     bool exiting_ = false;
 };
 

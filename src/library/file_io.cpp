@@ -117,14 +117,14 @@ ReadResult readWholeFile(const std::filesystem::path& path, std::uintmax_t limit
     return result;
 }
 
-std::string writeFileAtomically(const std::filesystem::path& path, std::string_view bytes)
+std::string writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, TargetLink link)
 {
     if (path.empty() || !path.has_filename())
         return "no file name";
     std::filesystem::path target = path.is_absolute() ? path : std::filesystem::absolute(path);
     // Saving onto a link updates the file it points to, as an in-place write would.
     std::error_code ignored;
-    if (std::filesystem::is_symlink(target, ignored)) {
+    if (link == TargetLink::WriteThrough && std::filesystem::is_symlink(target, ignored)) {
         const std::filesystem::path resolved = std::filesystem::canonical(target, ignored);
         if (!resolved.empty())
             target = resolved;
@@ -134,10 +134,14 @@ std::string writeFileAtomically(const std::filesystem::path& path, std::string_v
     struct stat existing
     {
     };
-    if (::stat(target.c_str(), &existing) == 0) {
+    // A link that is to be replaced is looked at itself, never at what it points to.
+    const int found =
+        link == TargetLink::Replace ? ::lstat(target.c_str(), &existing) : ::stat(target.c_str(), &existing);
+    if (found == 0) {
         if (S_ISDIR(existing.st_mode))
             return "is a directory";
-        keepMode = true;
+        // A replaced link leaves no mode to keep.
+        keepMode = !S_ISLNK(existing.st_mode);
     }
 
     const std::filesystem::path temporary = temporarySibling(target);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -15,5 +16,26 @@ inline constexpr std::chrono::seconds kGetFileTimeLimit{30};
 // arriving later is handed out). Bodies beyond 64 MiB are cut there.
 [[nodiscard]] std::string HttpGetFile(std::string_view url,
                                       std::chrono::seconds timeLimit = kGetFileTimeLimit);
+
+// How the same GET ended, for callers that must not take an error page or a cut-off body for
+// the file they asked for.
+struct GetFileResponse
+{
+    // The status code of the final response (after redirects); 0 when no response came.
+    int status = 0;
+    // The body arrived whole: the transfer ended cleanly, neither cut at the 64 MiB cap nor
+    // cut short by the connection.
+    bool complete = false;
+    std::string body;
+
+    // A complete response with a 2xx status: the only kind whose body is the file itself.
+    [[nodiscard]] bool succeeded() const noexcept { return complete && status >= 200 && status <= 299; }
+};
+
+// The GET of HttpGetFile with what it leaves out. `stop` ends the wait early, as the limit
+// does: the transfer is cancelled and the result is empty (status 0).
+[[nodiscard]] GetFileResponse HttpGetFileResponse(std::string_view url,
+                                                  std::chrono::seconds timeLimit = kGetFileTimeLimit,
+                                                  std::stop_token stop = {});
 
 } // namespace tavrin::net

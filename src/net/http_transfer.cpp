@@ -274,6 +274,7 @@ TransferOutcome HttpTransfer::finish(CURLcode code)
         outcome.result.headerText = std::move(headerText_);
         outcome.result.body = std::move(body_);
         outcome.bodyCapped = bodyCapped_;
+        outcome.bodyComplete = code == CURLE_OK && !bodyCapped_;
     } else if (headerTooLong_) {
         outcome.failure = "response header longer than 1 MiB";
     } else if (code == CURLE_OK) {

@@ -42,6 +42,9 @@ struct TransferOutcome
     // The header text is empty when no complete response arrived.
     FetchResult result;
     bool bodyCapped = false;
+    // The body arrived whole: the transfer ended cleanly, not cut at the cap or cut short by the
+    // connection. A body that is not complete can still be a result (see above).
+    bool bodyComplete = false;
     // Why no response arrived (curl's own words), for diagnostics only.
     std::string failure;
 };

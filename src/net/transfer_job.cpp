@@ -27,6 +27,7 @@ void TransferJob::complete(TransferOutcome outcome)
             return;
         block_ = std::move(record);
         bodyCapped_ = outcome.bodyCapped;
+        bodyComplete_ = outcome.bodyComplete;
         failure_ = std::move(outcome.failure);
         done_ = true;
     }

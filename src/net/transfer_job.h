@@ -45,6 +45,7 @@ public:
     // record has no room for.
     [[nodiscard]] FetchBlock& block() noexcept { return block_; }
     [[nodiscard]] bool bodyCapped() const noexcept { return bodyCapped_; }
+    [[nodiscard]] bool bodyComplete() const noexcept { return bodyComplete_; }
     [[nodiscard]] const std::string& failure() const noexcept { return failure_; }
 
 private:
@@ -55,6 +56,7 @@ private:
     // Written by the network thread before done_ is set, read by the caller after it saw done_.
     FetchBlock block_;
     bool bodyCapped_ = false;
+    bool bodyComplete_ = false;
     std::string failure_;
     // Network thread only, from submission to completion.
     std::unique_ptr<HttpTransfer> transfer_;

@@ -20,6 +20,9 @@ inline constexpr int kIconError = 0x10;
 inline constexpr int kIconQuestion = 0x20;
 inline constexpr int kIconInformation = 0x40;
 inline constexpr int kDefaultSecond = 0x100;
+// The box belongs to no window: it comes up on its own, even while the main window is hidden,
+// and keeps every window of the program waiting until it is answered.
+inline constexpr int kTaskModal = 0x2000;
 // Yes/No, question icon, No as the default button.
 inline constexpr int kAskYesNoDefaultNo = kYesNo | kIconQuestion | kDefaultSecond;
 } // namespace box

@@ -112,4 +112,15 @@ inline const Text kNotAdded = text::utf8ToGbk("您尚未添加过程序启动项
 // The guest-book window.
 inline const Text kGuestbookTitle = text::utf8ToGbk("给我留言");
 
+// The update check: its question and the reports of the download.
+namespace update {
+inline const Text kPromptCurrent = text::utf8ToGbk("当前版本：");
+inline const Text kPromptNewest = text::utf8ToGbk("\r\n最新版本：");
+inline const Text kPromptChanges = text::utf8ToGbk("\r\n更新内容：\r\n");
+inline const Text kPromptTitle = text::utf8ToGbk("是否下载最新版？");
+inline const Text kDownloadedTo = text::utf8ToGbk("新版本已下载到：\r\n");
+inline const Text kDownloadFailed = text::utf8ToGbk("下载失败");
+inline const Text kDownloadTitle = "tips";
+} // namespace update
+
 } // namespace tavrin::msg

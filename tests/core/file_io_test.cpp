@@ -67,6 +67,18 @@ TEST(WriteFileAtomically, WritesThroughALink)
     EXPECT_EQ(TempDir::read(real), "new");
 }
 
+TEST(WriteFileAtomically, CanReplaceALinkInsteadOfWritingThroughIt)
+{
+    TempDir dir;
+    TempDir elsewhere;
+    const auto outside = elsewhere.write("real.txt", "old");
+    std::filesystem::create_symlink(outside, dir / "link.txt");
+    EXPECT_EQ(writeFileAtomically(dir / "link.txt", "new", TargetLink::Replace), "");
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "link.txt"));
+    EXPECT_EQ(TempDir::read(dir / "link.txt"), "new");
+    EXPECT_EQ(TempDir::read(outside), "old");
+}
+
 TEST(WriteFileAtomically, FailureLeavesTheOldFileAlone)
 {
     TempDir dir;

@@ -1,6 +1,7 @@
 // Drives the auto-start dialog offscreen: its layout, the file dialog, writing and deleting the
 // entry in a temporary autostart folder with every message box answered through the platform
 // layer, and the main window's menu item that opens it.
+#include "../support/local_addresses.h"
 #include "../support/temp_dir.h"
 #include "app/auto_start_dialog.h"
 #include "app/main_window.h"
@@ -257,8 +258,13 @@ private slots:
     {
         tavrin::platform::RecordingShell shell;
         tavrin::platform::MemoryTray tray;
-        tavrin::app::MainWindow window(dir_->path(),
-                                       tavrin::app::DesktopServices{dialogs_.get(), &shell, &tray});
+        tavrin::app::MainWindow window(
+            dir_->path(),
+            tavrin::app::DesktopServices{.dialogs = dialogs_.get(),
+                                         .shell = &shell,
+                                         .tray = &tray,
+                                         .rowCheck = {},
+                                         .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl});
         window.show();
         QAction* item = nullptr;
         for (QAction* top : window.menuBar()->actions()) {

@@ -2,6 +2,7 @@
 // button never reaches the page while the left button, keys and the wheel do, and the window
 // opens and closes again and again. The menu item opens the browser instead wherever the web
 // engine cannot start, without waiting for anything.
+#include "../support/local_addresses.h"
 #include "../support/temp_dir.h"
 #include "app/main_window.h"
 #include "build_config.h"
@@ -154,8 +155,13 @@ private slots:
         tavrin::platform::ScriptedDialogs dialogs;
         tavrin::platform::RecordingShell shell;
         tavrin::platform::MemoryTray tray;
-        tavrin::app::MainWindow window(programDir.path(),
-                                       tavrin::app::DesktopServices{&dialogs, &shell, &tray});
+        tavrin::app::MainWindow window(
+            programDir.path(),
+            tavrin::app::DesktopServices{.dialogs = &dialogs,
+                                         .shell = &shell,
+                                         .tray = &tray,
+                                         .rowCheck = {},
+                                         .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl});
         window.show();
         QAction* item = nullptr;
         for (QAction* top : window.menuBar()->actions()) {

@@ -1,6 +1,7 @@
 // Drives the real main window offscreen: its layout, the library's buttons and menus, the
 // close query, and hiding into the notification area.
 #include "../net/support/local_server.h"
+#include "../support/local_addresses.h"
 #include "../support/temp_dir.h"
 #include "app/main_window.h"
 #include "app/window_look.h"
@@ -56,7 +57,12 @@ private:
         shell_ = std::make_unique<tavrin::platform::RecordingShell>();
         tray_ = std::make_unique<tavrin::platform::MemoryTray>(trayAvailable);
         window_ = std::make_unique<MainWindow>(
-            dir_->path(), tavrin::app::DesktopServices{dialogs_.get(), shell_.get(), tray_.get()});
+            dir_->path(),
+            tavrin::app::DesktopServices{.dialogs = dialogs_.get(),
+                                         .shell = shell_.get(),
+                                         .tray = tray_.get(),
+                                         .rowCheck = {},
+                                         .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl});
         window_->showCentred();
         waitLoaded();
         return *window_;

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <stop_token>
+#include <thread>
 
 namespace tavrin::net {
 namespace {
@@ -48,6 +50,66 @@ TEST(HttpGetFile, GivesUpAtItsTimeLimit)
     EXPECT_EQ(HttpGetFile(server.url("/update.txt"), 1s), "");
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2500ms);
     EXPECT_TRUE(server.waitForClientClose(1s));
+}
+
+TEST(HttpGetFileResponse, TellsStatusAndWhetherTheBodyIsWhole)
+{
+    const struct
+    {
+        const char* what;
+        std::string reply;
+        int status;
+        bool complete;
+        bool succeeded;
+        std::string body;
+    } cases[] = {
+        {"whole 200", "HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\nfile", 200, true, true, "file"},
+        {"whole 204", "HTTP/1.0 204 No Content\r\n\r\n", 204, true, true, ""},
+        {"error page", "HTTP/1.0 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!", 404, true, false,
+         "not here!"},
+        {"server error", "HTTP/1.0 500 Oops\r\nContent-Length: 4\r\n\r\noops", 500, true, false, "oops"},
+        {"cut short", "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nhalf a file", 200, false, false,
+         "half a file"},
+        {"no status line", "garbage\r\n\r\n", 0, false, false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const RawServer server = RawServer::replying(c.reply);
+        const GetFileResponse response = HttpGetFileResponse(server.url("/setup.exe"));
+        EXPECT_EQ(response.status, c.status);
+        EXPECT_EQ(response.complete, c.complete);
+        EXPECT_EQ(response.succeeded(), c.succeeded);
+        EXPECT_EQ(response.body, c.body);
+        // The plain call still hands out whatever body came.
+        EXPECT_EQ(HttpGetFile(server.url("/setup.exe")), c.body);
+    }
+}
+
+TEST(HttpGetFileResponse, StatusIsTheFinalResponsesAfterARedirect)
+{
+    const RawServer target = RawServer::replying("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nnew");
+    const RawServer moved = RawServer::replying(
+        "HTTP/1.0 302 Found\r\nLocation: " + target.url("/v2/setup.exe") + "\r\nContent-Length: 0\r\n\r\n");
+    const GetFileResponse response = HttpGetFileResponse(moved.url("/setup.exe"));
+    EXPECT_EQ(response.status, 200);
+    EXPECT_TRUE(response.succeeded());
+    EXPECT_EQ(response.body, "new");
+}
+
+TEST(HttpGetFileResponse, StopEndsTheWaitAtOnce)
+{
+    const RawServer server = RawServer::silent();
+    std::stop_source stop;
+    std::jthread stopper([&stop] {
+        std::this_thread::sleep_for(100ms);
+        stop.request_stop();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const GetFileResponse response = HttpGetFileResponse(server.url("/setup.exe"), 20s, stop.get_token());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_EQ(response.status, 0);
+    EXPECT_FALSE(response.succeeded());
+    EXPECT_TRUE(server.waitForClientClose(2s));
 }
 
 } // namespace

@@ -50,7 +50,9 @@ QString qtFileFilter(const Text& filter)
 
 BoxAnswer QtDialogs::messageBox(const Text& message, const Text& title, int flags)
 {
-    QMessageBox box(iconOf(flags), toQString(title), toQString(message), QMessageBox::NoButton, owner_);
+    // Without a parent the box is modal to the whole application, like a task-modal box.
+    QWidget* const parent = (flags & box::kTaskModal) ? nullptr : owner_.data();
+    QMessageBox box(iconOf(flags), toQString(title), toQString(message), QMessageBox::NoButton, parent);
     if ((flags & 0xF) == box::kYesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         const bool noFirst = (flags & 0xF00) == box::kDefaultSecond;

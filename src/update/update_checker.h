@@ -1,0 +1,90 @@
+// UpdateChecker: the check of the update notice, the question to the user and the download,
+// run from start-up, 按钮5 "检查更新" and the menu 检查升级 alike.
+//
+// Threads: every method is called on the user-interface thread, and the dialogs and the shell
+// are used there only. The fetch of the notice and the download run on threads of their own
+// (so the window never waits for the network); each hands its result back through the
+// front end's `post`, which runs a function on the user-interface thread later.
+#pragma once
+
+#include "net/http_get_file.h"
+#include "platform/desktop.h"
+#include "platform/thread_group.h"
+#include "update/update_download.h"
+#include "update/update_notice.h"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace tavrin::update {
+
+// Runs a function on the user-interface thread, after the caller has returned. Callable from
+// any thread. A function posted after the checker is gone must be dropped or must find it
+// gone; the checker guards its own functions against the second case.
+using UiPost = std::function<void(std::function<void()>)>;
+
+struct UpdateServices
+{
+    platform::Dialogs& dialogs;
+    platform::Shell& shell;
+    UiPost post;
+};
+
+struct UpdateSettings
+{
+    // The update-notice page.
+    Text noticeUrl;
+    // Where the download is saved: the folder of the program file.
+    std::filesystem::path programDir;
+    std::chrono::seconds noticeTimeLimit = net::kGetFileTimeLimit;
+    std::chrono::seconds downloadTimeLimit = kDownloadTimeLimit;
+};
+
+class UpdateChecker
+{
+public:
+    UpdateChecker(UpdateServices services, UpdateSettings settings);
+    // Stops the threads still running (a download in progress leaves nothing behind) and
+    // waits for them.
+    ~UpdateChecker();
+    UpdateChecker(const UpdateChecker&) = delete;
+    UpdateChecker& operator=(const UpdateChecker&) = delete;
+
+    // Starts a check and returns at once. When the notice names a version newer than
+    // `currentVersion`, the user is asked whether to download it; with a Yes and the mode
+    // "下载文件" the address is opened in the browser and downloaded into the program
+    // directory. Nothing is shown when there is nothing newer or the notice cannot be fetched.
+    // While a check is under way (fetching, or its question open) a second one is not
+    // started: it would only ask the same question twice.
+    void CheckForUpdate(const Text& currentVersion);
+
+    // The download address of the last check that found a newer version.
+    [[nodiscard]] const Text& downloadUrl() const { return downloadUrl_; }
+    // A check is fetching the notice or waiting for the user's answer.
+    [[nodiscard]] bool checking() const { return checking_; }
+    // Waits until the threads started so far have ended (their results may still be posted).
+    void waitForThreads();
+
+private:
+    // User-interface thread: what a finished fetch found.
+    void onNoticeFetched(const Text& currentVersion, const std::optional<UpdateNotice>& newer);
+    void offer(const Text& currentVersion, const UpdateNotice& found);
+    void onDownloadEnded(const DownloadResult& result);
+    // Posts `work` so that it runs only while this checker exists.
+    void postHere(std::function<void()> work);
+
+    UpdateServices services_;
+    const UpdateSettings settings_;
+    Text downloadUrl_;
+    bool checking_ = false;
+    // Expires with the checker; posted functions test it on the user-interface thread, where
+    // the checker is also destroyed, so the test cannot race with the destruction.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    // Last, so its threads are stopped and joined before anything they use goes away.
+    platform::ThreadGroup threads_;
+};
+
+} // namespace tavrin::update

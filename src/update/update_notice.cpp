@@ -1,0 +1,36 @@
+#include "update/update_notice.h"
+
+#include "text/messages.h"
+#include "text/number_text.h"
+#include "update/text_between.h"
+
+namespace tavrin::update {
+
+UpdateNotice parseUpdateNotice(std::string_view page)
+{
+    const Text block = TextBetween(text::untilNul(page), notice::kBlockStart, notice::kBlockEnd);
+    UpdateNotice result;
+    result.newest = TextBetween(block, notice::kNewestKey, notice::kValueEnd);
+    result.downloadUrl = TextBetween(block, notice::kDownloadUrlKey, notice::kValueEnd);
+    result.mode = TextBetween(block, notice::kModeKey, notice::kValueEnd);
+    // A description of several paragraphs is shown run together.
+    const Text description = TextBetween(block, notice::kDescriptionKey, notice::kDescriptionEnd);
+    result.description = text::replaceAll(text::replaceAll(description, "<p>", ""), "</p>", "");
+    return result;
+}
+
+bool isNewerVersion(std::string_view newest, std::string_view current)
+{
+    return text::clearlyGreater(text::numberFromText(newest), text::numberFromText(current));
+}
+
+Text updatePrompt(std::string_view currentVersion, const UpdateNotice& notice)
+{
+    Text prompt = msg::update::kPromptCurrent;
+    prompt += currentVersion;
+    prompt += msg::update::kPromptNewest + notice.newest;
+    prompt += msg::update::kPromptChanges + notice.description;
+    return prompt;
+}
+
+} // namespace tavrin::update
