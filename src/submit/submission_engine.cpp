@@ -141,6 +141,7 @@ void SubmissionEngine::submitOneRow(const Pass& pass, int position, const std::s
 {
     const SubmitRow& row = pass.rows[static_cast<std::size_t>(position - 1)];
     const bool started = writeForPass(pass, [&] {
+        const std::lock_guard progressLock(progressMutex_);
         const int number = state_.startedCount.fetch_add(1) + 1;
         controls_.statusLine.setText(msg::kSubmitting + text::decimal(number) + msg::kSubmittingUrl +
                                      row.url);
@@ -163,6 +164,7 @@ void SubmissionEngine::submitOneRow(const Pass& pass, int position, const std::s
 void SubmissionEngine::completionCheck(const Pass& pass)
 {
     writeForPass(pass, [&] {
+        const std::lock_guard progressLock(progressMutex_);
         if (state_.startedCount.load() != pass.rowCount())
             return;
         controls_.statusLine.setText(msg::kAllSubmitted);

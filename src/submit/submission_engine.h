@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <shared_mutex>
 
 namespace tavrin::submit {
@@ -97,6 +98,10 @@ private:
     std::shared_mutex writeGate_;
     std::uint64_t currentPassId_ = 0; // guarded by writeGate_
     std::uint64_t lastPassId_ = 0;    // user-interface thread
+    // Makes a row's start (the count, its status text, the progress) and the completion check
+    // one step each: otherwise the start of the last row could be counted, the completion text
+    // written, and only then the start's "submitting row N" text land over it.
+    std::mutex progressMutex_;
 
     // Declared last: destroyed first, so no thread outlives what it uses.
     platform::ThreadGroup singleSubmits_;

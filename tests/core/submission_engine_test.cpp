@@ -320,5 +320,71 @@ TEST_F(EngineTest, SingleSubmitMarksTheSelectedRowWithTheStricterRule)
     EXPECT_EQ(statusLine.text(), msg::kStatusInitial) << "a single submit leaves the status line";
 }
 
+// A status line whose "submitting row N" text for one chosen row takes a while to land, and which
+// says when that write has begun.
+class SlowStartStatusLine final : public platform::TextControl
+{
+public:
+    explicit SlowStartStatusLine(Text slowUrl)
+        : slowUrl_(std::move(slowUrl))
+    {}
+    [[nodiscard]] Text text() const override { return value_.text(); }
+    void setText(Text value) override
+    {
+        if (value.starts_with(msg::kSubmitting) && value.ends_with(slowUrl_)) {
+            {
+                std::lock_guard lock(mutex_);
+                slowWriteBegun_ = true;
+            }
+            begun_.notify_all();
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        value_.setText(std::move(value));
+    }
+    bool waitForSlowWrite()
+    {
+        std::unique_lock lock(mutex_);
+        return begun_.wait_for(lock, std::chrono::seconds(10), [this] { return slowWriteBegun_; });
+    }
+
+private:
+    const Text slowUrl_;
+    platform::MemoryTextControl value_;
+    std::mutex mutex_;
+    std::condition_variable begun_;
+    bool slowWriteBegun_ = false;
+};
+
+TEST(EngineCompletion, TheLastRowsStartCannotOverwriteTheCompletionText)
+{
+    // Rows 1 and 2 go to the block workers, row 3 to the tail worker. Row 1's check returns only
+    // once row 3 has been counted and its status text is on its way, so the completion check
+    // after row 1 sees every row started while that text has not landed yet.
+    ListStore list;
+    for (int i = 1; i <= 3; ++i)
+        list.appendRow({std::to_string(i), "http://x.example/" + std::to_string(i), msg::kMarkPending});
+    platform::MemoryTextControl submitButton{msg::caption::kStartSubmit};
+    platform::MemoryTextControl threadCountBox{"2"};
+    platform::MemoryCheckControl loopSubmit;
+    SlowStartStatusLine statusLine{"http://x.example/3"};
+    platform::MemoryProgressControl progress;
+    ProgramState state;
+    SubmissionEngine engine{{list, submitButton, threadCountBox, loopSubmit, statusLine, progress},
+                            state,
+                            [&](const Text& url, bool, const std::stop_token&) {
+                                if (url.ends_with("/1")) {
+                                    EXPECT_TRUE(statusLine.waitForSlowWrite());
+                                }
+                                return RowOutcome{msg::kMarkSuccess, 200, "", 0};
+                            }};
+
+    engine.toggleSubmit();
+    engine.waitForPassWorkers();
+    EXPECT_EQ(state.passEnded.load(), 1);
+    EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
+    EXPECT_EQ(progress.position(), 0);
+    EXPECT_EQ(list.column(2), std::vector<Text>(3, msg::kMarkSuccess));
+}
+
 } // namespace
 } // namespace tavrin::submit
