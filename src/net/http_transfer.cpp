@@ -8,6 +8,8 @@
 #include <charconv>
 #include <vector>
 
+#include <sys/socket.h>
+
 namespace tavrin::net {
 
 namespace {
@@ -34,6 +36,13 @@ bool endsDuringBody(CURLcode code, bool bodyCapped)
     default:
         return false;
     }
+}
+
+// Connections are opened close-on-exec: a program started meanwhile (the browser that 打开网址
+// opens) must not inherit them and hold them open after the transfer has let go of them.
+curl_socket_t openSocket(void*, curlsocktype, curl_sockaddr* address)
+{
+    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
 }
 
 std::string_view withoutLineEnd(std::string_view line)
@@ -132,6 +141,7 @@ bool HttpTransfer::setUp(CURL* easy)
     // the resolver thread.
     curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText_.data());
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &openSocket);
     if (CURLSH* share = programShare())
         curl_easy_setopt(easy, CURLOPT_SHARE, share);
     // An empty file name switches the cookie engine on without reading any file; the cookies
@@ -211,8 +221,11 @@ size_t HttpTransfer::onHeader(char* data, size_t size, size_t count, void* self)
     const size_t received = size * count;
     const std::string_view line = withoutLineEnd(std::string_view(data, received));
     // Each response of a redirect chain (and any interim 1xx response) starts with its status
-    // line; only the last block counts.
-    if (line.starts_with(kStatusLinePrefix))
+    // line; only the last block counts. curl hands over a status line only at the start of a
+    // response, so inside a block a line that merely begins with "HTTP/" is an ordinary header
+    // line: it must not replace the status line the server sent (a 404 would read as a 200).
+    const bool blockUnderWay = !transfer.headerText_.empty() && !transfer.headerComplete_;
+    if (line.starts_with(kStatusLinePrefix) && !blockUnderWay)
         transfer.startHeaderBlock();
     else if (transfer.headerComplete_)
         return received; // trailer lines after a chunked body are not part of the header text

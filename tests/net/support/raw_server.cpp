@@ -1,5 +1,6 @@
 #include "support/raw_server.h"
 
+#include <cerrno>
 #include <stdexcept>
 
 #include <arpa/inet.h>
@@ -44,9 +45,15 @@ RawServer RawServer::resetting()
     return RawServer(Mode::Reset, {});
 }
 
-RawServer::RawServer(Mode mode, std::string reply)
+RawServer RawServer::scripted(Script script)
+{
+    return RawServer(Mode::Script, {}, std::move(script));
+}
+
+RawServer::RawServer(Mode mode, std::string reply, Script script)
     : mode_(mode)
     , reply_(std::move(reply))
+    , script_(std::move(script))
 {
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
@@ -106,16 +113,17 @@ void RawServer::serve()
         const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         if (connection < 0)
             continue;
+        if (mode_ == Mode::Script) {
+            runScript(connection);
+            ::close(connection);
+            continue;
+        }
         // A client may send several requests on one connection (keep-alive).
         for (;;) {
             const std::string request = readRequest(connection);
             if (request.empty())
                 break;
-            {
-                const std::lock_guard lock(mutex_);
-                requests_.push_back(request);
-            }
-            changed_.notify_all();
+            noteRequest(request);
             if (mode_ == Mode::Silent) {
                 holdUntilClosed(connection);
                 break;
@@ -166,14 +174,110 @@ void RawServer::holdUntilClosed(int connection)
             return;
         char buffer[256];
         if (::recv(connection, buffer, sizeof buffer, 0) <= 0) {
-            {
-                const std::lock_guard lock(mutex_);
-                ++closedByClient_;
-            }
-            changed_.notify_all();
+            noteClientClose();
             return;
         }
     }
+}
+
+void RawServer::noteRequest(std::string request)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        requests_.push_back(std::move(request));
+    }
+    changed_.notify_all();
+}
+
+void RawServer::noteClientClose()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        ++closedByClient_;
+    }
+    changed_.notify_all();
+}
+
+void RawServer::runScript(int connection)
+{
+    // Non-blocking, so a client that stops reading cannot hold a send (and with it the server's
+    // end) forever.
+    ::fcntl(connection, F_SETFL, ::fcntl(connection, F_GETFL) | O_NONBLOCK);
+    ScriptedConnection scripted(*this, connection);
+    script_(scripted);
+    if (scripted.reset_) {
+        // Closing with a zero linger time sends a reset instead of an orderly close.
+        const linger abort{1, 0};
+        ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    }
+}
+
+bool ScriptedConnection::readRequest()
+{
+    std::string request = server_.readRequest(socket_);
+    if (request.empty())
+        return false;
+    server_.noteRequest(std::move(request));
+    return true;
+}
+
+bool ScriptedConnection::send(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        if (gone_)
+            return false;
+        pollfd fds[2] = {{socket_, POLLOUT, 0}, {server_.wakePipe_[0], POLLIN, 0}};
+        if (::poll(fds, 2, kPollMs) <= 0)
+            continue;
+        if (fds[1].revents != 0)
+            return false;
+        const ssize_t sent = ::send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0) {
+            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+                clientGone();
+            continue;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    return true;
+}
+
+bool ScriptedConnection::pause(std::chrono::milliseconds time)
+{
+    const auto until = std::chrono::steady_clock::now() + time;
+    for (;;) {
+        if (gone_)
+            return false;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return true;
+        pollfd fds[2] = {{socket_, POLLIN, 0}, {server_.wakePipe_[0], POLLIN, 0}};
+        if (::poll(fds, 2, static_cast<int>(left.count())) <= 0)
+            continue;
+        if (fds[1].revents != 0)
+            return false;
+        // Whatever the client still sends is read and dropped; an end of stream means it left.
+        char scratch[4096];
+        const ssize_t got = ::recv(socket_, scratch, sizeof scratch, MSG_DONTWAIT);
+        if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+            clientGone();
+    }
+}
+
+bool ScriptedConnection::holdUntilClosed()
+{
+    while (pause(std::chrono::seconds(1))) {
+    }
+    return gone_;
+}
+
+void ScriptedConnection::clientGone()
+{
+    if (gone_)
+        return;
+    gone_ = true;
+    server_.noteClientClose();
 }
 
 } // namespace tavrin::testing_support
