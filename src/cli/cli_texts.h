@@ -36,9 +36,15 @@ inline constexpr std::string_view kSaveHelp =
     "write the templates back to this file, your host turned into {$url}";
 inline constexpr std::string_view kOnlySuccessHelp = "with --save, keep only the rows marked as successful";
 inline constexpr std::string_view kJsonHelp = "write one JSON object per checked row to this file";
+inline constexpr std::string_view kPassStatsHelp =
+    "after every pass, print its figures on stderr: rows marked, successes, failures, seconds, resident "
+    "and peak memory, threads and open files of the process";
 inline constexpr std::string_view kCannotReadTemplates = "tavrin-cli: cannot read the template file ";
 inline constexpr std::string_view kOver256MB = " (larger than 256 MB)";
+inline constexpr std::string_view kNotText = " (not a text file)";
+inline constexpr std::string_view kTooManyTemplates = " (more than 1,000,000 templates)";
 inline constexpr std::string_view kCannotWriteReport = "tavrin-cli: cannot write the report ";
 inline constexpr std::string_view kPassSummary = "pass ";
+inline constexpr std::string_view kPassStats = " stats: ";
 
 } // namespace tavrin::cli::texts

@@ -4,7 +4,9 @@
 #include "cli/cli_texts.h"
 #include "cli/interrupt.h"
 #include "cli/json_text.h"
+#include "cli/process_usage.h"
 #include "library/file_io.h"
+#include "library/template_file.h"
 #include "library/url_library.h"
 #include "net/network_init.h"
 #include "platform/headless/memory_controls.h"
@@ -22,6 +24,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <thread>
 
@@ -47,13 +50,24 @@ std::string utf8(const text::Text& gbk)
     return text::gbkToUtf8(gbk);
 }
 
-// One finished row, for the report.
-struct RowRecord
+// The report's line for one finished row.
+std::string reportLine(int pass, const text::Text& url, const submit::RowOutcome& outcome)
 {
-    int pass = 0;
-    text::Text url;
-    submit::RowOutcome outcome;
-};
+    return "{\"pass\":" + std::to_string(pass) + ",\"url\":" + jsonString(utf8(url)) +
+           ",\"mark\":" + jsonString(utf8(outcome.mark)) +
+           ",\"status\":" + (outcome.httpStatus > 0 ? std::to_string(outcome.httpStatus) : "null") +
+           ",\"test\":" + jsonString(outcome.reason) + ",\"ms\":" + std::to_string(outcome.milliseconds) +
+           "}\n";
+}
+
+// Rows of the list whose mark is a verdict (√ or ×) rather than pending or in progress.
+int markedRows(const platform::ListStore& list)
+{
+    int marked = 0;
+    for (const text::Text& mark : list.column(library::kMarkColumn))
+        marked += mark == msg::kMarkSuccess || mark == msg::kMarkFailure ? 1 : 0;
+    return marked;
+}
 
 // Counts of the running pass, updated by the workers.
 struct PassCounts
@@ -85,6 +99,7 @@ public:
         command_->add_option("--save", save_, std::string(texts::kSaveHelp));
         command_->add_flag("--only-success", onlySuccess_, std::string(texts::kOnlySuccessHelp));
         command_->add_option("--json", json_, std::string(texts::kJsonHelp));
+        command_->add_flag("--pass-stats", passStats_, std::string(texts::kPassStatsHelp));
     }
 
     [[nodiscard]] bool chosen() const override { return command_->parsed(); }
@@ -95,10 +110,8 @@ public:
         clearInterrupt();
         const std::filesystem::path templates =
             templates_.empty() ? programDirectory() / "url.txt" : std::filesystem::path(templates_);
-        const library::ReadResult probe = library::readWholeFile(templates);
-        if (probe.status != library::ReadResult::Status::Ok) {
-            err << texts::kCannotReadTemplates << templates.string()
-                << (probe.status == library::ReadResult::Status::TooLarge ? texts::kOver256MB : "") << '\n';
+        if (const std::optional<std::string_view> refused = refusedTemplates(templates)) {
+            err << texts::kCannotReadTemplates << templates.string() << *refused << '\n';
             return kExitBadArguments;
         }
 
@@ -126,25 +139,32 @@ public:
                                         state,
                                         submit::httpRowCheck(timeoutSeconds_, text::utf8ToGbk(proxy_)));
         PassCounts counts;
-        std::mutex recordsMutex;
-        std::vector<RowRecord> records;
-        int currentPass = 0;
+        // The report goes to disk row by row: a looping run over a large list would otherwise
+        // hold every row of every pass until the end. It is put in place when the run ends.
+        std::optional<library::AtomicFileWriter> report;
+        if (!json_.empty())
+            report.emplace(json_);
+        std::mutex reportMutex;
+        std::atomic<int> currentPass{0};
         engine.setRowObserver([&](const submit::SubmitRow& row, const submit::RowOutcome& outcome) {
             (outcome.mark == msg::kMarkSuccess ? counts.succeeded : counts.failed).fetch_add(1);
-            std::lock_guard lock(recordsMutex);
-            records.push_back(RowRecord{currentPass, row.url, outcome});
+            if (!report)
+                return;
+            const std::string line = reportLine(currentPass.load(), row.url, outcome);
+            std::lock_guard lock(reportMutex);
+            report->append(line);
         });
 
         bool interrupted = false;
         for (int pass = 1; pass <= passes_ && !interrupted; ++pass) {
-            {
-                std::lock_guard lock(recordsMutex);
-                currentPass = pass;
-            }
+            currentPass = pass;
             counts.reset();
+            const auto passStart = std::chrono::steady_clock::now();
             engine.toggleSubmit();
             interrupted = watchPass(out, state, statusLine, list.rowCount(), counts, engine);
             engine.waitForPassWorkers();
+            if (passStats_)
+                printPassStats(err, pass, list, counts, std::chrono::steady_clock::now() - passStart);
             if (interactive_)
                 out << '\n';
             if (!interrupted) {
@@ -161,15 +181,43 @@ public:
         int code = interrupted ? kExitInterrupted : kExitOk;
         if (!save_.empty() && !saveTemplates(urlLibrary, dialogs, statusLine, err))
             code = interrupted ? code : kExitFailure;
-        if (!json_.empty()) {
-            std::lock_guard lock(recordsMutex);
-            if (!writeReport(records, err))
+        if (report) {
+            std::lock_guard lock(reportMutex);
+            const std::string failure = report->commit();
+            if (!failure.empty()) {
+                err << texts::kCannotWriteReport << json_ << " (" << failure << ")\n";
                 code = interrupted ? code : kExitFailure;
+            }
         }
         return code;
     }
 
 private:
+    // Why the template file cannot be loaded (the words to print after its name, perhaps none),
+    // or nothing when it can. A file the window would refuse is refused here too, before any
+    // pass starts; the bytes read for the look are freed before the load reads the file again.
+    static std::optional<std::string_view> refusedTemplates(const std::filesystem::path& templates)
+    {
+        const library::ReadResult probe = library::readWholeFile(templates);
+        switch (probe.status) {
+        case library::ReadResult::Status::Ok:
+            break;
+        case library::ReadResult::Status::Unreadable:
+            return "";
+        case library::ReadResult::Status::TooLarge:
+            return texts::kOver256MB;
+        }
+        switch (library::checkTemplateText(probe.bytes)) {
+        case library::TemplateTextCheck::Ok:
+            return std::nullopt;
+        case library::TemplateTextCheck::NotText:
+            return texts::kNotText;
+        case library::TemplateTextCheck::TooManyEntries:
+            return texts::kTooManyTemplates;
+        }
+        return "";
+    }
+
     // Waits for the running pass to end, showing progress; answers an interrupt like the stop
     // button. Returns true when interrupted.
     bool watchPass(std::ostream& out, const ProgramState& state, const platform::TextControl& statusLine,
@@ -243,22 +291,21 @@ private:
         return true;
     }
 
-    bool writeReport(const std::vector<RowRecord>& records, std::ostream& err) const
+    // One line of figures for a pass that has ended and whose workers are joined, so that a
+    // benchmark reads the process between passes without racing the next one.
+    static void printPassStats(std::ostream& err, int pass, const platform::ListStore& list,
+                               const PassCounts& counts, std::chrono::steady_clock::duration elapsed)
     {
-        std::string lines;
-        for (const RowRecord& record : records) {
-            lines += "{\"pass\":" + std::to_string(record.pass) + ",\"url\":" + jsonString(utf8(record.url)) +
-                     ",\"mark\":" + jsonString(utf8(record.outcome.mark)) + ",\"status\":" +
-                     (record.outcome.httpStatus > 0 ? std::to_string(record.outcome.httpStatus) : "null") +
-                     ",\"test\":" + jsonString(record.outcome.reason) +
-                     ",\"ms\":" + std::to_string(record.outcome.milliseconds) + "}\n";
-        }
-        const std::string failure = library::writeFileAtomically(json_, lines);
-        if (!failure.empty()) {
-            err << texts::kCannotWriteReport << json_ << " (" << failure << ")\n";
-            return false;
-        }
-        return true;
+        const ProcessUsage usage = readProcessUsage();
+        char line[256];
+        std::snprintf(line, sizeof line,
+                      "%s%d%smarked=%d/%d succeeded=%d failed=%d seconds=%.3f rss_kb=%ld peak_kb=%ld "
+                      "threads=%d fds=%d\n",
+                      std::string(texts::kPassSummary).c_str(), pass, std::string(texts::kPassStats).c_str(),
+                      markedRows(list), list.rowCount(), counts.succeeded.load(), counts.failed.load(),
+                      std::chrono::duration<double>(elapsed).count(), usage.residentKiB,
+                      usage.peakResidentKiB, usage.threads, usage.openFiles);
+        err << line << std::flush;
     }
 
     bool interactive_;
@@ -272,6 +319,7 @@ private:
     std::string save_;
     bool onlySuccess_ = false;
     std::string json_;
+    bool passStats_ = false;
 };
 
 } // namespace

@@ -67,6 +67,15 @@ std::filesystem::path temporarySibling(const std::filesystem::path& target)
     return target.parent_path() / name;
 }
 
+// Makes the rename itself durable: until the folder's entry reaches the disk, a power cut can
+// bring the old file back. Best effort, as the new content is already safe either way.
+void syncFolderOf(const std::filesystem::path& target)
+{
+    FileDescriptor folder(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid())
+        ::fsync(folder.get());
+}
+
 } // namespace
 
 ReadResult readWholeFile(const std::filesystem::path& path, std::uintmax_t limit)
@@ -89,17 +98,27 @@ ReadResult readWholeFile(const std::filesystem::path& path, std::uintmax_t limit
     std::size_t filled = 0;
     for (;;) {
         if (filled == result.bytes.size()) {
-            // The file may have grown since fstat; keep reading in steps, within the limit.
-            if (result.bytes.size() >= limit) {
-                char probe = 0;
-                if (::read(file.get(), &probe, 1) > 0) {
-                    result.bytes.clear();
-                    result.status = ReadResult::Status::TooLarge;
-                    return result;
-                }
-                break;
+            // The file may have grown since fstat. Room for more is made only once a byte has
+            // come: growing a full buffer first would take twice the file's size every time.
+            char probe = 0;
+            const ssize_t got = ::read(file.get(), &probe, 1);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                result.bytes.clear();
+                return result;
             }
+            if (got == 0)
+                break;
+            if (result.bytes.size() >= limit) {
+                result.bytes.clear();
+                result.status = ReadResult::Status::TooLarge;
+                return result;
+            }
+            result.bytes.push_back(probe);
+            ++filled;
             result.bytes.resize(std::min<std::uintmax_t>(limit, result.bytes.size() + 65536));
+            continue;
         }
         const ssize_t got = ::read(file.get(), result.bytes.data() + filled, result.bytes.size() - filled);
         if (got < 0) {
@@ -119,57 +138,126 @@ ReadResult readWholeFile(const std::filesystem::path& path, std::uintmax_t limit
 
 std::string writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, TargetLink link)
 {
-    if (path.empty() || !path.has_filename())
-        return "no file name";
-    std::filesystem::path target = path.is_absolute() ? path : std::filesystem::absolute(path);
+    AtomicFileWriter writer(path, link);
+    writer.append(bytes);
+    return writer.commit();
+}
+
+AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& path, TargetLink link)
+{
+    if (path.empty() || !path.has_filename()) {
+        failure_ = "no file name";
+        return;
+    }
+    target_ = path.is_absolute() ? path : std::filesystem::absolute(path);
     // Saving onto a link updates the file it points to, as an in-place write would.
     std::error_code ignored;
-    if (link == TargetLink::WriteThrough && std::filesystem::is_symlink(target, ignored)) {
-        const std::filesystem::path resolved = std::filesystem::canonical(target, ignored);
+    if (link == TargetLink::WriteThrough && std::filesystem::is_symlink(target_, ignored)) {
+        const std::filesystem::path resolved = std::filesystem::canonical(target_, ignored);
         if (!resolved.empty())
-            target = resolved;
+            target_ = resolved;
     }
 
-    bool keepMode = false;
     struct stat existing
     {
     };
     // A link that is to be replaced is looked at itself, never at what it points to.
-    const int found =
-        link == TargetLink::Replace ? ::lstat(target.c_str(), &existing) : ::stat(target.c_str(), &existing);
+    const int found = link == TargetLink::Replace ? ::lstat(target_.c_str(), &existing)
+                                                  : ::stat(target_.c_str(), &existing);
     if (found == 0) {
-        if (S_ISDIR(existing.st_mode))
-            return "is a directory";
+        if (S_ISDIR(existing.st_mode)) {
+            failure_ = "is a directory";
+            return;
+        }
         // A replaced link leaves no mode to keep.
-        keepMode = !S_ISLNK(existing.st_mode);
+        keepMode_ = !S_ISLNK(existing.st_mode);
+        keptMode_ = existing.st_mode & 07777;
     }
 
-    const std::filesystem::path temporary = temporarySibling(target);
-    FileDescriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!file.valid())
-        return errnoText("create");
-    const auto discard = [&temporary] { ::unlink(temporary.c_str()); };
-    if (!writeAll(file.get(), bytes)) {
-        std::string reason = errnoText("write");
-        discard();
-        return reason;
+    // A name that is taken (a temporary file left by a save that was killed, say) is no reason
+    // to fail: another one is drawn.
+    std::filesystem::path temporary;
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        temporary = temporarySibling(target_);
+        fd_ = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST)
+            break;
     }
-    if ((keepMode && ::fchmod(file.get(), existing.st_mode & 07777) != 0) || ::fsync(file.get()) != 0) {
-        std::string reason = errnoText("sync");
-        discard();
-        return reason;
+    if (fd_ < 0) {
+        failure_ = errnoText("create");
+        return;
     }
-    if (!file.close()) {
-        std::string reason = errnoText("close");
-        discard();
-        return reason;
+    temporary_ = temporary;
+}
+
+AtomicFileWriter::~AtomicFileWriter()
+{
+    discard();
+}
+
+void AtomicFileWriter::append(std::string_view bytes)
+{
+    if (!failure_.empty())
+        return;
+    // Small pieces are gathered so that a report of many short lines costs few system calls;
+    // a large piece goes straight to the file instead of being copied.
+    constexpr std::size_t kGatherBytes = 64 * 1024;
+    if (buffer_.size() + bytes.size() <= kGatherBytes) {
+        buffer_ += bytes;
+        return;
     }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        std::string reason = errnoText("rename");
-        discard();
-        return reason;
+    flush();
+    if (bytes.size() < kGatherBytes)
+        buffer_ += bytes;
+    else if (failure_.empty() && !writeAll(fd_, bytes))
+        failure_ = errnoText("write");
+}
+
+void AtomicFileWriter::flush()
+{
+    if (failure_.empty() && !buffer_.empty() && !writeAll(fd_, buffer_))
+        failure_ = errnoText("write");
+    buffer_.clear();
+}
+
+std::string AtomicFileWriter::commit()
+{
+    flush();
+    if (failure_.empty() && ((keepMode_ && ::fchmod(fd_, keptMode_) != 0) || ::fsync(fd_) != 0))
+        failure_ = errnoText("sync");
+    if (failure_.empty()) {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        // A failed close can mean lost data.
+        if (result != 0)
+            failure_ = errnoText("close");
     }
-    return {};
+    if (failure_.empty()) {
+        if (::rename(temporary_.c_str(), target_.c_str()) == 0) {
+            temporary_.clear();
+            syncFolderOf(target_);
+        } else {
+            failure_ = errnoText("rename");
+        }
+    }
+    std::string reason = failure_;
+    discard();
+    if (reason.empty())
+        failure_ = "already committed";
+    return reason;
+}
+
+void AtomicFileWriter::discard()
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+        temporary_.clear();
+    }
+    buffer_.clear();
 }
 
 } // namespace tavrin::library

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace tavrin::library {
 
@@ -42,5 +43,36 @@ enum class TargetLink
 // permission bits. Returns an empty string on success, else a short reason.
 [[nodiscard]] std::string writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                                               TargetLink link = TargetLink::WriteThrough);
+
+// writeFileAtomically for content that arrives in pieces and need not be held in memory whole
+// (a report of every row of every pass): the pieces go to the temporary file as they come, and
+// commit() puts it in place. A writer destroyed without a commit removes its temporary file and
+// leaves the target as it was. One thread at a time.
+class AtomicFileWriter
+{
+public:
+    explicit AtomicFileWriter(const std::filesystem::path& path, TargetLink link = TargetLink::WriteThrough);
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    // Adds bytes at the end. Nothing happens after a failure; commit() reports it.
+    void append(std::string_view bytes);
+    // Completes the file on disk and renames it over the target. Returns an empty string on
+    // success, else a short reason for the first failure since the writer was made. Once only.
+    [[nodiscard]] std::string commit();
+
+private:
+    void flush();
+    void discard();
+
+    std::filesystem::path target_;
+    std::filesystem::path temporary_; // empty when none was created
+    int fd_ = -1;
+    bool keepMode_ = false;
+    unsigned keptMode_ = 0;
+    std::string buffer_;
+    std::string failure_;
+};
 
 } // namespace tavrin::library

@@ -38,23 +38,38 @@ void UrlLibrary::waitUntilLoaded()
 
 void UrlLibrary::runLoader(const std::stop_token& stop, const std::filesystem::path& path, LoadKind kind)
 {
-    // The loader owns its bytes and lines: a second import running at the same time has its
-    // own, so neither can see or free the other's.
-    ReadResult file = readWholeFile(path);
+    // The loader owns its bytes: a second import running at the same time has its own, so
+    // neither can see or free the other's.
+    const ReadResult file = readWholeFile(path);
     if (file.status == ReadResult::Status::TooLarge) {
         controls_.statusLine.setText(msg::kImportTooLarge + displayName(path));
         return;
     }
-    const std::vector<Text> lines = templateLines(file.bytes);
-    file.bytes = {};
-    for (const Text& line : lines) {
+    // A refused file adds no row at all: a part of it in the list, saved back over the file,
+    // would lose the rest.
+    switch (checkTemplateText(file.bytes)) {
+    case TemplateTextCheck::Ok:
+        break;
+    case TemplateTextCheck::NotText:
+        controls_.statusLine.setText(msg::kImportNotText + displayName(path));
+        return;
+    case TemplateTextCheck::TooManyEntries:
+        controls_.statusLine.setText(msg::kImportTooManyEntries + displayName(path));
+        return;
+    }
+    // The entries go into the list one by one, straight from the bytes: a vector of them all
+    // would cost more than the rows themselves.
+    std::size_t added = 0;
+    TemplateLineReader reader(file.bytes);
+    while (const std::optional<std::string_view> line = reader.next()) {
         if (stop.stop_requested())
             return;
-        appendTemplate(line);
+        appendTemplate(*line);
+        ++added;
     }
-    if (lines.empty() && kind == LoadKind::Startup)
+    if (added == 0 && kind == LoadKind::Startup)
         return;
-    reportImport(lines.size());
+    reportImport(added);
 }
 
 void UrlLibrary::appendTemplate(std::string_view line)
@@ -90,6 +105,9 @@ void UrlLibrary::onSaveClick()
     const std::filesystem::path path = controls_.dialogs.saveFileName(msg::kTextFileFilter);
     if (path.empty())
         return;
+    // Rows of a file still loading are part of the library the user sees arriving; saving
+    // without them (onto that very file, perhaps) would drop the rest of it.
+    waitUntilLoaded();
     const Text host = siteHost(controls_.siteAddress.text());
     const std::vector<platform::ListStore::Row> rows = controls_.list.rows();
     Text out;

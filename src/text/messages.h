@@ -40,6 +40,8 @@ inline const Text kInsertedOne = text::utf8ToGbk("插入1个网址，共：");
 inline const Text kCleared = text::utf8ToGbk("清空了共：");
 inline const Text kSaveFailed = text::utf8ToGbk("保存失败，原文件未改动：");
 inline const Text kImportTooLarge = text::utf8ToGbk("导入失败：文件太大（超过256MB）：");
+inline const Text kImportNotText = text::utf8ToGbk("导入失败：不是文本文件：");
+inline const Text kImportTooManyEntries = text::utf8ToGbk("导入失败：网址太多（超过100万个）：");
 inline const Text kEditUrlTitle = text::utf8ToGbk("修改网址");
 inline const Text kEditUrlPrompt = text::utf8ToGbk("查询网址：");
 

@@ -41,6 +41,18 @@ TEST(ReadWholeFile, RefusesFilesOverTheLimit)
     EXPECT_EQ(readWholeFile(file, 100).status, Status::Ok);
 }
 
+TEST(ReadWholeFile, ReadsPastTheStatedSizeWithinTheLimit)
+{
+    // A file of /proc states a size of 0, like a file that grows while it is read.
+    const ReadResult status = readWholeFile("/proc/self/status");
+    EXPECT_EQ(status.status, Status::Ok);
+    EXPECT_TRUE(status.bytes.starts_with("Name:")) << status.bytes;
+    EXPECT_NE(status.bytes.find("\nVmRSS:"), std::string::npos) << "read to its end";
+    const ReadResult limited = readWholeFile("/proc/self/status", 100);
+    EXPECT_EQ(limited.status, Status::TooLarge);
+    EXPECT_TRUE(limited.bytes.empty());
+}
+
 TEST(WriteFileAtomically, ReplacesContentAndKeepsPermissions)
 {
     TempDir dir;
@@ -90,6 +102,65 @@ TEST(WriteFileAtomically, FailureLeavesTheOldFileAlone)
     }
     EXPECT_EQ(TempDir::read(blocker), "x");
     EXPECT_TRUE(std::filesystem::is_directory(dir / "sub"));
+}
+
+int entriesIn(const std::filesystem::path& folder)
+{
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
+
+TEST(AtomicFileWriter, PutsThePiecesInPlaceOnlyWhenCommitted)
+{
+    TempDir dir;
+    const auto file = dir.write("report.txt", "old");
+    ::chmod(file.c_str(), 0640);
+    // Short pieces that are gathered, and one longer than the gathering buffer between them.
+    const std::string large(200 * 1024, 'L');
+    std::string expected;
+    {
+        AtomicFileWriter writer(file);
+        for (const std::string& piece : {std::string("first\n"), large, std::string("last\n")}) {
+            writer.append(piece);
+            expected += piece;
+        }
+        EXPECT_EQ(TempDir::read(file), "old") << "the target is untouched until the commit";
+        EXPECT_EQ(writer.commit(), "");
+        EXPECT_NE(writer.commit(), "") << "a second commit has nothing to put in place";
+    }
+    EXPECT_EQ(TempDir::read(file), expected);
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(entriesIn(dir.path()), 1);
+}
+
+TEST(AtomicFileWriter, WithoutACommitLeavesTheOldFileAndNoTemporary)
+{
+    TempDir dir;
+    const auto file = dir.write("report.txt", "old");
+    {
+        AtomicFileWriter writer(file);
+        writer.append(std::string(100 * 1024, 'x'));
+    }
+    EXPECT_EQ(TempDir::read(file), "old");
+    EXPECT_EQ(entriesIn(dir.path()), 1);
+}
+
+TEST(AtomicFileWriter, ATargetThatCannotBeCreatedIsReportedByTheCommit)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir / "sub");
+    for (const auto& target : {dir / "missing-dir" / "report.txt", dir / "sub"}) {
+        SCOPED_TRACE(target.string());
+        AtomicFileWriter writer(target);
+        writer.append("rows\n");
+        EXPECT_NE(writer.commit(), "");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing-dir"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "sub"));
+    EXPECT_EQ(entriesIn(dir.path()), 1);
 }
 
 } // namespace

@@ -106,5 +106,35 @@ TEST(TemplateLines, FollowsTheFileFormat)
     }
 }
 
+TEST(CheckTemplateText, RefusesBinaryFilesAndTooManyEntries)
+{
+    using Check = TemplateTextCheck;
+    const struct
+    {
+        const char* name;
+        std::string bytes;
+        std::size_t maxEntries;
+        Check check;
+    } cases[] = {
+        {"empty", "", 3, Check::Ok},
+        {"GBK text", "http://x/{$url}\r\n\xB2\xE2\xCA\xD4\r\n", 3, Check::Ok},
+        {"NUL bytes padding the end", std::string("a\r\nb\0\0\0", 7), 3, Check::Ok},
+        {"only NUL bytes", std::string(64, '\0'), 3, Check::Ok},
+        {"text after a NUL byte", std::string("a\r\nb\0\r\nc", 8), 3, Check::NotText},
+        {"UTF-16 with its byte-order mark", std::string("\xFF\xFEh\0t\0t\0p\0\r\0\n\0", 14), 3,
+         Check::NotText},
+        {"PNG picture", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16), 3, Check::NotText},
+        {"as many entries as allowed", "a\r\n\r\nc\r\n", 3, Check::Ok},
+        {"as many, no final CR LF", "a\r\n\r\nc", 3, Check::Ok},
+        {"one entry too many", "a\r\n\r\nc\r\nd", 3, Check::TooManyEntries},
+        {"an empty entry too many", "\r\n\r\n\r\n\r\n", 3, Check::TooManyEntries},
+        {"lone LF separates nothing", "a\nb\nc\nd\ne", 3, Check::Ok},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(checkTemplateText(c.bytes, c.maxEntries), c.check);
+    }
+}
+
 } // namespace
 } // namespace tavrin::library

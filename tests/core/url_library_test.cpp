@@ -2,6 +2,7 @@
 
 #include "../support/temp_dir.h"
 #include "library/file_io.h"
+#include "library/template_file.h"
 #include "platform/headless/memory_controls.h"
 #include "platform/headless/scripted_desktop.h"
 #include "text/encoding.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <fstream>
 #include <unistd.h>
 
 #include <set>
@@ -113,13 +115,7 @@ TEST_F(LibraryTest, BadFilesLoadWithoutHarm)
         {"missing", dir / "missing.txt", {}},
         {"directory", dir / "folder", {}},
         {"empty", dir.write("empty.txt", ""), {}},
-        {"NUL ends the text", dir.write("nul.txt", std::string("a\r\nb\0\r\nc", 8)), {"a", "b"}},
-        {"binary",
-         dir.write("bin.dat", std::string("\x7F"
-                                          "ELF\x02\x01\x01\0\0\0",
-                                          10)),
-         {"\x7F"
-          "ELF\x02\x01\x01"}},
+        {"NUL bytes pad the end", dir.write("nul.txt", std::string("a\r\nb\0\0", 6)), {"a", "b"}},
         {"LF only", dir.write("lf.txt", "a\nb\n"), {"a\nb\n"}},
         {"lone lead byte", dir.write("lead.txt", "a\r\nb\xB0"), {"a", "b\xB0"}},
         {"long line", dir.write("long.txt", longLine + "\r\n"), {longLine}},
@@ -141,18 +137,84 @@ TEST_F(LibraryTest, StartUpWithoutUrlTxtKeepsTheInitialStatus)
     EXPECT_EQ(status(), msg::kStatusInitial);
 }
 
-TEST_F(LibraryTest, RefusesAHugeFileWithAMessage)
+// Bytes this process has read from files so far.
+long long bytesReadSoFar()
 {
-    const auto file = dir / "huge.txt";
-    {
-        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT, 0600);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(kMaxLibraryFileBytes + 1)), 0);
+    std::ifstream io("/proc/self/io");
+    for (std::string line; std::getline(io, line);) {
+        if (line.starts_with("rchar:"))
+            return std::stoll(line.substr(6));
+    }
+    return -1;
+}
+
+std::filesystem::path sparseFile(const std::filesystem::path& path, std::uintmax_t size)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0600);
+    if (fd >= 0) {
+        if (::ftruncate(fd, static_cast<off_t>(size)) != 0)
+            ADD_FAILURE() << "ftruncate";
         ::close(fd);
     }
-    load(file);
-    EXPECT_EQ(list.rowCount(), 0);
-    EXPECT_EQ(status().rfind(msg::kImportTooLarge, 0), 0u);
+    return path;
+}
+
+TEST_F(LibraryTest, RefusesAHugeFileWithAMessageWithoutReadingIt)
+{
+    const std::filesystem::path files[] = {
+        sparseFile(dir / "huge.txt", kMaxLibraryFileBytes + 1),
+        sparseFile(dir / "url.txt", 1ull << 30),
+    };
+    add("http://kept/{$url}");
+    for (const auto& file : files) {
+        for (const auto kind : {UrlLibrary::LoadKind::Startup, UrlLibrary::LoadKind::Import}) {
+            SCOPED_TRACE(file.filename().string() +
+                         (kind == UrlLibrary::LoadKind::Startup ? " at start" : ""));
+            statusLine.setText(msg::kStatusInitial);
+            const long long readBefore = bytesReadSoFar();
+            library.loadFile(file, kind);
+            library.waitUntilLoaded();
+            EXPECT_LT(bytesReadSoFar() - readBefore, 1 << 20);
+            EXPECT_EQ(status(), msg::kImportTooLarge + utf8ToGbk(file.string()));
+            EXPECT_EQ(urls(), std::vector<Text>{"http://kept/www.my-site.com"});
+        }
+    }
+}
+
+TEST_F(LibraryTest, RefusesFilesThatAreNotTextOrHoldTooManyEntries)
+{
+    const std::string elf("\x7F"
+                          "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0\x3E\0",
+                          20);
+    std::string manyLines;
+    manyLines.reserve(3 * (kMaxTemplateEntries + 1));
+    for (std::size_t i = 0; i <= kMaxTemplateEntries; ++i)
+        manyLines += "a\r\n";
+    const struct
+    {
+        const char* name;
+        std::filesystem::path path;
+        Text message;
+    } cases[] = {
+        {"program", dir.write("program", elf), msg::kImportNotText},
+        {"UTF-16 text", dir.write("utf16.txt", std::string("\xFF\xFEh\0t\0t\0p\0:\0/\0/\0\r\0\n\0", 18)),
+         msg::kImportNotText},
+        {"text after a NUL byte", dir.write("nul.txt", std::string("a\r\nb\0\r\nc\r\n", 10)),
+         msg::kImportNotText},
+        {"one entry more than allowed", dir.write("many.txt", manyLines), msg::kImportTooManyEntries},
+    };
+    add("http://kept/{$url}");
+    for (const auto& c : cases) {
+        for (const auto kind : {UrlLibrary::LoadKind::Startup, UrlLibrary::LoadKind::Import}) {
+            SCOPED_TRACE(std::string(c.name) + (kind == UrlLibrary::LoadKind::Startup ? " at start" : ""));
+            statusLine.setText(msg::kStatusInitial);
+            library.loadFile(c.path, kind);
+            library.waitUntilLoaded();
+            EXPECT_EQ(status(), c.message + utf8ToGbk(c.path.string()));
+            EXPECT_EQ(urls(), std::vector<Text>{"http://kept/www.my-site.com"}) << "not a row of it is added";
+            EXPECT_EQ(state.urlTotal.load(), 1);
+        }
+    }
 }
 
 TEST_F(LibraryTest, AddCountsAndClearResets)

@@ -1,5 +1,5 @@
-// tavrin-cli submit, run in-process against a local server: counts, --save, --json, bad
-// arguments and Ctrl-C.
+// tavrin-cli submit, run in-process against a local server: counts, --save, --json,
+// --pass-stats, bad arguments and Ctrl-C.
 #include "cli/cli.h"
 #include "cli/interrupt.h"
 #include "support/local_server.h"
@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <future>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -122,6 +124,48 @@ TEST_F(CliSubmit, RunsPassesAndWritesTheSaveAndTheReport)
         }
     }
     EXPECT_EQ(notFound, 2);
+    // The report was written through a temporary file beside it, which is gone.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
+}
+
+TEST_F(CliSubmit, AReportThatCannotBeWrittenFailsTheRunAfterThePasses)
+{
+    const std::string saved = (dir / "saved.txt").string();
+    const std::string report = (dir / "missing" / "report.json").string();
+    const CliRun result = runCli({"submit", "--site", "a.example", "--templates", templates({"/ok", "/gone"}),
+                                  "--threads", "2", "--save", saved, "--json", report});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("cannot write the report " + report), std::string::npos) << result.err;
+    EXPECT_NE(result.out.find("pass 1: √ 1, × 1"), std::string::npos) << result.out;
+    EXPECT_EQ(linesOf(TempDir::read(saved)).size(), 2u) << "--save is still written";
+}
+
+TEST_F(CliSubmit, PassStatsPrintsTheFiguresOfEveryPassOnStderr)
+{
+    const std::vector<std::string> arguments = {
+        "submit", "--site", "a.example", "--templates", templates({"/ok", "/gone", "/ok"}), "--threads",
+        "2",      "--loop", "2"};
+    const CliRun plain = runCli(arguments);
+    std::vector<std::string> withStats = arguments;
+    withStats.push_back("--pass-stats");
+    const CliRun result = runCli(withStats);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, plain.out) << "standard output is the same with or without the figures";
+
+    const std::vector<std::string> lines = linesOf(result.err);
+    ASSERT_EQ(lines.size(), 2u) << result.err;
+    const std::regex figures(R"(pass (\d) stats: marked=3/3 succeeded=2 failed=1 seconds=\d+\.\d{3} )"
+                             R"(rss_kb=(\d+) peak_kb=(\d+) threads=(\d+) fds=(\d+))");
+    for (int pass = 1; pass <= 2; ++pass) {
+        std::smatch found;
+        ASSERT_TRUE(std::regex_match(lines[pass - 1], found, figures)) << lines[pass - 1];
+        EXPECT_EQ(std::stoi(found[1]), pass);
+        const long resident = std::stol(found[2]);
+        EXPECT_GT(resident, 0);
+        EXPECT_GE(std::stol(found[3]), resident) << "the peak is at least the current size";
+        EXPECT_GE(std::stoi(found[4]), 2) << "this thread and the network thread at least";
+        EXPECT_GE(std::stoi(found[5]), 3) << "the standard streams at least";
+    }
 }
 
 TEST_F(CliSubmit, BadArgumentsAndUnreadableFilesExitWithTwo)
@@ -176,6 +220,54 @@ TEST_F(CliSubmit, ATerminalGetsALiveProgressLine)
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_NE(result.out.find("\r1/1 100%"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("req/s"), std::string::npos);
+}
+
+TEST_F(CliSubmit, TemplateFilesTheWindowRefusesExitWithTwo)
+{
+    const auto huge = dir / "huge.txt";
+    std::filesystem::resize_file(dir.write("huge.txt", ""), 1ull << 30);
+    std::string manyLines;
+    for (int i = 0; i <= 1'000'000; ++i)
+        manyLines += "a\r\n";
+    const struct
+    {
+        std::filesystem::path file;
+        std::string reason;
+    } cases[] = {
+        {huge, " (larger than 256 MB)"},
+        {dir.write("picture.png", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16)), " (not a text file)"},
+        {dir.write("many.txt", manyLines), " (more than 1,000,000 templates)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.filename().string());
+        const CliRun result = runCli({"submit", "--site", "a.example", "--templates", c.file.string()});
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_EQ(result.err,
+                  "tavrin-cli: cannot read the template file " + c.file.string() + c.reason + "\n");
+        EXPECT_EQ(result.out, "") << "no pass runs";
+    }
+}
+
+TEST_F(CliSubmit, AFailedSaveIsReportedAndExitsWithOne)
+{
+    std::filesystem::create_directory(dir / "folder");
+    const struct
+    {
+        std::filesystem::path target;
+        std::string reason;
+    } cases[] = {
+        {dir / "missing" / "saved.txt", "create: No such file or directory"},
+        {dir / "folder", "is a directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target.string());
+        const CliRun result = runCli({"submit", "--site", "a.example", "--templates", templates({"/ok"}),
+                                      "--save", c.target.string()});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.err, "保存失败，原文件未改动：" + c.target.string() + "（" + c.reason + "）\n");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "folder"));
 }
 
 } // namespace

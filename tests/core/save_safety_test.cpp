@@ -1,0 +1,326 @@
+// Saving never costs the user the library already on disk: a save killed at any moment, a full
+// disk, a read-only folder and the other ways a save fails all leave the old file exactly as it
+// was, and a failure says so in the status line.
+#include "library/file_io.h"
+#include "library/site_host.h"
+#include "library/url_library.h"
+
+#include "../support/forked_child.h"
+#include "../support/temp_dir.h"
+#include "platform/headless/memory_controls.h"
+#include "platform/headless/scripted_desktop.h"
+#include "text/encoding.h"
+#include "text/messages.h"
+
+#include <gtest/gtest.h>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <thread>
+
+namespace tavrin::library {
+namespace {
+
+using testing_support::ForkedChild;
+using testing_support::TempDir;
+using text::Text;
+using text::utf8ToGbk;
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The status line of a failed save, as the user reads it.
+Text saveFailedText(const std::filesystem::path& path, const std::string& reason)
+{
+    return msg::kSaveFailed + utf8ToGbk(path.string()) + utf8ToGbk("（" + reason + "）");
+}
+
+std::string templateLine(int i)
+{
+    return "http://rank" + std::to_string(i % 977) + ".example/site/{$url}/info?id=" + std::to_string(i);
+}
+
+// The library wired to in-memory controls.
+class SaveSafety : public testing::Test
+{
+protected:
+    // Fills the list with `rows` templates as a load would have expanded them.
+    void fillLibrary(int rows)
+    {
+        for (int i = 0; i < rows; ++i)
+            list.appendRow({text::decimal(i + 1), expandTemplate(templateLine(i), "www.my-site.com"), "?"});
+    }
+
+    // Saves every row as the user does, in this process or in a child; gives the status line
+    // afterwards.
+    Text save(const std::filesystem::path& target)
+    {
+        dialogs.queueFileName(target);
+        library.onSaveClick();
+        return statusLine.text();
+    }
+    std::function<std::string()> saveJob(const std::filesystem::path& target)
+    {
+        return [this, target] { return save(target); };
+    }
+
+    TempDir dir;
+    platform::ListStore list;
+    platform::MemoryTextControl siteAddress{"http://www.my-site.com/"};
+    platform::MemoryTextControl addBox;
+    platform::MemoryTextControl statusLine{msg::kStatusInitial};
+    platform::MemoryCheckControl onlySuccess;
+    platform::ScriptedDialogs dialogs;
+    platform::RecordingShell shell;
+    ProgramState state;
+    UrlLibrary library{{list, siteAddress, addBox, statusLine, onlySuccess, dialogs, shell}, state};
+};
+
+TEST(SaveKilled, AtAnyMomentLeavesTheOldOrTheNewFile)
+{
+    // Libraries of about 12 and 9 MB, so that a save takes long enough to be caught while it
+    // writes, syncs and renames. (Building the text before, in the list's save, touches no file.)
+    std::string first;
+    for (int i = 0; i < 250000; ++i)
+        first += templateLine(i) + "\r\n";
+    const std::string second = first.substr(0, first.size() * 3 / 4);
+    TempDir dir;
+    const auto target = dir.write("url.txt", "http://old.example/{$url}\r\n");
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(writeFileAtomically(dir / "timing.txt", first), "");
+    const auto saveTime = std::chrono::steady_clock::now() - started;
+    std::filesystem::remove(dir / "timing.txt");
+
+    std::string current = TempDir::read(target);
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<long long> delay(
+        0, std::chrono::duration_cast<std::chrono::microseconds>(saveTime).count() * 6 / 5);
+    // Ten rounds, or fewer when a busy disk makes each one slow: the test must stay short.
+    const auto roundsStarted = std::chrono::steady_clock::now();
+    for (int round = 0; round < 10; ++round) {
+        if (round >= 4 && std::chrono::steady_clock::now() - roundsStarted > std::chrono::seconds(3))
+            break;
+        const std::string& next = round % 2 == 0 ? first : second;
+        ForkedChild child([&] { return writeFileAtomically(target, next); });
+        ASSERT_TRUE(child.started());
+        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+        child.kill();
+        const ForkedChild::Ending ending = child.wait();
+
+        const std::string now = TempDir::read(target);
+        EXPECT_TRUE(now == current || now == next)
+            << "round " << round << ": " << now.size() << " bytes, neither the old file (" << current.size()
+            << ") nor the new one (" << next.size() << ")";
+        if (!ending.killed) {
+            EXPECT_EQ(ending.report, "") << "round " << round;
+            EXPECT_TRUE(now == next) << "round " << round << ": a finished save replaced the file";
+        }
+        current = now;
+    }
+
+    // What killed saves leave are their hidden temporary files, never a second library file.
+    // They are left alone (one may belong to a save of another instance that is still running),
+    // and the next save is not disturbed by them.
+    for (const std::string& name : namesIn(dir.path())) {
+        if (name != "url.txt") {
+            EXPECT_TRUE(name.starts_with(".url.txt.tmp-")) << name;
+        }
+    }
+    ASSERT_EQ(writeFileAtomically(target, second), "");
+    EXPECT_TRUE(TempDir::read(target) == second);
+}
+
+TEST_F(SaveSafety, AFileSizeLimitFailsTheSaveAndKeepsTheOldFile)
+{
+    // About 400 KB of templates against a limit of 256 KiB: the write fails half-way, as on a full
+    // disk.
+    fillLibrary(8000);
+    const auto target = dir.write("url.txt", "http://old.example/{$url}\r\n");
+    auto job = saveJob(target);
+    ForkedChild child([&job] {
+        const rlimit limit{256 << 10, 256 << 10};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        // Without this the first write past the limit would end the child instead of failing.
+        ::signal(SIGXFSZ, SIG_IGN);
+        return job();
+    });
+    const ForkedChild::Ending ending = child.wait();
+    ASSERT_EQ(ending.exitCode, 0);
+    EXPECT_EQ(ending.report, saveFailedText(target, "write: File too large"));
+    EXPECT_EQ(TempDir::read(target), "http://old.example/{$url}\r\n");
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"url.txt"}) << "the partial file is removed";
+}
+
+// Gives the calling process (a forked child: it must have a single thread) a user and mount
+// namespace of its own, in which it may mount small or read-only file systems that nobody else
+// sees. Empty when it worked, else why not.
+std::string enterPrivateMounts()
+{
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0) {
+        // Files made inside need an owner that maps back to us.
+        const auto put = [](const char* file, const std::string& line) {
+            std::ofstream out(file);
+            out << line;
+            out.flush();
+            return static_cast<bool>(out);
+        };
+        put("/proc/self/setgroups", "deny");
+        if (!put("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
+            !put("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1"))
+            return "cannot map the user into a user namespace";
+    } else if (::unshare(CLONE_NEWNS) != 0) {
+        return std::string("no user or mount namespace: ") + std::strerror(errno);
+    }
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        return std::string("cannot make the mounts private: ") + std::strerror(errno);
+    return {};
+}
+
+// In a forked child: a file system of 256 KiB at `mountPoint` that only the child sees. Empty
+// when it is mounted, else why not.
+std::string mountPrivateTmpfs(const std::filesystem::path& mountPoint)
+{
+    if (std::string why = enterPrivateMounts(); !why.empty())
+        return why;
+    if (::mount("tavrin-test", mountPoint.c_str(), "tmpfs", 0, "size=256k") != 0)
+        return std::string("cannot mount a tmpfs: ") + std::strerror(errno);
+    return {};
+}
+
+std::string nameList(const std::filesystem::path& folder)
+{
+    std::string names;
+    for (const std::string& name : namesIn(folder))
+        names += name + " ";
+    return names;
+}
+
+TEST_F(SaveSafety, AFullOrReadOnlyFileSystemFailsTheSaveAndKeepsTheOldFile)
+{
+    // About 400 KB of templates, for a file system of 256 KiB.
+    fillLibrary(8000);
+    const std::string old = "http://old.example/{$url}\r\n";
+    const struct
+    {
+        const char* name;
+        bool readOnly;
+        std::string reason;
+    } cases[] = {
+        {"full", false, "write: No space left on device"},
+        {"read-only", true, "create: Read-only file system"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto mountPoint = dir / c.name;
+        std::filesystem::create_directory(mountPoint);
+        const auto target = mountPoint / "url.txt";
+        auto job = saveJob(target);
+        // The small file system exists in the child only, so the child looks at the result.
+        ForkedChild child([&] {
+            if (const std::string why = mountPrivateTmpfs(mountPoint); !why.empty())
+                return "skip\n" + why;
+            if (!writeFileAtomically(target, old).empty())
+                return std::string("skip\ncannot write the old file");
+            if (c.readOnly &&
+                ::mount(nullptr, mountPoint.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+                return std::string("skip\ncannot remount read-only: ") + std::strerror(errno);
+            const Text status = job();
+            return "ran\n" + status + "\n" + (TempDir::read(target) == old ? "intact" : "changed") + "\n" +
+                   nameList(mountPoint);
+        });
+        const ForkedChild::Ending ending = child.wait();
+        ASSERT_EQ(ending.exitCode, 0);
+        if (ending.report.starts_with("skip\n"))
+            GTEST_SKIP() << ending.report.substr(5);
+        EXPECT_EQ(ending.report, "ran\n" + saveFailedText(target, c.reason) + "\nintact\nurl.txt ");
+    }
+}
+
+TEST_F(SaveSafety, ASaveThroughALinkToAnotherFileSystemReplacesTheFileLinkedTo)
+{
+    // The new file must be made beside the file linked to: a rename cannot cross file systems.
+    fillLibrary(3);
+    const std::string saved = templateLine(0) + "\r\n" + templateLine(1) + "\r\n" + templateLine(2) + "\r\n";
+    const auto other = dir / "other";
+    std::filesystem::create_directory(other);
+    const auto real = other / "url.txt";
+    const auto link = dir / "url.txt";
+    std::filesystem::create_symlink(real, link);
+    const Text quiet = statusLine.text();
+    auto job = saveJob(link);
+    ForkedChild child([&] {
+        if (const std::string why = mountPrivateTmpfs(other); !why.empty())
+            return "skip\n" + why;
+        if (!writeFileAtomically(real, "old").empty())
+            return std::string("skip\ncannot write the old file");
+        const Text status = job();
+        return "ran\n" + status + "\n" + TempDir::read(real) +
+               (std::filesystem::is_symlink(link) ? "link\n" : "\n") + nameList(dir.path()) + "/ " +
+               nameList(other);
+    });
+    const ForkedChild::Ending ending = child.wait();
+    ASSERT_EQ(ending.exitCode, 0);
+    if (ending.report.starts_with("skip\n"))
+        GTEST_SKIP() << ending.report.substr(5);
+    EXPECT_EQ(ending.report, "ran\n" + quiet + "\n" + saved + "link\nother url.txt / url.txt ");
+}
+
+TEST_F(SaveSafety, ATargetThatCannotBeWrittenFailsTheSaveAndChangesNothing)
+{
+    fillLibrary(10);
+    std::filesystem::create_directory(dir / "folder");
+    const auto blocker = dir.write("blocker", "not a folder\r\n");
+    const struct
+    {
+        const char* name;
+        std::filesystem::path target;
+        std::string reason;
+    } cases[] = {
+        {"folder missing", dir / "missing" / "url.txt", "create: No such file or directory"},
+        {"target is a folder", dir / "folder", "is a directory"},
+        {"a file where the folder should be", blocker / "url.txt", "create: Not a directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(save(c.target), saveFailedText(c.target, c.reason));
+        EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"blocker", "folder"}));
+        EXPECT_TRUE(std::filesystem::is_empty(dir / "folder"));
+        EXPECT_EQ(TempDir::read(blocker), "not a folder\r\n");
+    }
+}
+
+TEST_F(SaveSafety, ASaveWaitsForALoadStillRunning)
+{
+    // Saving onto the very file that is still being imported must write every row of it, not
+    // the rows that happened to have arrived: otherwise the rest of the library is gone.
+    std::string file;
+    for (int i = 0; i < 20000; ++i)
+        file += templateLine(i) + "\r\n";
+    const auto target = dir.write("url.txt", file);
+    library.loadFile(target);
+    const Text status = save(target);
+    EXPECT_EQ(status, utf8ToGbk("导入：20000个网址，共：20000个网址"));
+    EXPECT_TRUE(TempDir::read(target) == file)
+        << "the saved file has " << TempDir::read(target).size() << " of " << file.size() << " bytes";
+}
+
+} // namespace
+} // namespace tavrin::library
