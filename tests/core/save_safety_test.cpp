@@ -6,6 +6,7 @@
 #include "library/url_library.h"
 
 #include "../support/forked_child.h"
+#include "../support/headless_library.h"
 #include "../support/temp_dir.h"
 #include "platform/headless/memory_controls.h"
 #include "platform/headless/scripted_desktop.h"
@@ -55,9 +56,13 @@ std::string templateLine(int i)
 }
 
 // The library wired to in-memory controls.
-class SaveSafety : public testing::Test
+class SaveSafety : public testing::Test, protected testing_support::HeadlessLibrary
 {
 protected:
+    SaveSafety()
+        : HeadlessLibrary("http://www.my-site.com/")
+    {}
+
     // Fills the list with `rows` templates as a load would have expanded them.
     void fillLibrary(int rows)
     {
@@ -77,17 +82,6 @@ protected:
     {
         return [this, target] { return save(target); };
     }
-
-    TempDir dir;
-    platform::ListStore list;
-    platform::MemoryTextControl siteAddress{"http://www.my-site.com/"};
-    platform::MemoryTextControl addBox;
-    platform::MemoryTextControl statusLine{msg::kStatusInitial};
-    platform::MemoryCheckControl onlySuccess;
-    platform::ScriptedDialogs dialogs;
-    platform::RecordingShell shell;
-    ProgramState state;
-    UrlLibrary library{{list, siteAddress, addBox, statusLine, onlySuccess, dialogs, shell}, state};
 };
 
 TEST(SaveKilled, AtAnyMomentLeavesTheOldOrTheNewFile)

@@ -1,5 +1,6 @@
 #include "library/url_library.h"
 
+#include "../support/headless_library.h"
 #include "../support/temp_dir.h"
 #include "library/file_io.h"
 #include "library/template_file.h"
@@ -25,9 +26,13 @@ using text::Text;
 using text::utf8ToGbk;
 
 // The library wired to in-memory controls, as the command line and tests run it.
-class LibraryTest : public testing::Test
+class LibraryTest : public testing::Test, protected testing_support::HeadlessLibrary
 {
 protected:
+    LibraryTest()
+        : HeadlessLibrary("http://WWW.My-Site.COM:8080/index.html")
+    {}
+
     Text cell(int row, int column) const { return list.cell(row, column); }
     Text status() const { return statusLine.text(); }
     std::vector<Text> urls() const { return list.column(kUrlColumn); }
@@ -50,17 +55,6 @@ protected:
         library.onSaveClick();
         return TempDir::read(file);
     }
-
-    TempDir dir;
-    ListStore list;
-    platform::MemoryTextControl siteAddress{"http://WWW.My-Site.COM:8080/index.html"};
-    platform::MemoryTextControl addBox;
-    platform::MemoryTextControl statusLine{msg::kStatusInitial};
-    platform::MemoryCheckControl onlySuccess;
-    platform::ScriptedDialogs dialogs;
-    platform::RecordingShell shell;
-    ProgramState state;
-    UrlLibrary library{{list, siteAddress, addBox, statusLine, onlySuccess, dialogs, shell}, state};
 };
 
 Text importedText(int added, int total)
