@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <random>
 
 namespace tavrin::library {
@@ -65,6 +67,19 @@ std::filesystem::path temporarySibling(const std::filesystem::path& target)
     for (int i = 0; i < 12; ++i)
         name += digits[random() % 16];
     return target.parent_path() / name;
+}
+
+// The process's file-creation mask, read without changing it (umask() can only be read by
+// setting it, which would race with files other threads create meanwhile).
+mode_t currentUmask()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with("Umask:"))
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+    }
+    return 022;
 }
 
 // Makes the rename itself durable: until the folder's entry reaches the disk, a power cut can
@@ -179,7 +194,8 @@ AtomicFileWriter::AtomicFileWriter(const std::filesystem::path& path, TargetLink
     std::filesystem::path temporary;
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         temporary = temporarySibling(target_);
-        fd_ = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Private while it is written: the content may be that of a file only its owner may read.
+        fd_ = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd_ < 0 && errno != EEXIST)
             break;
     }
@@ -223,7 +239,8 @@ void AtomicFileWriter::flush()
 std::string AtomicFileWriter::commit()
 {
     flush();
-    if (failure_.empty() && ((keepMode_ && ::fchmod(fd_, keptMode_) != 0) || ::fsync(fd_) != 0))
+    const mode_t finalMode = keepMode_ ? keptMode_ : (0666 & ~currentUmask());
+    if (failure_.empty() && (::fchmod(fd_, finalMode) != 0 || ::fsync(fd_) != 0))
         failure_ = errnoText("sync");
     if (failure_.empty()) {
         const int result = ::close(fd_);

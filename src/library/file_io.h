@@ -40,7 +40,9 @@ enum class TargetLink
 
 // Writes `bytes` to a temporary file in the target's folder and renames it over the target, so
 // the old file stays intact until the new one is complete on disk. An existing target keeps its
-// permission bits. Returns an empty string on success, else a short reason.
+// permission bits (a new one gets those the file-creation mask allows), and the temporary file
+// is readable by its owner only until then. Returns an empty string on success, else a short
+// reason.
 [[nodiscard]] std::string writeFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                                               TargetLink link = TargetLink::WriteThrough);
 

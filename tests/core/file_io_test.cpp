@@ -136,6 +136,40 @@ TEST(AtomicFileWriter, PutsThePiecesInPlaceOnlyWhenCommitted)
     EXPECT_EQ(entriesIn(dir.path()), 1);
 }
 
+TEST(AtomicFileWriter, TheContentIsPrivateUntilItTakesTheTargetsMode)
+{
+    const auto modeOf = [](const std::filesystem::path& path) {
+        struct stat info
+        {
+        };
+        EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+        return info.st_mode & 07777;
+    };
+    TempDir dir;
+    const auto secret = dir.write("secret.txt", "old");
+    ::chmod(secret.c_str(), 0600);
+    const auto shared = dir.write("shared.txt", "old");
+    ::chmod(shared.c_str(), 0644);
+    const auto fresh = dir.path() / "fresh.txt";
+
+    for (const auto& target : {secret, shared, fresh}) {
+        SCOPED_TRACE(target.filename().string());
+        AtomicFileWriter writer(target);
+        writer.append(std::string(100 * 1024, 'x'));
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            if (entry.path().filename().string().find(".tmp-") != std::string::npos) {
+                EXPECT_EQ(modeOf(entry.path()) & 077, 0u) << "others can read the content being written";
+            }
+        }
+        EXPECT_EQ(writer.commit(), "");
+    }
+    EXPECT_EQ(modeOf(secret), 0600u);
+    EXPECT_EQ(modeOf(shared), 0644u);
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    EXPECT_EQ(modeOf(fresh), 0666u & ~mask) << "a new file gets what the file-creation mask allows";
+}
+
 TEST(AtomicFileWriter, WithoutACommitLeavesTheOldFileAndNoTemporary)
 {
     TempDir dir;
