@@ -9,6 +9,7 @@
 #include "platform/qt/qt_desktop.h"
 #include "platform/qt/qt_text.h"
 #include "platform/xdg_auto_start.h"
+#include "support/widget_lookup.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -27,13 +28,9 @@ using tavrin::app::AutoStartDialog;
 using tavrin::platform::ScriptedDialogs;
 using tavrin::platform::toQString;
 using tavrin::testing_support::TempDir;
+using tavrin::testing_support::u;
 
 namespace {
-
-QString u(const char* utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 struct Box
 {
@@ -112,19 +109,15 @@ private slots:
 
     void controlsAreLaidOut_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("geometry");
-        QTest::addColumn<QString>("caption");
-        const auto row = [](const char* name, QRect geometry, const char* caption) {
-            QTest::newRow(name) << u(name) << geometry << u(caption);
-        };
-        row("分组框1", {8, 2, 264, 104}, "");
-        row("标签1", {16, 16, 48, 24}, "目录：");
-        row("编辑框1", {65, 15, 143, 24}, "");
-        row("按钮3", {216, 15, 40, 24}, "打开");
-        row("按钮1", {65, 70, 70, 30}, "写注册项");
-        row("按钮2", {187, 70, 70, 30}, "删除注册项");
-        row("透明标签1", {10, 111, 262, 16}, "提示：若杀软阻止，请关闭杀软再运行！");
+        using tavrin::testing_support::addLayoutRow;
+        tavrin::testing_support::addLayoutColumns();
+        addLayoutRow("分组框1", {8, 2, 264, 104}, "");
+        addLayoutRow("标签1", {16, 16, 48, 24}, "目录：");
+        addLayoutRow("编辑框1", {65, 15, 143, 24}, "");
+        addLayoutRow("按钮3", {216, 15, 40, 24}, "打开");
+        addLayoutRow("按钮1", {65, 70, 70, 30}, "写注册项");
+        addLayoutRow("按钮2", {187, 70, 70, 30}, "删除注册项");
+        addLayoutRow("透明标签1", {10, 111, 262, 16}, "提示：若杀软阻止，请关闭杀软再运行！");
     }
 
     void controlsAreLaidOut()
@@ -137,16 +130,7 @@ private slots:
         QVERIFY(widget);
         QCOMPARE(widget->parentWidget(), dialog_.get());
         QCOMPARE(widget->geometry(), geometry);
-        QString shown;
-        if (auto* box = qobject_cast<QGroupBox*>(widget))
-            shown = box->title();
-        else if (auto* label = qobject_cast<QLabel*>(widget))
-            shown = label->text();
-        else if (auto* edit = qobject_cast<QLineEdit*>(widget))
-            shown = edit->text();
-        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
-            shown = button->text();
-        QCOMPARE(shown, caption);
+        QCOMPARE(tavrin::testing_support::captionOf(widget), caption);
     }
 
     void windowStartsAsLaidOut()
@@ -266,13 +250,7 @@ private slots:
                                          .rowCheck = {},
                                          .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl});
         window.show();
-        QAction* item = nullptr;
-        for (QAction* top : window.menuBar()->actions()) {
-            for (QAction* action : top->menu()->actions()) {
-                if (action->text() == u("设置开机启动"))
-                    item = action;
-            }
-        }
+        QAction* item = tavrin::testing_support::findMenuItem(window.menuBar(), nullptr, "设置开机启动");
         QVERIFY(item);
 
         QStringList seen;

@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "build_config.h"
 #include "platform/headless/scripted_desktop.h"
+#include "support/widget_lookup.h"
 
 #if TAVRIN_HAS_WEBENGINE
 #include "app/guestbook_window.h"
@@ -30,13 +31,9 @@
 #include <unistd.h>
 
 using tavrin::testing_support::TempDir;
+using tavrin::testing_support::u;
 
 namespace {
-
-QString u(const char* utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 // Sets (or, with a null value, unsets) an environment variable for one scope.
 class ScopedEnv
@@ -163,13 +160,7 @@ private slots:
                                          .rowCheck = {},
                                          .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl});
         window.show();
-        QAction* item = nullptr;
-        for (QAction* top : window.menuBar()->actions()) {
-            for (QAction* action : top->menu()->actions()) {
-                if (action->text() == u("给我留言"))
-                    item = action;
-            }
-        }
+        QAction* item = tavrin::testing_support::findMenuItem(window.menuBar(), nullptr, "给我留言");
         QVERIFY(item);
 
         // A window opened here would wait for a close: close it so the test fails, not hangs.

@@ -8,6 +8,7 @@
 #include "library/url_library.h"
 #include "platform/headless/scripted_desktop.h"
 #include "platform/qt/qt_text.h"
+#include "support/widget_lookup.h"
 #include "text/messages.h"
 
 #include <QAbstractItemModel>
@@ -31,16 +32,8 @@ using tavrin::app::MainWindow;
 using tavrin::platform::BoxAnswer;
 using tavrin::platform::toQString;
 using tavrin::testing_support::TempDir;
+using tavrin::testing_support::u;
 namespace msg = tavrin::msg;
-
-namespace {
-
-QString u(const char* utf8)
-{
-    return QString::fromUtf8(utf8);
-}
-
-} // namespace
 
 class MainWindowTest : public QObject
 {
@@ -106,15 +99,10 @@ private:
 
     QAction* menuBarAction(const char* menu, const char* title)
     {
-        for (QAction* top : window_->menuBar()->actions()) {
-            if (top->text() != u(menu))
-                continue;
-            for (QAction* action : top->menu()->actions()) {
-                if (action->text() == u(title))
-                    return action;
-            }
-        }
-        qFatal("no menu item %s/%s", menu, title);
+        QAction* action = tavrin::testing_support::findMenuItem(window_->menuBar(), menu, title);
+        if (!action)
+            qFatal("no menu item %s/%s", menu, title);
+        return action;
     }
 
     std::unique_ptr<TempDir> dir_;
@@ -132,33 +120,29 @@ private slots:
 
     void controlsAreLaidOut_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("geometry");
-        QTest::addColumn<QString>("caption");
-        const auto row = [](const char* name, QRect geometry, const char* caption) {
-            QTest::newRow(name) << u(name) << geometry << u(caption);
-        };
-        row("分组框3", {8, 3, 426, 45}, "网址库");
-        row("标签1", {8, 13, 96, 24}, "地址：");
-        row("编辑框1", {48, 15, 190, 20}, "http://www.tavrin.example");
-        row("按钮2", {257, 15, 60, 20}, "导入网址");
-        row("按钮1", {329, 15, 60, 20}, "开始提交");
-        row("分组框2", {6, 51, 426, 221}, "地址库");
-        row("超级列表框1", {16, 69, 404, 192}, "");
-        row("分组框1", {7, 275, 427, 101}, "软件设置");
-        row("选择框2", {12, 18, 96, 16}, "循环提交");
-        row("选择框1", {12, 41, 96, 16}, "只保存成功");
-        row("透明标签1", {119, 16, 48, 16}, "线程数：");
-        row("编辑框3", {168, 15, 24, 16}, "50");
-        row("按钮3", {136, 40, 60, 20}, "保存网址");
-        row("标签2", {14, 64, 80, 24}, "增加地址库：");
-        row("编辑框2", {94, 67, 190, 20}, "");
-        row("按钮4", {291, 67, 60, 20}, "添加网址");
-        row("分组框4", {285, 9, 134, 42}, "版本信息");
-        row("标签3", {4, 13, 120, 24}, "当前版本：v2.0 beta1");
-        row("按钮5", {365, 342, 60, 20}, "检查更新");
-        row("透明标签2", {8, 378, 424, 16}, "当前状态：软件初始化成功....");
-        row("进度条1", {1, 396, 433, 14}, "");
+        using tavrin::testing_support::addLayoutRow;
+        tavrin::testing_support::addLayoutColumns();
+        addLayoutRow("分组框3", {8, 3, 426, 45}, "网址库");
+        addLayoutRow("标签1", {8, 13, 96, 24}, "地址：");
+        addLayoutRow("编辑框1", {48, 15, 190, 20}, "http://www.tavrin.example");
+        addLayoutRow("按钮2", {257, 15, 60, 20}, "导入网址");
+        addLayoutRow("按钮1", {329, 15, 60, 20}, "开始提交");
+        addLayoutRow("分组框2", {6, 51, 426, 221}, "地址库");
+        addLayoutRow("超级列表框1", {16, 69, 404, 192}, "");
+        addLayoutRow("分组框1", {7, 275, 427, 101}, "软件设置");
+        addLayoutRow("选择框2", {12, 18, 96, 16}, "循环提交");
+        addLayoutRow("选择框1", {12, 41, 96, 16}, "只保存成功");
+        addLayoutRow("透明标签1", {119, 16, 48, 16}, "线程数：");
+        addLayoutRow("编辑框3", {168, 15, 24, 16}, "50");
+        addLayoutRow("按钮3", {136, 40, 60, 20}, "保存网址");
+        addLayoutRow("标签2", {14, 64, 80, 24}, "增加地址库：");
+        addLayoutRow("编辑框2", {94, 67, 190, 20}, "");
+        addLayoutRow("按钮4", {291, 67, 60, 20}, "添加网址");
+        addLayoutRow("分组框4", {285, 9, 134, 42}, "版本信息");
+        addLayoutRow("标签3", {4, 13, 120, 24}, "当前版本：v2.0 beta1");
+        addLayoutRow("按钮5", {365, 342, 60, 20}, "检查更新");
+        addLayoutRow("透明标签2", {8, 378, 424, 16}, "当前状态：软件初始化成功....");
+        addLayoutRow("进度条1", {1, 396, 433, 14}, "");
     }
 
     void controlsAreLaidOut()
@@ -170,16 +154,7 @@ private slots:
         auto* widget = window_->findChild<QWidget*>(name);
         QVERIFY(widget);
         QCOMPARE(widget->geometry(), geometry);
-        QString shown;
-        if (auto* box = qobject_cast<QGroupBox*>(widget))
-            shown = box->title();
-        else if (auto* label = qobject_cast<QLabel*>(widget))
-            shown = label->text();
-        else if (auto* edit = qobject_cast<QLineEdit*>(widget))
-            shown = edit->text();
-        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
-            shown = button->text();
-        QCOMPARE(shown, caption);
+        QCOMPARE(tavrin::testing_support::captionOf(widget), caption);
     }
 
     void windowStartsAsLaidOut()

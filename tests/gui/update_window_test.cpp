@@ -6,6 +6,7 @@
 #include "net/network_init.h"
 #include "platform/headless/scripted_desktop.h"
 #include "platform/qt/qt_text.h"
+#include "support/widget_lookup.h"
 #include "text/encoding.h"
 #include "update/update_checker.h"
 
@@ -28,13 +29,9 @@ using tavrin::platform::BoxAnswer;
 using tavrin::platform::toQString;
 using tavrin::testing_support::LocalServer;
 using tavrin::testing_support::TempDir;
+using tavrin::testing_support::u;
 
 namespace {
-
-QString u(const char* utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 // Answers through ScriptedDialogs and notes any box asked for away from the window's thread.
 class UiThreadDialogs final : public tavrin::platform::Dialogs
@@ -147,15 +144,10 @@ private:
 
     QAction* menuBarAction(const char* menu, const char* title)
     {
-        for (QAction* top : window_->menuBar()->actions()) {
-            if (top->text() != u(menu))
-                continue;
-            for (QAction* action : top->menu()->actions()) {
-                if (action->text() == u(title))
-                    return action;
-            }
-        }
-        qFatal("no menu item %s/%s", menu, title);
+        QAction* action = tavrin::testing_support::findMenuItem(window_->menuBar(), menu, title);
+        if (!action)
+            qFatal("no menu item %s/%s", menu, title);
+        return action;
     }
 
     std::mutex mutex_;
