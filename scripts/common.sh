@@ -7,6 +7,7 @@ TAVRIN_PACKAGES=(
     qt6-webengine-dev
     libcurl4-openssl-dev libcli11-dev libcpp-httplib-dev libssl-dev curl
     libgtest-dev libgmock-dev
+    libgumbo-dev nlohmann-json3-dev
     fonts-wqy-zenhei
 )
 

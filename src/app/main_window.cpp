@@ -4,12 +4,12 @@
 #include "build_config.h"
 #include "library/list_sort.h"
 #include "library/url_library.h"
-#include "submit/http_row_check.h"
-#include "submit/submission_engine.h"
 #include "platform/qt/list_view_binding.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_desktop.h"
 #include "platform/qt/qt_text.h"
+#include "submit/http_row_check.h"
+#include "submit/submission_engine.h"
 #include "text/messages.h"
 
 #include <QCheckBox>
@@ -82,8 +82,10 @@ MainWindow::MainWindow(std::filesystem::path programDir, DesktopServices desktop
                                                                               *dialogs_, *shell_},
                                                      state_);
     engine_ = std::make_unique<submit::SubmissionEngine>(
-        submit::SubmitControls{list_, *submitButton_, *threadCountBox_, *loopSubmit_, *statusLine_, *progress_},
+        submit::SubmitControls{list_, *submitButton_, *threadCountBox_, *loopSubmit_, *statusLine_,
+                               *progress_},
         state_, desktop.rowCheck ? std::move(desktop.rowCheck) : submit::httpRowCheck());
+    engine_->setPrepareRows([this] { return library_->syncSiteHost(); });
     bindHandlers();
     onMainCreated();
 }
@@ -207,6 +209,8 @@ void MainWindow::bindHandlers()
     connect(按钮3, &QPushButton::clicked, this, [this] { library_->onSaveClick(); });
     connect(按钮4, &QPushButton::clicked, this, [this] { library_->onAddClick(); });
     connect(按钮5, &QPushButton::clicked, this, &MainWindow::checkForUpdate);
+    // A new site address takes effect when its editing ends (Enter, or the focus leaving).
+    connect(编辑框1, &QLineEdit::editingFinished, this, [this] { library_->syncSiteHost(); });
     connect(超级列表框1, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { onListDoubleClicked(index.row()); });
     connect(超级列表框1->horizontalHeader(), &QHeaderView::sectionClicked, this,

@@ -17,6 +17,26 @@ inline constexpr std::string_view kProxyHelp = "HTTP proxy for http URLs";
 inline constexpr std::string_view kRefererHelp = "value of the Referer line";
 inline constexpr std::string_view kAcceptHelp = "value of the Accept line (default */*)";
 inline constexpr std::string_view kDataHelp = "request body, sent with POST";
+inline constexpr std::string_view kFetchSiteHelp =
+    "your site address: the page is searched for its host (mention, link), and a URL holding {$url} is "
+    "expanded with it";
+inline constexpr std::string_view kRequireMentionHelp =
+    "fail a page that does not mention your site (\"site not mentioned\")";
+inline constexpr std::string_view kRequireLinkHelp =
+    "fail a page that does not link to your site (\"no link to site\")";
+inline constexpr std::string_view kBaselineHelp =
+    "also request each template for a host nobody owns, and fail a page that is the same as that one "
+    "(\"same page for any site\")";
+inline constexpr std::string_view kNeedsSite =
+    "tavrin-cli: --require-mention, --require-link and --baseline need --site";
+
+inline constexpr std::string_view kFinalUrl = "final URL: ";
+inline constexpr std::string_view kAttempts = "attempts: ";
+inline constexpr std::string_view kTitle = "title: ";
+inline constexpr std::string_view kMentionsSite = "mentions site: ";
+inline constexpr std::string_view kLinksToSite = "links to site: ";
+inline constexpr std::string_view kYes = "yes";
+inline constexpr std::string_view kNo = "no";
 
 inline constexpr std::string_view kBodyLength = "body length: ";
 inline constexpr std::string_view kBytes = " bytes";
@@ -37,8 +57,8 @@ inline constexpr std::string_view kSaveHelp =
 inline constexpr std::string_view kOnlySuccessHelp = "with --save, keep only the rows marked as successful";
 inline constexpr std::string_view kJsonHelp = "write one JSON object per checked row to this file";
 inline constexpr std::string_view kPassStatsHelp =
-    "after every pass, print its figures on stderr: rows marked, successes, failures, seconds, resident "
-    "and peak memory, threads and open files of the process";
+    "after every pass, print its figures on stderr: rows marked, successes, failures, retries, seconds, "
+    "resident and peak memory, threads and open files of the process";
 inline constexpr std::string_view kCannotReadTemplates = "tavrin-cli: cannot read the template file ";
 inline constexpr std::string_view kOver256MB = " (larger than 256 MB)";
 inline constexpr std::string_view kNotText = " (not a text file)";

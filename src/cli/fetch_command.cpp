@@ -2,11 +2,14 @@
 
 #include "cli/cli.h"
 #include "cli/cli_texts.h"
+#include "library/site_host.h"
 #include "net/http_transfer.h"
 #include "net/network_init.h"
 #include "net/timed_fetch.h"
 #include "submit/classify_response.h"
+#include "submit/http_row_check.h"
 #include "text/encoding.h"
+#include "text/messages.h"
 
 #include <CLI/CLI.hpp>
 
@@ -32,44 +35,85 @@ public:
         command_->add_option("--referer", referer_, std::string(texts::kRefererHelp));
         command_->add_option("--accept", accept_, std::string(texts::kAcceptHelp));
         data_ = command_->add_option("--data", body_, std::string(texts::kDataHelp));
+        command_->add_option("--site", site_, std::string(texts::kFetchSiteHelp));
+        command_->add_flag("--require-mention", checks_.requireMention,
+                           std::string(texts::kRequireMentionHelp));
+        command_->add_flag("--require-link", checks_.requireLink, std::string(texts::kRequireLinkHelp));
+        command_->add_flag("--baseline", checks_.baseline, std::string(texts::kBaselineHelp));
     }
 
     [[nodiscard]] bool chosen() const override { return command_->parsed(); }
 
-    int execute(std::ostream& out, std::ostream&) override
+    int execute(std::ostream& out, std::ostream& err) override
     {
+        if (site_.empty() && (checks_.requireMention || checks_.requireLink || checks_.baseline)) {
+            err << texts::kNeedsSite << '\n';
+            return kExitBadArguments;
+        }
         net::initNetwork();
         // Everything inside the program is GBK; the terminal speaks UTF-8.
-        net::FetchRequest request;
-        request.url = text::utf8ToGbk(url_);
-        request.method = method_.empty() && data_->count() > 0 ? "POST" : text::utf8ToGbk(method_);
-        request.proxy = text::utf8ToGbk(proxy_);
-        request.referer = text::utf8ToGbk(referer_);
-        request.accept = text::utf8ToGbk(accept_);
-        request.body = text::utf8ToGbk(body_);
+        submit::CheckOptions checks = checks_;
         const int limit = timeoutSeconds_ > 0 ? timeoutSeconds_ : net::kDefaultTimeLimitSeconds;
-        const net::FetchOutcome outcome = net::runTimedFetch(request, limit);
+        checks.timeLimitSeconds = limit;
+        checks.proxy = text::utf8ToGbk(proxy_);
+        checks.requestFields.method =
+            method_.empty() && data_->count() > 0 ? "POST" : text::utf8ToGbk(method_);
+        checks.requestFields.referer = text::utf8ToGbk(referer_);
+        checks.requestFields.accept = text::utf8ToGbk(accept_);
+        checks.requestFields.body = text::utf8ToGbk(body_);
 
-        if (outcome.end == net::FetchEnd::Response)
-            out << text::gbkToUtf8(outcome.headerText);
+        // The rules of a submission pass, retries included: the verdict is the one a pass would
+        // give this URL.
+        const submit::RowRequest row = rowRequest();
+        net::FetchOutcome last;
+        const submit::RowOutcome checked = submit::checkRow(row, checks, {}, &last);
+
+        if (last.end == net::FetchEnd::Response)
+            out << text::gbkToUtf8(last.headerText);
         else
-            out << noResponseLine(outcome, limit) << '\n';
-        out << texts::kBodyLength << outcome.body.size() << texts::kBytes;
-        if (outcome.bodyCapped)
+            out << noResponseLine(last, limit) << '\n';
+        out << texts::kBodyLength << last.body.size() << texts::kBytes;
+        if (last.bodyCapped)
             out << texts::kBodyCut;
         out << '\n';
-
-        // The rule of a submission pass: the body counts as text up to its first NUL byte.
-        const submit::ResponseVerdict verdict =
-            submit::classifyResponse(outcome.headerText, text::untilNul(outcome.body), false);
-        out << text::gbkToUtf8(submit::verdictMark(verdict));
-        if (!verdict.success)
-            out << ' ' << submit::describeTest(verdict.decidedBy);
+        out << text::gbkToUtf8(checked.mark);
+        if (checked.decidedBy != submit::ResponseTest::Passed)
+            out << ' ' << submit::describeVerdict({false, checked.decidedBy, checked.httpStatus});
         out << '\n';
+        printEvidence(out, checked.evidence, !row.siteHost.empty());
         return kExitOk;
     }
 
 private:
+    // The URL to request and what is known of the site: with --site, a URL holding "{$url}" is a
+    // template and is expanded with the site's host.
+    [[nodiscard]] submit::RowRequest rowRequest() const
+    {
+        submit::RowRequest row;
+        row.url = text::utf8ToGbk(url_);
+        if (site_.empty())
+            return row;
+        row.siteHost = library::siteHost(text::utf8ToGbk(site_));
+        if (row.url.find(msg::kPlaceholder) != text::Text::npos) {
+            row.templateText = library::templateOf(row.url);
+            row.url = library::expandTemplate(*row.templateText, row.siteHost);
+        }
+        return row;
+    }
+
+    static void printEvidence(std::ostream& out, const submit::RowEvidence& evidence, bool knowsSite)
+    {
+        if (!evidence.finalUrl.empty())
+            out << texts::kFinalUrl << text::gbkToUtf8(evidence.finalUrl) << '\n';
+        out << texts::kAttempts << evidence.attempts << '\n';
+        if (!evidence.titleUtf8.empty())
+            out << texts::kTitle << evidence.titleUtf8 << '\n';
+        if (knowsSite) {
+            out << texts::kMentionsSite << (evidence.mentionsSite ? texts::kYes : texts::kNo) << '\n';
+            out << texts::kLinksToSite << (evidence.linksToSite ? texts::kYes : texts::kNo) << '\n';
+        }
+    }
+
     static std::string noResponseLine(const net::FetchOutcome& outcome, int limit)
     {
         switch (outcome.end) {
@@ -98,6 +142,8 @@ private:
     std::string referer_;
     std::string accept_;
     std::string body_;
+    std::string site_;
+    submit::CheckOptions checks_;
 };
 
 } // namespace

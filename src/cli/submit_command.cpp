@@ -3,7 +3,6 @@
 #include "cli/cli.h"
 #include "cli/cli_texts.h"
 #include "cli/interrupt.h"
-#include "cli/json_text.h"
 #include "cli/process_usage.h"
 #include "library/file_io.h"
 #include "library/template_file.h"
@@ -18,7 +17,9 @@
 #include "text/messages.h"
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -53,11 +54,24 @@ std::string utf8(const text::Text& gbk)
 // The report's line for one finished row.
 std::string reportLine(int pass, const text::Text& url, const submit::RowOutcome& outcome)
 {
-    return "{\"pass\":" + std::to_string(pass) + ",\"url\":" + jsonString(utf8(url)) +
-           ",\"mark\":" + jsonString(utf8(outcome.mark)) +
-           ",\"status\":" + (outcome.httpStatus > 0 ? std::to_string(outcome.httpStatus) : "null") +
-           ",\"test\":" + jsonString(outcome.reason) + ",\"ms\":" + std::to_string(outcome.milliseconds) +
-           "}\n";
+    const submit::RowEvidence& evidence = outcome.evidence;
+    nlohmann::ordered_json line;
+    line["pass"] = pass;
+    line["url"] = utf8(url);
+    line["mark"] = utf8(outcome.mark);
+    line["status"] = outcome.httpStatus > 0 ? nlohmann::ordered_json(outcome.httpStatus) : nullptr;
+    line["test"] = outcome.reason;
+    line["ms"] = outcome.milliseconds;
+    line["final_url"] = evidence.finalUrl.empty() ? nlohmann::ordered_json(nullptr)
+                                                  : nlohmann::ordered_json(utf8(evidence.finalUrl));
+    line["attempts"] = evidence.attempts;
+    line["bytes"] = evidence.bytes;
+    line["title"] = evidence.titleUtf8;
+    line["mentions"] = evidence.mentionsSite;
+    line["links"] = evidence.linksToSite;
+    // A title cut from a page is UTF-8 as far as it goes, but a report must never fail over a
+    // stray byte.
+    return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 // Rows of the list whose mark is a verdict (√ or ×) rather than pending or in progress.
@@ -74,10 +88,13 @@ struct PassCounts
 {
     std::atomic<int> succeeded{0};
     std::atomic<int> failed{0};
+    // Requests made again after a transient answer.
+    std::atomic<int> retries{0};
     void reset()
     {
         succeeded = 0;
         failed = 0;
+        retries = 0;
     }
 };
 
@@ -100,6 +117,10 @@ public:
         command_->add_flag("--only-success", onlySuccess_, std::string(texts::kOnlySuccessHelp));
         command_->add_option("--json", json_, std::string(texts::kJsonHelp));
         command_->add_flag("--pass-stats", passStats_, std::string(texts::kPassStatsHelp));
+        command_->add_flag("--require-mention", checks_.requireMention,
+                           std::string(texts::kRequireMentionHelp));
+        command_->add_flag("--require-link", checks_.requireLink, std::string(texts::kRequireLinkHelp));
+        command_->add_flag("--baseline", checks_.baseline, std::string(texts::kBaselineHelp));
     }
 
     [[nodiscard]] bool chosen() const override { return command_->parsed(); }
@@ -135,9 +156,12 @@ public:
         urlLibrary.waitUntilLoaded();
         out << utf8(statusLine.text()) << '\n';
 
+        submit::CheckOptions checks = checks_;
+        checks.timeLimitSeconds = timeoutSeconds_ > 0 ? timeoutSeconds_ : net::kDefaultTimeLimitSeconds;
+        checks.proxy = text::utf8ToGbk(proxy_);
         submit::SubmissionEngine engine({list, submitButton, threadCountBox, loopBox, statusLine, progress},
-                                        state,
-                                        submit::httpRowCheck(timeoutSeconds_, text::utf8ToGbk(proxy_)));
+                                        state, submit::httpRowCheck(std::move(checks)));
+        engine.setPrepareRows([&urlLibrary] { return urlLibrary.syncSiteHost(); });
         PassCounts counts;
         // The report goes to disk row by row: a looping run over a large list would otherwise
         // hold every row of every pass until the end. It is put in place when the run ends.
@@ -148,6 +172,7 @@ public:
         std::atomic<int> currentPass{0};
         engine.setRowObserver([&](const submit::SubmitRow& row, const submit::RowOutcome& outcome) {
             (outcome.mark == msg::kMarkSuccess ? counts.succeeded : counts.failed).fetch_add(1);
+            counts.retries.fetch_add(std::max(outcome.evidence.attempts - 1, 0));
             if (!report)
                 return;
             const std::string line = reportLine(currentPass.load(), row.url, outcome);
@@ -297,14 +322,14 @@ private:
                                const PassCounts& counts, std::chrono::steady_clock::duration elapsed)
     {
         const ProcessUsage usage = readProcessUsage();
-        char line[256];
+        char line[320];
         std::snprintf(line, sizeof line,
-                      "%s%d%smarked=%d/%d succeeded=%d failed=%d seconds=%.3f rss_kb=%ld peak_kb=%ld "
-                      "threads=%d fds=%d\n",
+                      "%s%d%smarked=%d/%d succeeded=%d failed=%d retries=%d seconds=%.3f rss_kb=%ld "
+                      "peak_kb=%ld threads=%d fds=%d\n",
                       std::string(texts::kPassSummary).c_str(), pass, std::string(texts::kPassStats).c_str(),
                       markedRows(list), list.rowCount(), counts.succeeded.load(), counts.failed.load(),
-                      std::chrono::duration<double>(elapsed).count(), usage.residentKiB,
-                      usage.peakResidentKiB, usage.threads, usage.openFiles);
+                      counts.retries.load(), std::chrono::duration<double>(elapsed).count(),
+                      usage.residentKiB, usage.peakResidentKiB, usage.threads, usage.openFiles);
         err << line << std::flush;
     }
 
@@ -320,6 +345,7 @@ private:
     bool onlySuccess_ = false;
     std::string json_;
     bool passStats_ = false;
+    submit::CheckOptions checks_;
 };
 
 } // namespace

@@ -50,10 +50,14 @@ Text siteHost(std::string_view address)
     return text::asciiLower(host);
 }
 
+Text templateOf(std::string_view line)
+{
+    return text::replaceAll(line, msg::kFormatMarker, {});
+}
+
 Text expandTemplate(std::string_view line, std::string_view host)
 {
-    const Text cleaned = text::replaceAll(line, msg::kFormatMarker, {});
-    return text::replaceAll(cleaned, msg::kPlaceholder, host);
+    return text::replaceAll(templateOf(line), msg::kPlaceholder, host);
 }
 
 Text collapseHost(std::string_view url, std::string_view host)

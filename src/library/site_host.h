@@ -12,6 +12,9 @@ using text::Text;
 // after ":" is dropped, and ASCII letters are lowered.
 [[nodiscard]] Text siteHost(std::string_view address);
 
+// The template a line of a template file stands for: the line with every "格式如：" removed.
+[[nodiscard]] Text templateOf(std::string_view line);
+
 // A template line made ready to fetch: every "格式如：" removed, then every "{$url}" replaced by
 // the host (exact bytes, left to right).
 [[nodiscard]] Text expandTemplate(std::string_view line, std::string_view host);

@@ -19,15 +19,50 @@ Text displayName(const std::filesystem::path& path)
     return text::utf8ToGbk(path.string());
 }
 
+// The URL of a template (already cleared of "格式如：") for a host.
+Text fillTemplate(std::string_view templateText, std::string_view host)
+{
+    return text::replaceAll(templateText, msg::kPlaceholder, host);
+}
+
 } // namespace
 
 UrlLibrary::UrlLibrary(LibraryControls controls, ProgramState& state)
     : controls_(controls)
     , state_(state)
+    , host_(siteHost(controls.siteAddress.text()))
 {}
+
+Text UrlLibrary::syncSiteHost()
+{
+    const Text host = siteHost(controls_.siteAddress.text());
+    const std::lock_guard lock(hostMutex_);
+    if (host == host_)
+        return host;
+    host_ = host;
+    controls_.list.updateRows([&host](platform::ListStore::Row& row) {
+        if (!row.source)
+            return false;
+        Text url = fillTemplate(*row.source, host);
+        if (url == row.cells[kUrlColumn])
+            return false;
+        row.cells[kUrlColumn] = std::move(url);
+        row.cells[kMarkColumn] = msg::kMarkPending;
+        row.note.clear();
+        return true;
+    });
+    return host;
+}
+
+Text UrlLibrary::siteHostInUse() const
+{
+    const std::lock_guard lock(hostMutex_);
+    return host_;
+}
 
 void UrlLibrary::loadFile(const std::filesystem::path& path, LoadKind kind)
 {
+    syncSiteHost();
     loaders_.start([this, path, kind](const std::stop_token& stop) { runLoader(stop, path, kind); });
 }
 
@@ -74,9 +109,14 @@ void UrlLibrary::runLoader(const std::stop_token& stop, const std::filesystem::p
 
 void UrlLibrary::appendTemplate(std::string_view line)
 {
+    Text templateText = templateOf(line);
     const int number = state_.rowCounter.fetch_add(1) + 1;
-    const Text host = siteHost(controls_.siteAddress.text());
-    controls_.list.appendRow({text::decimal(number), expandTemplate(line, host), msg::kMarkPending});
+    {
+        const std::lock_guard lock(hostMutex_);
+        Text url = fillTemplate(templateText, host_);
+        controls_.list.appendRow({text::decimal(number), std::move(url), msg::kMarkPending},
+                                 std::move(templateText));
+    }
     state_.urlTotal.fetch_add(1);
 }
 
@@ -96,6 +136,7 @@ void UrlLibrary::onImportClick()
 
 void UrlLibrary::onAddClick()
 {
+    syncSiteHost();
     appendTemplate(controls_.addBox.text());
     controls_.statusLine.setText(msg::kInsertedOne + text::decimal(state_.urlTotal.load()) + msg::kUrls);
 }
@@ -108,14 +149,17 @@ void UrlLibrary::onSaveClick()
     // Rows of a file still loading are part of the library the user sees arriving; saving
     // without them (onto that very file, perhaps) would drop the rest of it.
     waitUntilLoaded();
-    const Text host = siteHost(controls_.siteAddress.text());
+    const Text host = syncSiteHost();
     const std::vector<platform::ListStore::Row> rows = controls_.list.rows();
     Text out;
     out.reserve(rows.size() * 64);
     for (const platform::ListStore::Row& row : rows) {
         if (controls_.onlySuccess.isChecked() && row.cells[kMarkColumn] != msg::kMarkSuccess)
             continue;
-        out += collapseHost(row.cells[kUrlColumn], host);
+        // The row's own template, so that a host typed into the address box after loading can
+        // never be written into the library in place of "{$url}". Collapsing the host as well
+        // still turns a host typed literally into a row (added or edited) back into "{$url}".
+        out += collapseHost(row.source ? *row.source : row.cells[kUrlColumn], host);
         out += "\r\n";
     }
     const std::string failure = writeFileAtomically(path, out);
@@ -144,14 +188,31 @@ bool UrlLibrary::onListRightClick() const
 
 void UrlLibrary::onMenuEditUrl()
 {
+    syncSiteHost();
     const int row = controls_.list.selection();
     const Text url = controls_.list.cell(row, kUrlColumn);
     if (url.empty())
         return;
     const std::optional<Text> edited =
         controls_.dialogs.askText(msg::kEditUrlTitle, msg::kEditUrlPrompt, url);
-    if (edited && *edited != url)
-        controls_.list.setCell(row, kUrlColumn, *edited);
+    if (!edited || *edited == url)
+        return;
+    // The edited address becomes the row's template, the site host in it standing for
+    // "{$url}", so the row follows later changes of the address like every loaded row.
+    const std::lock_guard lock(hostMutex_);
+    Text templateText = collapseHost(templateOf(*edited), host_);
+    Text newUrl = fillTemplate(templateText, host_);
+    controls_.list.updateRow(row, [&](platform::ListStore::Row& target) {
+        if (target.cells[kUrlColumn] != url)
+            return false; // the row changed while the box was open; leave it
+        if (newUrl != target.cells[kUrlColumn]) {
+            target.cells[kMarkColumn] = msg::kMarkPending;
+            target.note.clear();
+        }
+        target.cells[kUrlColumn] = std::move(newUrl);
+        target.source = std::move(templateText);
+        return true;
+    });
 }
 
 void UrlLibrary::onMenuOpenUrl()

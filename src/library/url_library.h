@@ -9,6 +9,7 @@
 #include "state/program_state.h"
 
 #include <filesystem>
+#include <mutex>
 #include <stop_token>
 
 namespace tavrin::library {
@@ -61,6 +62,15 @@ public:
     void onMenuDeleteUrl();
     void onMenuDeleteAll();
 
+    // Brings the rows up to date with the site address: when its host differs from the one the
+    // rows were expanded with, every row is expanded again from its template, and rows whose
+    // URL changed get the pending mark (their old verdict was about another URL). Called when
+    // the address box's editing ends and before anything reads the rows (a pass, a single
+    // submit, a save, an edit). Gives the host the rows are now expanded with. Any thread.
+    text::Text syncSiteHost();
+    // The host the rows are expanded with.
+    [[nodiscard]] text::Text siteHostInUse() const;
+
     [[nodiscard]] bool isLoading() const { return loaders_.running() > 0; }
     // Blocks until every loader started so far has finished.
     void waitUntilLoaded();
@@ -75,6 +85,11 @@ private:
 
     LibraryControls controls_;
     ProgramState& state_;
+    // The host every row is expanded with. A row is appended, and the rows are expanded again,
+    // under this lock, so no loader can add a row expanded with a host that has just been
+    // replaced.
+    mutable std::mutex hostMutex_;
+    text::Text host_; // guarded by hostMutex_
     // Declared last: destroyed first, so loaders stop before the members they use go away.
     platform::ThreadGroup loaders_;
 };

@@ -52,18 +52,6 @@ std::string_view withoutLineEnd(std::string_view line)
     return line;
 }
 
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (fold(text[i]) != fold(prefix[i]))
-            return false;
-    }
-    return true;
-}
-
 std::size_t parseLength(std::string_view value)
 {
     while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
@@ -211,6 +199,7 @@ void HttpTransfer::setUpGetFile(CURL* easy)
 void HttpTransfer::startHeaderBlock()
 {
     headerText_.clear();
+    responseBegun_ = false;
     headerComplete_ = false;
     announcedLength_ = 0;
 }
@@ -229,6 +218,7 @@ size_t HttpTransfer::onHeader(char* data, size_t size, size_t count, void* self)
         transfer.startHeaderBlock();
     else if (transfer.headerComplete_)
         return received; // trailer lines after a chunked body are not part of the header text
+    transfer.responseBegun_ = true;
     if (line.empty()) {
         if (transfer.headerText_.empty())
             return received;
@@ -241,7 +231,7 @@ size_t HttpTransfer::onHeader(char* data, size_t size, size_t count, void* self)
         transfer.headerTooLong_ = true;
         return 0; // stops the transfer
     }
-    if (startsWithIgnoringCase(line, kContentLength))
+    if (text::startsWithIgnoringAsciiCase(line, kContentLength))
         transfer.announcedLength_ = parseLength(line.substr(kContentLength.size()));
     // Lines are stored with CR LF whatever the server used.
     transfer.headerText_.append(line);
@@ -283,6 +273,9 @@ int HttpTransfer::onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, cur
 TransferOutcome HttpTransfer::finish(CURLcode code)
 {
     TransferOutcome outcome;
+    char* effectiveUrl = nullptr;
+    if (easy_ && curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &effectiveUrl) == CURLE_OK && effectiveUrl)
+        outcome.finalUrl = effectiveUrl;
     if (headerComplete_ && !headerTooLong_ && endsDuringBody(code, bodyCapped_)) {
         outcome.result.headerText = std::move(headerText_);
         outcome.result.body = std::move(body_);
@@ -294,6 +287,9 @@ TransferOutcome HttpTransfer::finish(CURLcode code)
         outcome.failure = "incomplete response header";
     } else {
         outcome.failure = errorText_[0] != '\0' ? std::string(errorText_.data()) : curl_easy_strerror(code);
+        outcome.closedBeforeResponse =
+            !responseBegun_ &&
+            (code == CURLE_GOT_NOTHING || code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR);
     }
     body_ = std::string();
     return outcome;

@@ -47,6 +47,11 @@ struct TransferOutcome
     bool bodyComplete = false;
     // Why no response arrived (curl's own words), for diagnostics only.
     std::string failure;
+    // No response arrived because the connection was reset or closed before a byte of one came:
+    // a server restarting or shedding load, worth asking again.
+    bool closedBeforeResponse = false;
+    // The address of the last request of the redirect chain, as curl reports it.
+    Text finalUrl;
 };
 
 class HttpTransfer
@@ -109,6 +114,8 @@ private:
     Text headerText_;
     bool headerComplete_ = false;
     bool headerTooLong_ = false;
+    // Some header bytes of a response arrived (the current request's, not an earlier one's).
+    bool responseBegun_ = false;
     std::size_t announcedLength_ = 0; // Content-Length of the block being received
     std::string body_;
     bool bodyCapped_ = false;

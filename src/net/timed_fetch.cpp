@@ -8,29 +8,39 @@
 
 namespace tavrin::net {
 
-FetchOutcome runTimedFetch(const FetchRequest& request, int timeLimitSeconds, std::stop_token stop)
+PendingFetch::PendingFetch(const FetchRequest& request, Deadline deadline)
+    : deadline_(deadline)
 {
-    // The limit counts from the start of the request, whatever happens meanwhile.
-    const Deadline deadline =
-        std::chrono::steady_clock::now() +
-        std::chrono::seconds(timeLimitSeconds > 0 ? timeLimitSeconds : kDefaultTimeLimitSeconds);
-    FetchOutcome outcome;
     FetchBlock block;
     writeRequestRecord(block, request);
-    const std::shared_ptr<TransferJob> job = startFetch(block, deadline);
-    if (!job) {
+    job_ = startFetch(block, deadline);
+}
+
+PendingFetch::~PendingFetch()
+{
+    if (job_)
+        job_->abandon();
+}
+
+FetchOutcome PendingFetch::wait(const std::stop_token& stop)
+{
+    FetchOutcome outcome;
+    if (!job_) {
         outcome.end = FetchEnd::Refused;
         return outcome;
     }
-    if (!job->waitUntil(deadline, stop)) {
+    const std::shared_ptr<TransferJob> job = std::move(job_);
+    if (!job->waitUntil(deadline_, stop)) {
         job->abandon();
         outcome.end = stop.stop_requested() ? FetchEnd::Stopped : FetchEnd::TimedOut;
         return outcome;
     }
+    outcome.finalUrl = std::move(job->finalUrl());
     std::optional<FetchResult> result = readResultRecord(job->block());
     if (!result || result->headerText.empty()) {
         outcome.end = FetchEnd::NoResponse;
         outcome.failure = job->failure();
+        outcome.closedBeforeResponse = job->closedBeforeResponse();
         return outcome;
     }
     outcome.end = FetchEnd::Response;
@@ -38,6 +48,24 @@ FetchOutcome runTimedFetch(const FetchRequest& request, int timeLimitSeconds, st
     outcome.body = std::move(result->body);
     outcome.bodyCapped = job->bodyCapped();
     return outcome;
+}
+
+FetchOutcome fetchUntil(const FetchRequest& request, Deadline deadline, const std::stop_token& stop)
+{
+    PendingFetch pending(request, deadline);
+    return pending.wait(stop);
+}
+
+Deadline deadlineIn(int timeLimitSeconds)
+{
+    return std::chrono::steady_clock::now() +
+           std::chrono::seconds(timeLimitSeconds > 0 ? timeLimitSeconds : kDefaultTimeLimitSeconds);
+}
+
+FetchOutcome runTimedFetch(const FetchRequest& request, int timeLimitSeconds, std::stop_token stop)
+{
+    // The limit counts from the start of the request, whatever happens meanwhile.
+    return fetchUntil(request, deadlineIn(timeLimitSeconds), stop);
 }
 
 std::string TimedFetch(std::string_view url, std::string_view method, std::string_view proxy,

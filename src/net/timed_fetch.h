@@ -2,7 +2,9 @@
 #pragma once
 
 #include "net/fetch_records.h"
+#include "net/http_transfer.h"
 
+#include <memory>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -28,7 +30,42 @@ struct FetchOutcome
     std::string body; // empty unless end is Response
     bool bodyCapped = false;
     std::string failure; // curl's reason for NoResponse, for people reading a diagnosis
+    // NoResponse because the connection was reset or closed before any response came.
+    bool closedBeforeResponse = false;
+    // Where the last request of the redirect chain went (Response and NoResponse).
+    Text finalUrl;
 };
+
+class TransferJob;
+
+// A fetch under way: started at once, waited for later, so that a caller can have two requests
+// in flight from one thread. Letting go of it before its outcome was taken cancels the transfer.
+class PendingFetch
+{
+public:
+    // Hands `request` to the network thread; the fetch ends at `deadline` at the latest.
+    PendingFetch(const FetchRequest& request, Deadline deadline);
+    ~PendingFetch();
+    PendingFetch(const PendingFetch&) = delete;
+    PendingFetch& operator=(const PendingFetch&) = delete;
+
+    // Waits until the outcome is there, the deadline passes or `stop` is requested, and gives
+    // the outcome (TimedOut or Stopped in the last two cases: nothing the transfer brings later
+    // is handed out). Call once.
+    [[nodiscard]] FetchOutcome wait(const std::stop_token& stop);
+
+private:
+    std::shared_ptr<TransferJob> job_;
+    Deadline deadline_;
+};
+
+// Performs `request` and waits for it until `deadline` or until `stop` is requested, as
+// PendingFetch does. Never starts a thread.
+[[nodiscard]] FetchOutcome fetchUntil(const FetchRequest& request, Deadline deadline,
+                                      const std::stop_token& stop = {});
+
+// The deadline `timeLimitSeconds` (0 or less: 90) from now.
+[[nodiscard]] Deadline deadlineIn(int timeLimitSeconds);
 
 // Performs `request` and waits for it at most `timeLimitSeconds` (0 or less: 90) counted from
 // this call, or until `stop` is requested. At the limit or the stop it returns at once with an

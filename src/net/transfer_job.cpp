@@ -29,6 +29,8 @@ void TransferJob::complete(TransferOutcome outcome)
         bodyCapped_ = outcome.bodyCapped;
         bodyComplete_ = outcome.bodyComplete;
         failure_ = std::move(outcome.failure);
+        closedBeforeResponse_ = outcome.closedBeforeResponse;
+        finalUrl_ = std::move(outcome.finalUrl);
         done_ = true;
     }
     completed_.notify_all();

@@ -47,6 +47,8 @@ public:
     [[nodiscard]] bool bodyCapped() const noexcept { return bodyCapped_; }
     [[nodiscard]] bool bodyComplete() const noexcept { return bodyComplete_; }
     [[nodiscard]] const std::string& failure() const noexcept { return failure_; }
+    [[nodiscard]] bool closedBeforeResponse() const noexcept { return closedBeforeResponse_; }
+    [[nodiscard]] Text& finalUrl() noexcept { return finalUrl_; }
 
 private:
     std::mutex mutex_;
@@ -58,6 +60,8 @@ private:
     bool bodyCapped_ = false;
     bool bodyComplete_ = false;
     std::string failure_;
+    bool closedBeforeResponse_ = false;
+    Text finalUrl_;
     // Network thread only, from submission to completion.
     std::unique_ptr<HttpTransfer> transfer_;
 };

@@ -5,14 +5,14 @@
 
 namespace tavrin::platform {
 
-int ListStore::appendRow(Cells cells)
+int ListStore::appendRow(Cells cells, std::optional<Text> source)
 {
     bool tell = false;
     int index = 0;
     {
         std::lock_guard lock(mutex_);
         index = static_cast<int>(rows_.size());
-        rows_.push_back(Row{std::move(cells), 0});
+        rows_.push_back(Row{std::move(cells), std::move(source), {}, 0});
         tell = markPending();
         pending_.rowCount = static_cast<int>(rows_.size());
     }
@@ -47,6 +47,85 @@ bool ListStore::setCell(int row, int column, Text value)
     }
     notify(tell);
     return true;
+}
+
+bool ListStore::setCellAndNote(int row, int column, Text value, Text note)
+{
+    return writeCellAndNote(row, column, std::move(value), std::move(note), -1, nullptr);
+}
+
+bool ListStore::setCellAndNoteIf(int row, int guardColumn, const Text& guard, int column, Text value,
+                                 Text note)
+{
+    if (guardColumn < 0 || guardColumn >= kColumnCount)
+        return false;
+    return writeCellAndNote(row, column, std::move(value), std::move(note), guardColumn, &guard);
+}
+
+bool ListStore::writeCellAndNote(int row, int column, Text value, Text note, int guardColumn,
+                                 const Text* guard)
+{
+    bool tell = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (!validRow(row) || column < 0 || column >= kColumnCount)
+            return false;
+        Row& target = rows_[static_cast<std::size_t>(row)];
+        if (guard && target.cells[static_cast<std::size_t>(guardColumn)] != *guard)
+            return false;
+        target.cells[static_cast<std::size_t>(column)] = std::move(value);
+        target.note = std::move(note);
+        tell = markPending();
+        markDirty(row);
+    }
+    notify(tell);
+    return true;
+}
+
+Text ListStore::note(int row) const
+{
+    std::lock_guard lock(mutex_);
+    return validRow(row) ? rows_[static_cast<std::size_t>(row)].note : Text();
+}
+
+std::optional<Text> ListStore::source(int row) const
+{
+    std::lock_guard lock(mutex_);
+    return validRow(row) ? rows_[static_cast<std::size_t>(row)].source : std::nullopt;
+}
+
+bool ListStore::updateRow(int row, const std::function<bool(Row&)>& update)
+{
+    bool tell = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (!validRow(row))
+            return false;
+        if (update(rows_[static_cast<std::size_t>(row)])) {
+            tell = markPending();
+            markDirty(row);
+        }
+    }
+    notify(tell);
+    return true;
+}
+
+int ListStore::updateRows(const std::function<bool(Row&)>& update)
+{
+    bool tell = false;
+    int changed = 0;
+    {
+        std::lock_guard lock(mutex_);
+        for (std::size_t row = 0; row < rows_.size(); ++row) {
+            if (!update(rows_[row]))
+                continue;
+            ++changed;
+            tell = markPending() || tell;
+            markDirty(static_cast<int>(row));
+        }
+    }
+    notify(tell);
+    return changed;
 }
 
 bool ListStore::deleteRow(int row)

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace tavrin::platform {
@@ -29,6 +30,11 @@ public:
     struct Row
     {
         Cells cells;
+        // The line a library row was made from; its URL cell is this line with the site host put
+        // in. Rows made some other way have none, and their URL is all there is.
+        std::optional<Text> source;
+        // What the last check of the row found, shown over its mark; empty when nothing is known.
+        Text note;
         std::intptr_t itemData = 0;
     };
 
@@ -54,13 +60,27 @@ public:
 
     // Appends a row and gives its zero-based index. The row appears whole: no reader ever sees
     // it with only some of its cells written.
-    int appendRow(Cells cells);
+    int appendRow(Cells cells, std::optional<Text> source = std::nullopt);
     [[nodiscard]] int rowCount() const;
     // Empty text for a row or column that does not exist (row -1 included).
     [[nodiscard]] Text cell(int row, int column) const;
     // False (and nothing written) when the row or column does not exist: a write aimed at a row
     // that was deleted meanwhile is dropped.
     bool setCell(int row, int column, Text value);
+    // Writes a cell and the row's note in one step.
+    bool setCellAndNote(int row, int column, Text value, Text note);
+    // As setCellAndNote, but only while cell (row, guardColumn) still reads `guard`: a worker's
+    // mark must land on the row whose URL it fetched, not on whatever row has since moved into
+    // that position or had its URL changed.
+    bool setCellAndNoteIf(int row, int guardColumn, const Text& guard, int column, Text value, Text note);
+    [[nodiscard]] Text note(int row) const;
+    [[nodiscard]] std::optional<Text> source(int row) const;
+    // Runs `update` on one row under the lock; it returns true when it changed the row. False
+    // when the row does not exist.
+    bool updateRow(int row, const std::function<bool(Row&)>& update);
+    // Runs `update` on every row under one lock, in order, and gives the number of rows it
+    // changed (its result). Meant for short per-row work: the lock is held throughout.
+    int updateRows(const std::function<bool(Row&)>& update);
     bool deleteRow(int row);
     void deleteAll();
     // Rearranges the first order.size() rows so that row r becomes the row that was at
@@ -91,6 +111,8 @@ private:
     // Records that rows were removed or rearranged, so a view must reload; under the lock.
     bool markReset();
     void markDirty(int row);
+    // Writes a cell and the note, when `guard` is null or cell (row, guardColumn) reads it.
+    bool writeCellAndNote(int row, int column, Text value, Text note, int guardColumn, const Text* guard);
     void notify(bool needed) const;
 
     mutable std::mutex mutex_;

@@ -13,9 +13,26 @@ bool contains(std::string_view haystack, std::string_view needle)
 
 } // namespace
 
+int statusCodeOf(std::string_view headerText)
+{
+    const std::size_t space = headerText.find(' ');
+    if (!headerText.starts_with("HTTP/") || space == std::string_view::npos)
+        return 0;
+    int code = 0;
+    int digits = 0;
+    for (std::size_t at = space + 1; at < headerText.size() && digits < 3; ++at, ++digits) {
+        const char c = headerText[at];
+        if (c < '0' || c > '9')
+            return 0;
+        code = code * 10 + (c - '0');
+    }
+    return digits == 3 ? code : 0;
+}
+
 ResponseVerdict classifyResponse(std::string_view headerText, std::string_view bodyText, bool emptyBodyFails)
 {
-    const auto fail = [](ResponseTest test) { return ResponseVerdict{false, test}; };
+    const int status = statusCodeOf(headerText);
+    const auto fail = [status](ResponseTest test) { return ResponseVerdict{false, test, status}; };
     if (headerText.empty())
         return fail(ResponseTest::NoResponse);
     if (contains(headerText, " 404 "))
@@ -28,7 +45,11 @@ ResponseVerdict classifyResponse(std::string_view headerText, std::string_view b
         return fail(ResponseTest::MetaRefresh);
     if (contains(bodyText, "res://shdoclc.dll"))
         return fail(ResponseTest::BrowserErrorPage);
-    return ResponseVerdict{true, ResponseTest::Passed};
+    // A refusal, a missing page or a service that is down is no listing of the site, whatever
+    // its error page says.
+    if (isErrorStatus(status))
+        return fail(ResponseTest::HttpError);
+    return ResponseVerdict{true, ResponseTest::Passed, status};
 }
 
 const text::Text& verdictMark(const ResponseVerdict& verdict)
@@ -49,10 +70,25 @@ std::string_view describeTest(ResponseTest test)
         return "meta refresh";
     case ResponseTest::BrowserErrorPage:
         return "browser error page";
+    case ResponseTest::HttpError:
+        return "HTTP";
+    case ResponseTest::NotMentioned:
+        return "site not mentioned";
+    case ResponseTest::NoLink:
+        return "no link to site";
+    case ResponseTest::SamePage:
+        return "same page for any site";
     case ResponseTest::Passed:
         break;
     }
     return {};
+}
+
+std::string describeVerdict(const ResponseVerdict& verdict)
+{
+    if (verdict.decidedBy == ResponseTest::HttpError)
+        return "HTTP " + std::to_string(verdict.status);
+    return std::string(describeTest(verdict.decidedBy));
 }
 
 } // namespace tavrin::submit

@@ -3,6 +3,7 @@
 
 #include "text/gbk_text.h"
 
+#include <string>
 #include <string_view>
 
 namespace tavrin::submit {
@@ -16,6 +17,11 @@ enum class ResponseTest
     EmptyBody,        // only when empty bodies fail: the body text is empty
     MetaRefresh,      // http-equiv=refresh, http-equiv='refresh' or http-equiv="refresh"
     BrowserErrorPage, // res://shdoclc.dll, a link to the browser's built-in error pages
+    HttpError,        // the final status is 400 to 599: refused, missing, or the service is down
+    // Stricter rules, applied only when asked for, after all of the above passed.
+    NotMentioned, // the page does not name the site
+    NoLink,       // the page has no link to the site
+    SamePage,     // the page is the same whatever site is asked about (a soft 404)
     Passed,
 };
 
@@ -23,7 +29,19 @@ struct ResponseVerdict
 {
     bool success = false;
     ResponseTest decidedBy = ResponseTest::NoResponse;
+    // The status code of the header text's status line; 0 when there is none.
+    int status = 0;
 };
+
+// The status code of a raw header text's status line ("HTTP/1.1 404 Not Found" gives 404); 0
+// when there is none.
+[[nodiscard]] int statusCodeOf(std::string_view headerText);
+
+// Statuses that count as a failure of the request whatever the page says.
+[[nodiscard]] constexpr bool isErrorStatus(int status)
+{
+    return status >= 400 && status <= 599;
+}
 
 // Classifies a response. `bodyText` is the body as text, up to its first NUL byte. Searches
 // compare bytes exactly and start only on character boundaries, so the second byte of a GBK
@@ -33,8 +51,12 @@ struct ResponseVerdict
                                                bool emptyBodyFails);
 
 // What a failing test means, in a few words for people reading a diagnosis ("404 in header");
-// empty for Passed.
+// empty for Passed. HttpError reads "HTTP" here; describeVerdict adds the code.
 [[nodiscard]] std::string_view describeTest(ResponseTest test);
+
+// The name of the test that decided the verdict, with the status for an HTTP error ("HTTP 503");
+// empty for a success.
+[[nodiscard]] std::string describeVerdict(const ResponseVerdict& verdict);
 
 // The row mark of a verdict: "√" or "×" (GBK).
 [[nodiscard]] const text::Text& verdictMark(const ResponseVerdict& verdict);

@@ -1,19 +1,47 @@
-// The real check of one query URL: a timed GET, judged by the response rules.
+// The real check of one query URL: a timed GET, retried when the service says "not now",
+// judged by the response rules and, when asked, by the stricter rules about the site.
 #pragma once
 
 #include "net/timed_fetch.h"
+#include "submit/retrying_fetch.h"
 #include "submit/row_check.h"
 
 namespace tavrin::submit {
 
-// A row check that requests the URL with the submission's header set, waits at most
-// `timeLimitSeconds` (0: the default of 90) or until stopped, and classifies what came back.
-// `proxy` is an HTTP proxy as host:port, empty for a direct connection.
-[[nodiscard]] RowCheck httpRowCheck(int timeLimitSeconds = net::kDefaultTimeLimitSeconds,
-                                    text::Text proxy = {});
+struct CheckOptions
+{
+    // Seconds a row may take, retries and the baseline request included (0: the default of 90).
+    int timeLimitSeconds = net::kDefaultTimeLimitSeconds;
+    // An HTTP proxy as host:port; empty for a direct connection.
+    text::Text proxy;
+    // Stricter rules, off unless asked for: the page must name the site ...
+    bool requireMention = false;
+    // ... must link to it ...
+    bool requireLink = false;
+    // ... and must differ from the page the same template gives for a host that nobody owns
+    // (a service answering every query with one page lists nobody).
+    bool baseline = false;
+    RetryRules retry;
+    // What every request says besides its URL and proxy (method, referer, accept, body); a
+    // submission leaves it empty, `tavrin-cli fetch` fills it from its options.
+    net::FetchRequest requestFields;
+};
 
-// The status code of a raw header text's status line ("HTTP/1.1 404 Not Found" gives 404); 0
-// when there is none.
-[[nodiscard]] int statusCodeOf(std::string_view headerText);
+// Checks one row now, on the calling thread. `lastAttempt`, when given, receives what the last
+// request brought back (the raw header text and body included).
+[[nodiscard]] RowOutcome checkRow(const RowRequest& request, const CheckOptions& options,
+                                  const std::stop_token& stop = {}, net::FetchOutcome* lastAttempt = nullptr);
+
+// A row check for the submission engine with these options.
+[[nodiscard]] RowCheck httpRowCheck(CheckOptions options = {});
+
+// The host the baseline rule asks about instead of the site: twelve random letters under .com,
+// a name nobody is likely to own.
+[[nodiscard]] text::Text randomControlHost();
+
+// True when two pages are the same once every occurrence of each page's own host (ASCII letters
+// compared without case) is replaced by one token.
+[[nodiscard]] bool samePageForAnyHost(std::string_view page, std::string_view host,
+                                      std::string_view otherPage, std::string_view otherHost);
 
 } // namespace tavrin::submit

@@ -1,4 +1,4 @@
-// The arithmetic of a pass: how rows are shared out among the workers, and the progress bar.
+// The arithmetic of a pass: the thread counts it accepts and the progress bar.
 #pragma once
 
 namespace tavrin::submit {
@@ -7,22 +7,6 @@ namespace tavrin::submit {
 // rows, and hundreds of thousands of threads would bring the machine down.
 inline constexpr int kMinThreads = 1;
 inline constexpr int kMaxThreads = 500;
-
-struct PassPlan
-{
-    // Rows each block worker handles: blocks of this size go to the block workers in the order
-    // they claim them.
-    int blockSize = 0;
-    // Rows left after the blocks, handled one after another by the tail worker.
-    int tailCount = 0;
-};
-
-// `threads` must be at least 1.
-[[nodiscard]] constexpr PassPlan planPass(int rows, int threads)
-{
-    const int blockSize = rows / threads;
-    return {blockSize, rows - blockSize * threads};
-}
 
 // The progress bar position once `started` of `rows` rows have been started: the quotient and
 // the product in double precision, truncated (29 of 100 gives 28).

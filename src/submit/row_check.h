@@ -2,28 +2,63 @@
 // check is a timed HTTP request and the response classification; tests substitute their own.
 #pragma once
 
+#include "submit/classify_response.h"
 #include "text/gbk_text.h"
 
 #include <functional>
+#include <optional>
 #include <stop_token>
 #include <string>
 
 namespace tavrin::submit {
 
+// What a check is asked about one row.
+struct RowRequest
+{
+    text::Text url;
+    // The template the URL was expanded from ("{$url}" standing for the site host), when the
+    // row has one; the baseline rule expands it with a host nobody owns.
+    std::optional<text::Text> templateText;
+    // The host the URL was expanded with; empty when not known (no mention or link can then be
+    // found).
+    text::Text siteHost;
+    // The stricter rule of a single-row submit: an empty body fails.
+    bool emptyBodyFails = false;
+};
+
+// What the check saw, beside its verdict.
+struct RowEvidence
+{
+    // Where the last request of the redirect chain went; empty when none was made.
+    text::Text finalUrl;
+    // Requests made for the row (1 when nothing was retried, 0 when none could be made).
+    int attempts = 0;
+    // Bytes of the final response's body.
+    long long bytes = 0;
+    // The page's title, UTF-8 (see PageEvidence).
+    std::string titleUtf8;
+    bool mentionsSite = false;
+    bool linksToSite = false;
+};
+
 struct RowOutcome
 {
     // "√" or "×".
     text::Text mark;
+    ResponseTest decidedBy = ResponseTest::Passed;
     // The HTTP status of the final response; 0 when none arrived.
     int httpStatus = 0;
-    // What decided the mark, for people reading a report ("404 in header", "meta refresh" ...).
+    // What decided the mark, for people reading a report ("404 in header", "HTTP 503" ...).
     std::string reason;
     long long milliseconds = 0;
+    // No response came within the time limit.
+    bool timedOut = false;
+    // The time limit the check ran under, in seconds.
+    int timeLimitSeconds = 0;
+    RowEvidence evidence;
 };
 
-// Checks `url`. `emptyBodyFails` asks for the stricter rule of a single-row submit. Must return
-// promptly once `stop` is raised; the outcome is then ignored.
-using RowCheck =
-    std::function<RowOutcome(const text::Text& url, bool emptyBodyFails, const std::stop_token& stop)>;
+// Checks one row. Must return promptly once `stop` is raised; the outcome is then ignored.
+using RowCheck = std::function<RowOutcome(const RowRequest& request, const std::stop_token& stop)>;
 
 } // namespace tavrin::submit

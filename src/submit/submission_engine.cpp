@@ -1,10 +1,11 @@
 #include "submit/submission_engine.h"
 
 #include "submit/pass_plan.h"
+#include "submit/verdict_note.h"
 #include "text/messages.h"
 #include "text/number_text.h"
 
-#include <atomic>
+#include <chrono>
 #include <mutex>
 
 namespace tavrin::submit {
@@ -18,12 +19,19 @@ constexpr int kUrlColumn = 1;
 
 struct SubmissionEngine::Pass
 {
+    Pass(std::vector<SubmitRow> passRows, const std::vector<text::Text>& urls, text::Text host,
+         const HostTimes& knownTimes)
+        : rows(std::move(passRows))
+        , siteHost(std::move(host))
+        , scheduler(urls, knownTimes)
+    {}
+
     std::uint64_t id = 0;
-    std::vector<SubmitRow> rows;
-    int threadCount = 0;
-    PassPlan plan;
-    // Start of the next block not yet claimed by a block worker.
-    std::atomic<int> blockCursor{0};
+    const std::vector<SubmitRow> rows;
+    // The host the rows were expanded with when the pass started.
+    const text::Text siteHost;
+    // Hands the rows out to the workers.
+    RowScheduler scheduler;
 
     [[nodiscard]] int rowCount() const { return static_cast<int>(rows.size()); }
 };
@@ -67,6 +75,11 @@ void SubmissionEngine::onLoopTick()
         toggleSubmit();
 }
 
+text::Text SubmissionEngine::prepareRows()
+{
+    return prepareRows_ ? prepareRows_() : text::Text();
+}
+
 void SubmissionEngine::startPass()
 {
     const int threads = text::intFromText(controls_.threadCountBox.text());
@@ -77,23 +90,37 @@ void SubmissionEngine::startPass()
     state_.passEnded = 0;
     controls_.submitButton.setText(msg::caption::kStopSubmit);
 
-    auto pass = std::make_shared<Pass>();
-    const std::vector<text::Text> urls = controls_.list.column(kUrlColumn);
-    pass->rows.reserve(urls.size());
-    for (std::size_t i = 0; i < urls.size(); ++i) {
-        pass->rows.push_back(SubmitRow{urls[i], static_cast<int>(i)});
-        controls_.list.setCell(static_cast<int>(i), kMarkColumn, msg::kMarkPending);
+    text::Text siteHost = prepareRows();
+    std::vector<platform::ListStore::Row> listed = controls_.list.rows();
+    std::vector<SubmitRow> rows;
+    std::vector<text::Text> urls;
+    rows.reserve(listed.size());
+    urls.reserve(listed.size());
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        platform::ListStore::Row& row = listed[i];
+        urls.push_back(row.cells[kUrlColumn]);
+        rows.push_back(
+            SubmitRow{std::move(row.cells[kUrlColumn]), static_cast<int>(i), std::move(row.source)});
     }
-    pass->threadCount = threads;
-    pass->plan = planPass(pass->rowCount(), threads);
+    listed.clear();
+    // Every row waits again; what an earlier check found no longer applies.
+    controls_.list.updateRows([](platform::ListStore::Row& row) {
+        row.cells[kMarkColumn] = msg::kMarkPending;
+        row.note.clear();
+        return true;
+    });
+    // Looping over the same services, the next pass starts the slowest of them first.
+    const HostTimes knownTimes = lastPass_ ? lastPass_->scheduler.hostTimes() : HostTimes();
+    auto pass = std::make_shared<Pass>(std::move(rows), urls, std::move(siteHost), knownTimes);
+    lastPass_ = pass;
     pass->id = ++lastPassId_;
     {
         std::unique_lock lock(writeGate_);
         currentPassId_ = pass->id;
     }
-    for (int worker = 1; worker <= threads; ++worker)
-        passWorkers_.start([this, pass](const std::stop_token& stop) { blockWorker(pass, stop); });
-    passWorkers_.start([this, pass](const std::stop_token& stop) { tailWorker(pass, stop); });
+    // One worker more than the thread count, as there always was.
+    for (int worker = 0; worker <= threads; ++worker)
+        passWorkers_.start([this, pass](const std::stop_token& stop) { passWorker(pass, stop); });
 }
 
 void SubmissionEngine::stopPass()
@@ -111,30 +138,18 @@ void SubmissionEngine::stopPass()
     state_.passEnded = 1;
 }
 
-void SubmissionEngine::blockWorker(const std::shared_ptr<Pass>& pass, const std::stop_token& stop)
+void SubmissionEngine::passWorker(const std::shared_ptr<Pass>& pass, const std::stop_token& stop)
 {
-    const int blockSize = pass->plan.blockSize;
-    const int start = pass->blockCursor.fetch_add(blockSize);
-    for (int k = 1; k <= blockSize; ++k) {
-        if (stop.stop_requested())
-            return;
-        const int position = start + k;
-        if (position > pass->rowCount())
-            continue;
-        submitOneRow(*pass, position, stop);
+    while (!stop.stop_requested()) {
+        const std::optional<int> position = pass->scheduler.claim();
+        if (!position)
+            break;
+        const auto started = std::chrono::steady_clock::now();
+        submitOneRow(*pass, *position, stop);
+        pass->scheduler.finished(*position, std::chrono::steady_clock::now() - started);
     }
-    completionCheck(*pass);
-}
-
-void SubmissionEngine::tailWorker(const std::shared_ptr<Pass>& pass, const std::stop_token& stop)
-{
-    const int base = pass->rowCount() - pass->plan.tailCount;
-    for (int j = 1; j <= pass->plan.tailCount; ++j) {
-        if (stop.stop_requested())
-            return;
-        submitOneRow(*pass, base + j, stop);
-    }
-    completionCheck(*pass);
+    if (!stop.stop_requested())
+        completionCheck(*pass);
 }
 
 void SubmissionEngine::submitOneRow(const Pass& pass, int position, const std::stop_token& stop)
@@ -146,16 +161,19 @@ void SubmissionEngine::submitOneRow(const Pass& pass, int position, const std::s
         controls_.statusLine.setText(msg::kSubmitting + text::decimal(number) + msg::kSubmittingUrl +
                                      row.url);
         controls_.progress.setPosition(progressPercent(state_.startedCount.load(), pass.rowCount()));
-        // A row deleted since the pass started is simply not marked.
-        controls_.list.setCell(row.listIndex, kMarkColumn, msg::kMarkWorking);
+        // A row deleted, moved or given another URL since the pass started is not marked.
+        controls_.list.setCellAndNoteIf(row.listIndex, kUrlColumn, row.url, kMarkColumn, msg::kMarkWorking,
+                                        {});
     });
     if (!started)
         return;
-    const RowOutcome outcome = check_(row.url, false, stop);
+    const RowOutcome outcome = check_(RowRequest{row.url, row.templateText, pass.siteHost, false}, stop);
     if (stop.stop_requested())
         return;
+    text::Text note = verdictNote(outcome);
     writeForPass(pass, [&] {
-        controls_.list.setCell(row.listIndex, kMarkColumn, outcome.mark);
+        controls_.list.setCellAndNoteIf(row.listIndex, kUrlColumn, row.url, kMarkColumn, outcome.mark,
+                                        std::move(note));
         if (rowObserver_)
             rowObserver_(row, outcome);
     });
@@ -176,20 +194,22 @@ void SubmissionEngine::completionCheck(const Pass& pass)
 
 void SubmissionEngine::submitSelected()
 {
-    singleSubmits_.start([this](const std::stop_token& stop) { singleSubmitWorker(stop); });
+    singleSubmits_.start([this, siteHost = prepareRows()](const std::stop_token& stop) {
+        singleSubmitWorker(siteHost, stop);
+    });
 }
 
-void SubmissionEngine::singleSubmitWorker(const std::stop_token& stop)
+void SubmissionEngine::singleSubmitWorker(const text::Text& siteHost, const std::stop_token& stop)
 {
     const int index = controls_.list.selection();
     if (index < 0)
         return;
-    controls_.list.setCell(index, kMarkColumn, msg::kMarkWorking);
     const text::Text url = controls_.list.cell(index, kUrlColumn);
-    const RowOutcome outcome = check_(url, true, stop);
+    controls_.list.setCellAndNoteIf(index, kUrlColumn, url, kMarkColumn, msg::kMarkWorking, {});
+    const RowOutcome outcome = check_(RowRequest{url, controls_.list.source(index), siteHost, true}, stop);
     if (stop.stop_requested())
         return;
-    controls_.list.setCell(index, kMarkColumn, outcome.mark);
+    controls_.list.setCellAndNoteIf(index, kUrlColumn, url, kMarkColumn, outcome.mark, verdictNote(outcome));
 }
 
 void SubmissionEngine::waitForPassWorkers()

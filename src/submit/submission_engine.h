@@ -2,8 +2,10 @@
 // marked "√" or "×", with progress in the status line and the progress bar.
 //
 // One button starts and stops a pass by its caption; a 2-second timer repeats passes while the
-// loop box is checked. Rows are shared out in equal blocks, one per block worker (claimed in the
-// order the workers first run), and the rows left over go to one tail worker.
+// loop box is checked. A pass runs the thread count's worth of workers plus one; each takes the
+// next row from the pass's scheduler whenever it is free (row_scheduler.h says in which order),
+// so rows are checked in a different order than they are listed, and the marks arrive in that
+// order.
 //
 // Stopping is cooperative and immediate: stopPass() retires the pass under a write gate, so
 // once it returns no worker of that pass writes a cell, the status line, the progress bar or a
@@ -16,6 +18,7 @@
 #include "platform/thread_group.h"
 #include "state/program_state.h"
 #include "submit/row_check.h"
+#include "submit/row_scheduler.h"
 
 #include <cstdint>
 #include <functional>
@@ -29,8 +32,11 @@ namespace tavrin::submit {
 struct SubmitRow
 {
     text::Text url;
-    // The row's position in the list at pass start: its marks go there.
+    // The row's position in the list at pass start: its marks go there, as long as that row
+    // still holds `url`.
     int listIndex = 0;
+    // The template the URL was expanded from, when the row has one.
+    std::optional<text::Text> templateText;
 };
 
 // The controls of the main window that a pass reads and writes.
@@ -67,6 +73,13 @@ public:
     using RowObserver = std::function<void(const SubmitRow& row, const RowOutcome& outcome)>;
     void setRowObserver(RowObserver observer) { rowObserver_ = std::move(observer); }
 
+    // Called on the starting thread right before a pass or a single submit reads the rows: it
+    // brings the rows up to date with the site address and gives the site host they are
+    // expanded with. Unset, the rows are read as they are and the host is unknown. Set it
+    // before the first pass.
+    using PrepareRows = std::function<text::Text()>;
+    void setPrepareRows(PrepareRows prepare) { prepareRows_ = std::move(prepare); }
+
     // True while a worker of a pass is still running (after completion, one may still be
     // finishing the fetch of its last row).
     [[nodiscard]] bool passWorkersRunning() const { return passWorkers_.running() > 0; }
@@ -80,18 +93,21 @@ private:
 
     void startPass();
     void stopPass();
-    void blockWorker(const std::shared_ptr<Pass>& pass, const std::stop_token& stop);
-    void tailWorker(const std::shared_ptr<Pass>& pass, const std::stop_token& stop);
+    void passWorker(const std::shared_ptr<Pass>& pass, const std::stop_token& stop);
     void submitOneRow(const Pass& pass, int position, const std::stop_token& stop);
     void completionCheck(const Pass& pass);
-    void singleSubmitWorker(const std::stop_token& stop);
+    void singleSubmitWorker(const text::Text& siteHost, const std::stop_token& stop);
+    [[nodiscard]] text::Text prepareRows();
     // Runs `write` only while `pass` is the current pass; stopPass() waits for a write under way.
     template <typename Write> bool writeForPass(const Pass& pass, Write&& write);
 
     SubmitControls controls_;
     ProgramState& state_;
     RowCheck check_;
+    // The last pass started (user-interface thread): the next one learns its hosts' times.
+    std::shared_ptr<Pass> lastPass_;
     RowObserver rowObserver_;
+    PrepareRows prepareRows_;
 
     // Workers hold it shared while they check their pass and write; stopPass() takes it
     // exclusively to retire the pass.

@@ -1,6 +1,8 @@
 #include "text/encoding.h"
 
 #include "text/gbk_text.h"
+#include "text/iconv_descriptor.h"
+#include "text/utf8_sequence.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -27,34 +29,6 @@ struct Substitute
 {
     std::string_view replacement;
     std::size_t skippedBytes;
-};
-
-// Owns one iconv descriptor. A descriptor carries conversion state and must not be shared
-// between threads, so every thread gets its own (see the thread_local instances below).
-class IconvDescriptor
-{
-public:
-    IconvDescriptor(const char* toCode, const char* fromCode) noexcept
-        : descriptor_(iconv_open(toCode, fromCode))
-    {}
-    ~IconvDescriptor()
-    {
-        if (isOpen())
-            iconv_close(descriptor_);
-    }
-    IconvDescriptor(const IconvDescriptor&) = delete;
-    IconvDescriptor& operator=(const IconvDescriptor&) = delete;
-
-    [[nodiscard]] bool isOpen() const noexcept { return descriptor_ != invalidDescriptor(); }
-    [[nodiscard]] iconv_t get() const noexcept { return descriptor_; }
-
-    // Back to the initial shift state; needed after an interrupted conversion.
-    void reset() const noexcept { iconv(descriptor_, nullptr, nullptr, nullptr, nullptr); }
-
-private:
-    static iconv_t invalidDescriptor() noexcept { return reinterpret_cast<iconv_t>(-1); }
-
-    iconv_t descriptor_;
 };
 
 // Output buffer that is filled in place by iconv and grows geometrically.
@@ -146,52 +120,6 @@ void convertInto(const IconvDescriptor& descriptor, std::string_view input, Outp
         descriptor.reset();
     }
     // Both encodings are stateless, so there is no shift sequence to flush at the end.
-}
-
-bool isContinuationByte(unsigned char byte) noexcept
-{
-    return byte >= 0x80 && byte <= 0xBF;
-}
-
-// Length of the well-formed UTF-8 sequence at the start of `text`, or 0 when it is not one
-// (overlong forms, surrogates and values past U+10FFFF are not well-formed).
-std::size_t wellFormedUtf8Length(std::string_view text) noexcept
-{
-    if (text.empty())
-        return 0;
-    const auto first = static_cast<unsigned char>(text[0]);
-    if (first < 0x80)
-        return 1;
-    std::size_t length = 0;
-    unsigned char secondLow = 0x80;
-    unsigned char secondHigh = 0xBF;
-    if (first >= 0xC2 && first <= 0xDF) {
-        length = 2;
-    } else if (first >= 0xE0 && first <= 0xEF) {
-        length = 3;
-        if (first == 0xE0)
-            secondLow = 0xA0;
-        else if (first == 0xED)
-            secondHigh = 0x9F;
-    } else if (first >= 0xF0 && first <= 0xF4) {
-        length = 4;
-        if (first == 0xF0)
-            secondLow = 0x90;
-        else if (first == 0xF4)
-            secondHigh = 0x8F;
-    } else {
-        return 0;
-    }
-    if (text.size() < length)
-        return 0;
-    const auto second = static_cast<unsigned char>(text[1]);
-    if (second < secondLow || second > secondHigh)
-        return 0;
-    for (std::size_t at = 2; at < length; ++at) {
-        if (!isContinuationByte(static_cast<unsigned char>(text[at])))
-            return 0;
-    }
-    return length;
 }
 
 // The character at `at` in `utf8`, advancing `at` past it. A byte that does not start a

@@ -189,6 +189,22 @@ Text asciiUpper(std::string_view text)
     });
 }
 
+bool equalIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (foldAscii(static_cast<unsigned char>(a[i])) != foldAscii(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) noexcept
+{
+    return text.size() >= prefix.size() && equalIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
+}
+
 std::string_view untilNul(std::string_view bytes) noexcept
 {
     return bytes.substr(0, std::min(bytes.find('\0'), bytes.size()));

@@ -54,6 +54,11 @@ enum class CaseMode
 [[nodiscard]] Text asciiLower(std::string_view text);
 [[nodiscard]] Text asciiUpper(std::string_view text);
 
+// True when the two are the same but for the case of ASCII letters (byte by byte: for field
+// names and host names, which are ASCII).
+[[nodiscard]] bool equalIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept;
+[[nodiscard]] bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) noexcept;
+
 // The text of a byte buffer: everything before the first NUL byte.
 [[nodiscard]] std::string_view untilNul(std::string_view bytes) noexcept;
 

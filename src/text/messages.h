@@ -52,6 +52,33 @@ inline const Text kAllSubmitted = text::utf8ToGbk("全部提交完成！");
 inline const Text kStoppedAll = text::utf8ToGbk("成功停止了全部线程，点击开始提交按钮重新提交！");
 inline const Text kBadThreadCount = text::utf8ToGbk("线程数必须在1到500之间，请修改后再开始提交！");
 
+// What a check found, shown over a row's mark: the deciding test, then the evidence.
+namespace verdict {
+inline const Text kSeparator = text::utf8ToGbk("：");
+inline const Text kMentioned = text::utf8ToGbk("页面提到了网址");
+inline const Text kNotMentioned = text::utf8ToGbk("页面没有提到网址");
+inline const Text kLinked = text::utf8ToGbk("有链接");
+inline const Text kNotLinked = text::utf8ToGbk("没有链接");
+inline const Text kAnd = text::utf8ToGbk("，");
+inline const Text kNoResponse = text::utf8ToGbk("没有响应");
+inline const Text kNoResponseWithin = text::utf8ToGbk("秒内没有响应");
+inline const Text kNotFound = text::utf8ToGbk("响应头含404");
+inline const Text kEmptyBody = text::utf8ToGbk("页面为空");
+inline const Text kMetaRefresh = text::utf8ToGbk("页面自动跳转");
+inline const Text kBrowserErrorPage = text::utf8ToGbk("浏览器错误页");
+inline const Text kNoLinkToSite = text::utf8ToGbk("页面没有链接到网址");
+inline const Text kSamePage = text::utf8ToGbk("任何网址都是同一页面");
+inline const Text kRetriedPrefix = text::utf8ToGbk("（重试");
+inline const Text kRetriedSuffix = text::utf8ToGbk("次）");
+inline const Text kStatus = text::utf8ToGbk("状态：HTTP ");
+inline const Text kTitle = text::utf8ToGbk("标题：");
+inline const Text kFinalUrl = text::utf8ToGbk("最终网址：");
+inline const Text kSize = text::utf8ToGbk("大小：");
+inline const Text kBytes = text::utf8ToGbk("字节");
+inline const Text kTime = text::utf8ToGbk("用时：");
+inline const Text kMilliseconds = text::utf8ToGbk("毫秒");
+} // namespace verdict
+
 // Captions of the main window's controls and menus.
 namespace caption {
 inline const Text kGroupLibrary = text::utf8ToGbk("网址库");

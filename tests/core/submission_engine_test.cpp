@@ -20,23 +20,6 @@ namespace {
 using platform::ListStore;
 using text::Text;
 
-TEST(PassPlan, SharesRowsOutInBlocksAndATail)
-{
-    const struct
-    {
-        int rows;
-        int threads;
-        int blockSize;
-        int tailCount;
-    } cases[] = {{120, 50, 2, 20}, {100, 50, 2, 0}, {30, 50, 0, 30}, {0, 50, 0, 0}, {7, 1, 7, 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.rows << " rows, " << c.threads << " threads");
-        const PassPlan plan = planPass(c.rows, c.threads);
-        EXPECT_EQ(plan.blockSize, c.blockSize);
-        EXPECT_EQ(plan.tailCount, c.tailCount);
-    }
-}
-
 TEST(PassPlan, ProgressIsTruncatedDoubleArithmetic)
 {
     EXPECT_EQ(progressPercent(29, 100), 28);
@@ -44,6 +27,15 @@ TEST(PassPlan, ProgressIsTruncatedDoubleArithmetic)
     EXPECT_EQ(progressPercent(100, 100), 100);
     EXPECT_EQ(progressPercent(1, 3), 33);
     EXPECT_EQ(progressPercent(0, 0), 0);
+}
+
+RowOutcome outcomeWith(const Text& mark)
+{
+    RowOutcome outcome;
+    outcome.mark = mark;
+    outcome.decidedBy = mark == msg::kMarkSuccess ? ResponseTest::Passed : ResponseTest::HttpError;
+    outcome.httpStatus = mark == msg::kMarkSuccess ? 200 : 503;
+    return outcome;
 }
 
 int workerToken()
@@ -75,6 +67,17 @@ protected:
         released = true;
         heldChanged.notify_all();
     }
+    // Waits until `count` rows show `mark`.
+    bool waitForMarks(int count, const Text& mark)
+    {
+        for (int i = 0; i < 1000; ++i) {
+            const std::vector<Text> now = marks();
+            if (std::count(now.begin(), now.end(), mark) >= count)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
     void finishPass()
     {
         engine.waitForPassWorkers();
@@ -82,27 +85,32 @@ protected:
     }
 
     // Default check: "√" for every URL, remembering which thread checked it and in what order.
-    RowOutcome check(const Text& url, bool emptyBodyFails, const std::stop_token& stop)
+    RowOutcome check(const RowRequest& request, const std::stop_token& stop)
     {
+        const Text& url = request.url;
         {
             std::lock_guard lock(mutex);
             checkedBy[url] = workerToken();
             order.push_back(url);
-            lastEmptyBodyFails = emptyBodyFails;
+            lastEmptyBodyFails = request.emptyBodyFails;
+            lastRequest = request;
         }
-        if (holdChecks) {
+        if (holdChecks || (holdOnly && holdOnly(url))) {
             std::unique_lock lock(mutex);
             ++held;
             heldChanged.notify_all();
             // Returns when released, or when the pass is stopped, as a cancelled fetch does.
             heldChanged.wait(lock, stop, [this] { return released; });
         }
-        return RowOutcome{verdict(url), 200, "", 0};
+        return outcomeWith(verdict(url));
     }
 
     std::function<Text(const Text&)> verdict = [](const Text&) { return msg::kMarkSuccess; };
     std::atomic<bool> holdChecks = false;
-    bool released = false; // guarded by mutex
+    // Holds only the checks of the URLs it picks (set before the pass starts).
+    std::function<bool(const Text&)> holdOnly;
+    RowRequest lastRequest; // guarded by mutex
+    bool released = false;  // guarded by mutex
     std::mutex mutex;
     std::condition_variable_any heldChanged;
     int held = 0;
@@ -118,11 +126,10 @@ protected:
     platform::MemoryTextControl statusLine{msg::kStatusInitial};
     platform::MemoryProgressControl progress;
     ProgramState state;
-    SubmissionEngine engine{{list, submitButton, threadCountBox, loopSubmit, statusLine, progress},
-                            state,
-                            [this](const Text& url, bool emptyBodyFails, const std::stop_token& stop) {
-                                return check(url, emptyBodyFails, stop);
-                            }};
+    SubmissionEngine engine{
+        {list, submitButton, threadCountBox, loopSubmit, statusLine, progress},
+        state,
+        [this](const RowRequest& request, const std::stop_token& stop) { return check(request, stop); }};
 };
 
 TEST_F(EngineTest, PassMarksEveryRowAndCompletes)
@@ -149,44 +156,46 @@ TEST_F(EngineTest, PassMarksEveryRowAndCompletes)
     EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
 }
 
-TEST_F(EngineTest, BlockWorkersTakePairsAndTheTailWorkerTheRest)
+TEST_F(EngineTest, SlowRowsHoldBackNothingButThemselves)
 {
-    fill(120);
+    // Three rows hang until the pass is told otherwise; every other row is checked and marked
+    // meanwhile, whichever worker happens to be free.
+    fill(60);
+    threadCountBox.setText("4");
+    const std::set<Text> slow = {"http://x.example/2", "http://x.example/3", "http://x.example/31"};
+    holdOnly = [&slow](const Text& url) { return slow.count(url) > 0; };
     engine.toggleSubmit();
-    finishPass();
+    waitUntilHeld(3);
+    ASSERT_TRUE(waitForMarks(57, msg::kMarkSuccess));
+    for (int row = 0; row < 60; ++row) {
+        const bool isSlow = slow.count(list.cell(row, 1)) > 0;
+        EXPECT_EQ(list.cell(row, 2), isSlow ? msg::kMarkWorking : msg::kMarkSuccess) << row;
+    }
+    // Every row has been started, so the pass reports completion while the last checks run.
+    EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
+    EXPECT_EQ(state.passEnded.load(), 1);
 
-    ASSERT_EQ(checkedBy.size(), 120u);
-    const auto url = [](int position) { return "http://x.example/" + std::to_string(position); };
-    std::set<int> blockThreads;
-    for (int position = 1; position <= 100; position += 2) {
-        EXPECT_EQ(checkedBy[url(position)], checkedBy[url(position + 1)]) << position;
-        blockThreads.insert(checkedBy[url(position)]);
-    }
-    EXPECT_EQ(blockThreads.size(), 50u);
-    // The tail: one thread of its own, in order.
-    std::vector<Text> tail;
-    for (const Text& checked : order) {
-        if (checkedBy[checked] == checkedBy[url(101)])
-            tail.push_back(checked);
-    }
-    std::vector<Text> expectedTail;
-    for (int position = 101; position <= 120; ++position)
-        expectedTail.push_back(url(position));
-    EXPECT_EQ(tail, expectedTail);
-    EXPECT_EQ(blockThreads.count(checkedBy[url(101)]), 0u);
+    release();
+    finishPass();
+    EXPECT_EQ(marks(), std::vector<Text>(60, msg::kMarkSuccess));
+    EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
+    EXPECT_EQ(order.size(), 60u) << "every row checked once";
 }
 
-TEST_F(EngineTest, FewerRowsThanThreadsGoToTheTailWorker)
+TEST_F(EngineTest, FewerRowsThanThreadsAllRunAtOnce)
 {
     fill(30);
+    holdChecks = true;
     engine.toggleSubmit();
+    // With 50 threads, every one of the 30 rows is in hand at the same time.
+    waitUntilHeld(30);
+    EXPECT_EQ(marks(), std::vector<Text>(30, msg::kMarkWorking));
+    release();
     finishPass();
     std::set<int> threads;
     for (const auto& [url, thread] : checkedBy)
         threads.insert(thread);
-    EXPECT_EQ(threads.size(), 1u);
-    EXPECT_EQ(order.front(), "http://x.example/1");
-    EXPECT_EQ(order.back(), "http://x.example/30");
+    EXPECT_EQ(threads.size(), 30u);
 }
 
 TEST_F(EngineTest, EmptyListCompletesAtOnce)
@@ -220,13 +229,14 @@ TEST_F(EngineTest, RefusesThreadCountsOutsideOneTo500)
 TEST_F(EngineTest, StopCancelsFetchesAndNothingIsWrittenAfterwards)
 {
     fill(8);
+    // Four threads and the one more a pass always runs: five rows in hand.
     threadCountBox.setText("4");
     holdChecks = true;
     engine.toggleSubmit();
-    waitUntilHeld(4);
+    waitUntilHeld(5);
     const std::vector<Text> working = marks();
-    EXPECT_EQ(std::count(working.begin(), working.end(), msg::kMarkWorking), 4);
-    EXPECT_EQ(progress.position(), 50);
+    EXPECT_EQ(std::count(working.begin(), working.end(), msg::kMarkWorking), 5);
+    EXPECT_EQ(progress.position(), 62);
 
     engine.toggleSubmit();
     EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
@@ -238,7 +248,7 @@ TEST_F(EngineTest, StopCancelsFetchesAndNothingIsWrittenAfterwards)
     EXPECT_EQ(progress.position(), 0);
     EXPECT_EQ(state.startedCount.load(), 0);
     EXPECT_EQ(state.passEnded.load(), 1);
-    EXPECT_EQ(order.size(), 4u) << "no further rows were started";
+    EXPECT_EQ(order.size(), 5u) << "no further rows were started";
 }
 
 TEST_F(EngineTest, LoopTicksRestartPasses)
@@ -273,7 +283,7 @@ TEST_F(EngineTest, StoppingDuringALoopRestartsOnTheNextTick)
     engine.toggleSubmit();
     engine.onLoopTick(); // running: nothing
     EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
-    waitUntilHeld(2);
+    waitUntilHeld(3);
     engine.toggleSubmit();
     engine.waitForPassWorkers();
     holdChecks = false;
@@ -283,24 +293,52 @@ TEST_F(EngineTest, StoppingDuringALoopRestartsOnTheNextTick)
     EXPECT_EQ(marks(), std::vector<Text>(4, msg::kMarkSuccess));
 }
 
-TEST_F(EngineTest, MarksForDeletedRowsAreDropped)
+TEST_F(EngineTest, MarksLandOnlyOnTheRowWhoseUrlWasChecked)
 {
     fill(6);
-    threadCountBox.setText("3");
+    threadCountBox.setText("2");
     holdChecks = true;
     engine.toggleSubmit();
     waitUntilHeld(3);
+    // The rows go, and another row takes the first position.
     list.deleteAll();
     list.appendRow({"1", "http://other.example/", msg::kMarkPending});
     holdChecks = false;
     release();
-    // The pass goes on: marks aimed at rows that are gone are dropped, the one row left gets
-    // the mark of the row that was at its position.
+    // The pass goes on, but no mark of it may land on a row it did not check.
     finishPass();
     EXPECT_EQ(list.rowCount(), 1);
     EXPECT_EQ(list.cell(0, 1), "http://other.example/");
-    EXPECT_EQ(list.cell(0, 2), msg::kMarkSuccess);
+    EXPECT_EQ(list.cell(0, 2), msg::kMarkPending);
     EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
+}
+
+TEST_F(EngineTest, APassAsksForTheRowsToBeReadyAndKnowsTheSiteHost)
+{
+    fill(3);
+    list.appendRow({"4", "http://t.example/?q=old.example", msg::kMarkPending},
+                   Text("http://t.example/?q={$url}"));
+    int prepared = 0;
+    engine.setPrepareRows([&] {
+        ++prepared;
+        // As the library does when the address changed: the row is expanded again.
+        list.setCell(3, 1, "http://t.example/?q=new.example");
+        return Text("new.example");
+    });
+    engine.toggleSubmit();
+    finishPass();
+    EXPECT_EQ(prepared, 1);
+    EXPECT_EQ(checkedBy.count("http://t.example/?q=new.example"), 1u);
+    EXPECT_EQ(checkedBy.count("http://t.example/?q=old.example"), 0u);
+    EXPECT_EQ(lastRequest.siteHost, "new.example");
+    EXPECT_EQ(list.cell(3, 2), msg::kMarkSuccess);
+    EXPECT_FALSE(list.note(3).empty()) << "the mark carries what the check found";
+
+    list.setSelection(3);
+    engine.submitSelected();
+    engine.waitForSingleSubmits();
+    EXPECT_EQ(prepared, 2);
+    EXPECT_EQ(lastRequest.templateText, std::optional<Text>("http://t.example/?q={$url}"));
 }
 
 TEST_F(EngineTest, SingleSubmitMarksTheSelectedRowWithTheStricterRule)
@@ -357,9 +395,9 @@ private:
 
 TEST(EngineCompletion, TheLastRowsStartCannotOverwriteTheCompletionText)
 {
-    // Rows 1 and 2 go to the block workers, row 3 to the tail worker. Row 1's check returns only
-    // once row 3 has been counted and its status text is on its way, so the completion check
-    // after row 1 sees every row started while that text has not landed yet.
+    // Three workers take one row each. Row 1's check returns only once row 3 has been counted and
+    // its status text is on its way, so the completion check after row 1 sees every row started
+    // while that text has not landed yet.
     ListStore list;
     for (int i = 1; i <= 3; ++i)
         list.appendRow({std::to_string(i), "http://x.example/" + std::to_string(i), msg::kMarkPending});
@@ -371,11 +409,11 @@ TEST(EngineCompletion, TheLastRowsStartCannotOverwriteTheCompletionText)
     ProgramState state;
     SubmissionEngine engine{{list, submitButton, threadCountBox, loopSubmit, statusLine, progress},
                             state,
-                            [&](const Text& url, bool, const std::stop_token&) {
-                                if (url.ends_with("/1")) {
+                            [&](const RowRequest& request, const std::stop_token&) {
+                                if (request.url.ends_with("/1")) {
                                     EXPECT_TRUE(statusLine.waitForSlowWrite());
                                 }
-                                return RowOutcome{msg::kMarkSuccess, 200, "", 0};
+                                return outcomeWith(msg::kMarkSuccess);
                             }};
 
     engine.toggleSubmit();

@@ -3,6 +3,7 @@
 #include "../support/headless_library.h"
 #include "../support/temp_dir.h"
 #include "library/file_io.h"
+#include "library/site_host.h"
 #include "library/template_file.h"
 #include "platform/headless/memory_controls.h"
 #include "platform/headless/scripted_desktop.h"
@@ -234,29 +235,109 @@ TEST_F(LibraryTest, AddCountsAndClearResets)
     EXPECT_EQ(status(), utf8ToGbk("插入1个网址，共：1个网址"));
 }
 
-TEST_F(LibraryTest, SaveTurnsTheHostBackAndFiltersSuccess)
+TEST_F(LibraryTest, SaveWritesEachRowsTemplateAndFiltersSuccess)
 {
     add("http://a.example/{$url}");
     add("http://b.example/?u={$url}&v={$url}");
-    add("http://c.example/{$url}");
+    // The host typed out instead of the placeholder, in capitals.
+    add("http://c.example/WWW.MY-SITE.com/");
     list.setCell(0, kMarkColumn, msg::kMarkSuccess);
     list.setCell(1, kMarkColumn, msg::kMarkFailure);
-    list.setCell(2, kUrlColumn, "http://c.example/WWW.MY-SITE.com/");
     list.setCell(2, kMarkColumn, msg::kMarkSuccess);
 
-    EXPECT_EQ(save(false), "http://a.example/{$url}\r\nhttp://b.example/?u={$url}&v={$url}\r\n"
-                           "http://c.example/{$url}/\r\n");
+    const std::string everyRow = "http://a.example/{$url}\r\nhttp://b.example/?u={$url}&v={$url}\r\n"
+                                 "http://c.example/{$url}/\r\n";
+    EXPECT_EQ(save(false), everyRow);
     EXPECT_EQ(save(true), "http://a.example/{$url}\r\nhttp://c.example/{$url}/\r\n");
     EXPECT_EQ(status(), utf8ToGbk("插入1个网址，共：3个网址")) << "a good save is silent";
 
-    // A host typed after loading no longer matches the rows: they are saved as they stand.
-    siteAddress.setText("other.example");
-    EXPECT_EQ(save(true), "http://a.example/www.my-site.com\r\nhttp://c.example/WWW.MY-SITE.com/\r\n");
+    // Another address typed in: the rows follow it, and the library keeps its placeholders. The
+    // row with the old host written out stays as it was typed, and so keeps its mark.
+    siteAddress.setText("http://Other.example/");
+    EXPECT_EQ(save(false), "http://a.example/{$url}\r\nhttp://b.example/?u={$url}&v={$url}\r\n"
+                           "http://c.example/WWW.MY-SITE.com/\r\n");
+    EXPECT_EQ(urls(), (std::vector<Text>{"http://a.example/other.example",
+                                         "http://b.example/?u=other.example&v=other.example",
+                                         "http://c.example/WWW.MY-SITE.com/"}));
+    EXPECT_EQ(list.column(kMarkColumn),
+              (std::vector<Text>{msg::kMarkPending, msg::kMarkPending, msg::kMarkSuccess}))
+        << "a verdict about another URL is gone";
+    EXPECT_EQ(save(true), "http://c.example/WWW.MY-SITE.com/\r\n");
 
     // Nothing qualifies: the file is still written, empty.
-    list.setCell(0, kMarkColumn, msg::kMarkPending);
     list.setCell(2, kMarkColumn, msg::kMarkWorking);
     EXPECT_EQ(save(true), "");
+}
+
+TEST_F(LibraryTest, RowsFollowTheAddressAndKeepTheirTemplates)
+{
+    load(dir.write("url.txt",
+                   "http://a.example/?q={$url}\r\n\xB8\xF1\xCA\xBD\xC8\xE7\xA3\xBAhttp://b.example/{$url}\r\n"
+                   "plain text\r\n"));
+    list.setCell(0, kMarkColumn, msg::kMarkSuccess);
+    list.setCell(2, kMarkColumn, msg::kMarkFailure);
+    EXPECT_EQ(list.source(1), std::optional<Text>("http://b.example/{$url}")) << "the marker is not kept";
+
+    // Typing alone changes nothing; the rows follow once the address is taken (its editing
+    // ended, or a pass, a save, an edit reads the rows).
+    siteAddress.setText("https://New-Site.example:8443/home");
+    EXPECT_EQ(cell(0, kUrlColumn), "http://a.example/?q=www.my-site.com");
+    EXPECT_EQ(library.syncSiteHost(), "new-site.example");
+    EXPECT_EQ(urls(), (std::vector<Text>{"http://a.example/?q=new-site.example",
+                                         "http://b.example/new-site.example", "plain text"}));
+    // Rows whose URL changed wait for a new check; a row that does not depend on the host keeps
+    // its verdict.
+    EXPECT_EQ(list.column(kMarkColumn),
+              (std::vector<Text>{msg::kMarkPending, msg::kMarkPending, msg::kMarkFailure}));
+
+    // Rows loaded and added afterwards are expanded with the new host too.
+    add("http://c.example/{$url}");
+    EXPECT_EQ(cell(3, kUrlColumn), "http://c.example/new-site.example");
+    // And back: nothing of the first host was lost.
+    siteAddress.setText("www.my-site.com");
+    library.syncSiteHost();
+    EXPECT_EQ(cell(0, kUrlColumn), "http://a.example/?q=www.my-site.com");
+    EXPECT_EQ(save(false), "http://a.example/?q={$url}\r\nhttp://b.example/{$url}\r\nplain text\r\n"
+                           "http://c.example/{$url}\r\n");
+}
+
+TEST_F(LibraryTest, AnEditedUrlBecomesTheRowsTemplate)
+{
+    add("http://a.example/{$url}");
+    list.setCell(0, kMarkColumn, msg::kMarkSuccess);
+    list.setSelection(0);
+    // The edit names the site host in other letters: it stands for the placeholder.
+    dialogs.queueText(Text("http://edited.example/?site=WWW.MY-SITE.COM"));
+    library.onMenuEditUrl();
+    EXPECT_EQ(cell(0, kUrlColumn), "http://edited.example/?site=www.my-site.com");
+    EXPECT_EQ(list.source(0), std::optional<Text>("http://edited.example/?site={$url}"));
+    EXPECT_EQ(cell(0, kMarkColumn), msg::kMarkPending) << "the old verdict was about another URL";
+
+    siteAddress.setText("next.example");
+    library.syncSiteHost();
+    EXPECT_EQ(cell(0, kUrlColumn), "http://edited.example/?site=next.example");
+    EXPECT_EQ(save(false), "http://edited.example/?site={$url}\r\n");
+}
+
+TEST_F(LibraryTest, TheShippedLibrarySavesAsItAlwaysDid)
+{
+    // With the address left as it was when the file was loaded, saving writes exactly what
+    // expanding every line and turning the host back into "{$url}" always wrote.
+    const std::filesystem::path shipped = std::filesystem::path(TAVRIN_SOURCE_DIR) / "data" / "url.txt";
+    const std::string original = TempDir::read(shipped);
+    ASSERT_FALSE(original.empty());
+    for (const char* address :
+         {"http://www.tavrin.example", "http://WWW.My-Site.COM:8080/index.html", "a.cn"}) {
+        SCOPED_TRACE(address);
+        list.deleteAll();
+        siteAddress.setText(address);
+        load(shipped);
+        std::string expected;
+        const Text host = siteHost(address);
+        for (const Text& line : templateLines(original))
+            expected += collapseHost(expandTemplate(line, host), host) + "\r\n";
+        EXPECT_EQ(save(false), expected);
+    }
 }
 
 TEST_F(LibraryTest, BytesSurviveALoadSaveRoundTrip)
@@ -309,6 +390,7 @@ TEST_F(LibraryTest, RowActionsNeedASelectedUrl)
     dialogs.queueText(Text("http://edited/"));
     library.onMenuEditUrl();
     EXPECT_EQ(cell(0, kUrlColumn), "http://edited/");
+    EXPECT_EQ(list.source(0), std::optional<Text>("http://edited/"));
 }
 
 TEST_F(LibraryTest, ConcurrentLoadsAndAddsKeepTheirOwnRows)

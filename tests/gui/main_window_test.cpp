@@ -27,6 +27,7 @@
 #include <QTest>
 
 #include <memory>
+#include <mutex>
 
 using tavrin::app::MainWindow;
 using tavrin::platform::BoxAnswer;
@@ -227,8 +228,9 @@ private slots:
         const auto saved = *dir_ / "saved.txt";
         dialogs_->queueFileName(saved);
         QTest::mouseClick(control<QPushButton>("按钮3"), Qt::LeftButton);
+        // Every row keeps its template, the one loaded before the address changed too.
         QCOMPARE(QString::fromStdString(TempDir::read(saved)),
-                 QStringLiteral("http://a.example/www.tavrin.example\r\nhttp://b.example/?q={$url}\r\n"
+                 QStringLiteral("http://a.example/{$url}\r\nhttp://b.example/?q={$url}\r\n"
                                 "http://c.example/{$url}/\r\n"));
 
         auto* onlySuccess = control<QCheckBox>("选择框1");
@@ -325,15 +327,75 @@ private slots:
         QTest::mouseClick(start, Qt::LeftButton);
         QTRY_COMPARE(start->text(), u("停止提交"));
         QTRY_COMPARE_WITH_TIMEOUT(status(), u("全部提交完成！"), 10000);
-        window_->flushList();
-        QCOMPARE(cellText(0, 2), u("√"));
-        QCOMPARE(cellText(1, 2), u("×"));
+        // Completion is declared once every row has started; the last marks may follow it.
+        QTRY_COMPARE(cellText(0, 2), u("√"));
+        QTRY_COMPARE(cellText(1, 2), u("×"));
         QCOMPARE(control<QProgressBar>("进度条1")->value(), 0);
         QCOMPARE(start->text(), u("停止提交"));
 
         QTest::mouseClick(start, Qt::LeftButton);
         QTRY_COMPARE(status(), u("成功停止了全部线程，点击开始提交按钮重新提交！"));
         QTRY_COMPARE(start->text(), u("开始提交"));
+        window_.reset();
+    }
+
+    void aNewAddressIsWhatPassesSavesAndEditsUse()
+    {
+        tavrin::testing_support::LocalServer server;
+        std::mutex asked;
+        std::vector<std::string> sites;
+        server.routes().Get("/listed", [&](const httplib::Request& req, httplib::Response& res) {
+            {
+                const std::lock_guard lock(asked);
+                sites.push_back(req.get_param_value("q"));
+            }
+            res.set_content("<html><head><title>Site info</title></head><body><a href=\"http://" +
+                                req.get_param_value("q") + "/\">" + req.get_param_value("q") +
+                                "</a></body></html>",
+                            "text/html");
+        });
+        server.start();
+        const std::string templateLine = server.url("/listed?q={$url}");
+        open((templateLine + "\r\n").c_str());
+
+        // The user's own site, typed over the default and confirmed with Enter.
+        auto* address = control<QLineEdit>("编辑框1");
+        address->setFocus();
+        address->selectAll();
+        QTest::keyClicks(address, QStringLiteral("http://WWW.Mine.example/"));
+        QTest::keyClick(address, Qt::Key_Return);
+        window_->flushList();
+        QCOMPARE(cellText(0, 1), QString::fromStdString(server.url("/listed?q=www.mine.example")));
+
+        // Saved, the library still holds its placeholder.
+        const auto saved = *dir_ / "saved.txt";
+        dialogs_->queueFileName(saved);
+        QTest::mouseClick(control<QPushButton>("按钮3"), Qt::LeftButton);
+        QCOMPARE(TempDir::read(saved), templateLine + "\r\n");
+
+        // A pass asks about the new site, and the mark tells what the page held.
+        QTest::mouseClick(control<QPushButton>("按钮1"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(cellText(0, 2), u("√"), 10000);
+        {
+            const std::lock_guard lock(asked);
+            QCOMPARE(sites, std::vector<std::string>{"www.mine.example"});
+        }
+        const QString tip = list()->model()->index(0, 2).data(Qt::ToolTipRole).toString();
+        QVERIFY2(tip.startsWith(u("√：页面提到了网址，有链接")), qPrintable(tip));
+        QVERIFY2(tip.contains(u("标题：Site info")), qPrintable(tip));
+        QTest::mouseClick(control<QPushButton>("按钮1"), Qt::LeftButton);
+
+        // 修改网址: the site's host in the edited address stands for the placeholder.
+        rightClickRow(0);
+        window_->listMenu()->hide();
+        dialogs_->queueText(tavrin::text::Text("http://edited.example/?s=WWW.MINE.EXAMPLE"));
+        listAction("修改网址")->trigger();
+        window_->flushList();
+        QCOMPARE(cellText(0, 1), QStringLiteral("http://edited.example/?s=www.mine.example"));
+        QCOMPARE(cellText(0, 2), u("？"));
+        dialogs_->queueFileName(saved);
+        QTest::mouseClick(control<QPushButton>("按钮3"), Qt::LeftButton);
+        QCOMPARE(TempDir::read(saved), std::string("http://edited.example/?s={$url}\r\n"));
         window_.reset();
     }
 

@@ -60,8 +60,22 @@ INSTANTIATE_TEST_SUITE_P(
                     ClassifyCase{"404WinsOverEmptyBody", "HTTP/1.0 404 Not Found\r\n\r\n", "",
                                  ResponseTest::NotFound, ResponseTest::NotFound},
                     ClassifyCase{"EmptyBody", kOk, "", ResponseTest::Passed, ResponseTest::EmptyBody},
-                    ClassifyCase{"OtherStatusesCount", "HTTP/1.1 500 Internal Server Error\r\n\r\n", "oops",
+                    ClassifyCase{"ServerErrorFails", "HTTP/1.1 500 Internal Server Error\r\n\r\n", "oops",
+                                 ResponseTest::HttpError, ResponseTest::HttpError},
+                    ClassifyCase{"RefusalFails", "HTTP/1.1 403 Forbidden\r\n\r\n", "go away",
+                                 ResponseTest::HttpError, ResponseTest::HttpError},
+                    ClassifyCase{"LastErrorStatusFails", "HTTP/1.1 599 Whatever\r\n\r\n", "x",
+                                 ResponseTest::HttpError, ResponseTest::HttpError},
+                    ClassifyCase{"RedirectAndOtherSuccessStatusesCount", "HTTP/1.1 302 Found\r\n\r\n", "x",
                                  ResponseTest::Passed, ResponseTest::Passed},
+                    ClassifyCase{"StatusesBeyond599Count", "HTTP/1.1 600 Odd\r\n\r\n", "x",
+                                 ResponseTest::Passed, ResponseTest::Passed},
+                    // The older tests keep their order: they name the failure when both hit.
+                    ClassifyCase{"MetaRefreshNamedBeforeTheStatus", "HTTP/1.1 503 Busy\r\n\r\n",
+                                 "<meta http-equiv=refresh content=0>", ResponseTest::MetaRefresh,
+                                 ResponseTest::MetaRefresh},
+                    ClassifyCase{"EmptyBodyNamedBeforeTheStatus", "HTTP/1.1 410 Gone\r\n\r\n", "",
+                                 ResponseTest::HttpError, ResponseTest::EmptyBody},
                     ClassifyCase{"RefreshBare", kOk, "<meta http-equiv=refresh content=0>",
                                  ResponseTest::MetaRefresh, ResponseTest::MetaRefresh},
                     ClassifyCase{"RefreshSingleQuoted", kOk, "<meta http-equiv='refresh' content=0>",
@@ -82,6 +96,15 @@ INSTANTIATE_TEST_SUITE_P(
                     ClassifyCase{"MatchAfterADoubleByteCharacter", kOk, "\xB0\xA1http-equiv=refresh",
                                  ResponseTest::MetaRefresh, ResponseTest::MetaRefresh}),
     [](const testing::TestParamInfo<ClassifyCase>& row) { return row.param.label; });
+
+TEST(DescribeVerdict, NamesAnHttpErrorByItsCode)
+{
+    const ResponseVerdict verdict = classifyResponse("HTTP/1.1 503 Service Unavailable\r\n\r\n", "x", false);
+    EXPECT_EQ(verdict.status, 503);
+    EXPECT_EQ(describeVerdict(verdict), "HTTP 503");
+    EXPECT_EQ(describeVerdict(classifyResponse(kOk, "", true)), "empty body");
+    EXPECT_EQ(describeVerdict(classifyResponse(kOk, "x", false)), "");
+}
 
 TEST(VerdictMark, IsTheProgramsOwnMark)
 {

@@ -116,7 +116,7 @@ TEST(CliFetch, TimeLimitIsReported)
     const RawServer server = RawServer::silent();
     const CliRun result = runCli({"fetch", server.url("/"), "--timeout", "1"});
     EXPECT_EQ(result.exitCode, kExitOk);
-    EXPECT_EQ(result.out, "no response within 1 s\nbody length: 0 bytes\n× no response\n");
+    EXPECT_EQ(result.out, "no response within 1 s\nbody length: 0 bytes\n× no response\nattempts: 1\n");
 }
 
 TEST(CliFetch, PassesTheRequestOptionsThrough)
@@ -133,6 +133,76 @@ TEST(CliFetch, PassesTheRequestOptionsThrough)
     EXPECT_TRUE(request.has("Accept: text/html"));
     // The terminal's UTF-8 becomes the program's GBK.
     EXPECT_EQ(request.body, "name=\xD6\xD0\xCE\xC4");
+}
+
+TEST(CliFetch, ErrorStatusesFailAndBusyServicesAreAskedAgain)
+{
+    LocalServer server;
+    server.routes().Get(R"(/status/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+        res.status = std::stoi(req.matches[1]);
+        res.set_content("<html>an error page that says nothing</html>", "text/html");
+    });
+    server.start();
+    const struct
+    {
+        int status;
+        int attempts;
+    } cases[] = {{403, 1}, {410, 1}, {429, 3}, {500, 1}, {502, 3}, {503, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        const CliRun result =
+            runCli({"fetch", server.url("/status/" + std::to_string(c.status)), "--timeout", "10"});
+        EXPECT_EQ(result.exitCode, kExitOk) << result.err;
+        EXPECT_NE(result.out.find("\n× HTTP " + std::to_string(c.status) + "\n"), std::string::npos)
+            << result.out;
+        EXPECT_NE(result.out.find("\nattempts: " + std::to_string(c.attempts) + "\n"), std::string::npos)
+            << result.out;
+    }
+}
+
+TEST(CliFetch, StricterRulesJudgeThePageAboutTheSite)
+{
+    LocalServer server;
+    server.routes().Get("/info", [](const httplib::Request& req, httplib::Response& res) {
+        res.set_content("<html><head><title>Info</title></head><body>About " + req.get_param_value("q") +
+                            "</body></html>",
+                        "text/html");
+    });
+    server.start();
+    const std::string page = server.url("/info?q={$url}");
+    const struct
+    {
+        std::vector<std::string> options;
+        std::string verdictLine;
+    } cases[] = {
+        {{}, "√"},
+        {{"--require-mention"}, "√"},
+        {{"--require-link"}, "× no link to site"},
+        {{"--baseline"}, "× same page for any site"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.options));
+        std::vector<std::string> arguments = {"fetch",     page, "--site", "http://www.Mine.example/",
+                                              "--timeout", "10"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const CliRun result = runCli(arguments);
+        EXPECT_EQ(result.exitCode, kExitOk) << result.err;
+        // A URL holding the placeholder is expanded with the site's host.
+        EXPECT_NE(result.out.find("\nfinal URL: " + server.url("/info?q=www.mine.example") + "\n"),
+                  std::string::npos)
+            << result.out;
+        EXPECT_NE(result.out.find("\n" + c.verdictLine + "\n"), std::string::npos) << result.out;
+        EXPECT_NE(result.out.find("\ntitle: Info\nmentions site: yes\nlinks to site: no\n"),
+                  std::string::npos)
+            << result.out;
+    }
+
+    // The rules need to know the site.
+    for (const char* rule : {"--require-mention", "--require-link", "--baseline"}) {
+        const CliRun result = runCli({"fetch", page, rule});
+        EXPECT_EQ(result.exitCode, kExitBadArguments) << rule;
+        EXPECT_NE(result.err.find("need --site"), std::string::npos) << result.err;
+    }
 }
 
 TEST(CliFetch, BadArgumentsExitWithTwo)

@@ -7,6 +7,7 @@
 #include "../support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <atomic>
 #include <filesystem>
@@ -122,6 +123,14 @@ TEST_F(CliSubmit, RunsPassesAndWritesTheSaveAndTheReport)
             EXPECT_NE(row.find("\"mark\":\"×\",\"status\":404,\"test\":\"404 in header\""), std::string::npos)
                 << row;
         }
+        // What the check saw of the page.
+        const nlohmann::json fields = nlohmann::json::parse(row);
+        EXPECT_EQ(fields.at("final_url"), fields.at("url"));
+        EXPECT_EQ(fields.at("attempts"), 1);
+        EXPECT_EQ(fields.at("bytes"), fields.at("status") == 404 ? 4 : 6);
+        EXPECT_EQ(fields.at("title"), "");
+        EXPECT_EQ(fields.at("mentions"), false);
+        EXPECT_EQ(fields.at("links"), false);
     }
     EXPECT_EQ(notFound, 2);
     // The report was written through a temporary file beside it, which is gone.
@@ -154,8 +163,9 @@ TEST_F(CliSubmit, PassStatsPrintsTheFiguresOfEveryPassOnStderr)
 
     const std::vector<std::string> lines = linesOf(result.err);
     ASSERT_EQ(lines.size(), 2u) << result.err;
-    const std::regex figures(R"(pass (\d) stats: marked=3/3 succeeded=2 failed=1 seconds=\d+\.\d{3} )"
-                             R"(rss_kb=(\d+) peak_kb=(\d+) threads=(\d+) fds=(\d+))");
+    const std::regex figures(
+        R"(pass (\d) stats: marked=3/3 succeeded=2 failed=1 retries=0 seconds=\d+\.\d{3} )"
+        R"(rss_kb=(\d+) peak_kb=(\d+) threads=(\d+) fds=(\d+))");
     for (int pass = 1; pass <= 2; ++pass) {
         std::smatch found;
         ASSERT_TRUE(std::regex_match(lines[pass - 1], found, figures)) << lines[pass - 1];

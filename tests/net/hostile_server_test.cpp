@@ -12,6 +12,7 @@
 #include "submit/submission_engine.h"
 #include "support/process_resources.h"
 #include "support/raw_server.h"
+#include "support/row_checks.h"
 #include "support/test_certificates.h"
 #include "text/messages.h"
 
@@ -292,10 +293,10 @@ TEST_P(HostileRowCheck, EndsWithItsMarkWithinTheLimit)
     const HostileCase& row = GetParam();
     const HostileServer hostile(row);
     const int limitSeconds = limitSecondsFor(row);
-    const RowCheck check = httpRowCheck(limitSeconds);
+    const CheckOptions options = testing_support::rulesWithin(limitSeconds);
 
     const auto start = Clock::now();
-    const RowOutcome outcome = check(hostile.url(), false, {});
+    const RowOutcome outcome = checkRow(testing_support::rowFor(hostile.url()), options);
     const auto took = Clock::now() - start;
 
     EXPECT_EQ(outcome.mark, row.succeeds ? msg::kMarkSuccess : msg::kMarkFailure) << outcome.reason;
@@ -382,7 +383,8 @@ TEST_P(HostileMemory, StaysBoundedWhileTheServerSendsWithoutEnd)
 {
     const HostileServer hostile(GetParam());
     ResidentMemoryWatch watch;
-    const RowOutcome outcome = httpRowCheck(limitSecondsFor(GetParam()))(hostile.url(), false, {});
+    const RowOutcome outcome = checkRow(testing_support::rowFor(hostile.url()),
+                                        testing_support::rulesWithin(limitSecondsFor(GetParam())));
     EXPECT_LT(watch.peakGrowthKiB(), kResidentGrowthBoundKiB) << outcome.reason;
 }
 
@@ -408,8 +410,10 @@ TEST_F(HostileServerTest, ConnectionsAreNotHandedToChildProcesses)
     // under way and keep them open after the pass has let go of them.
     const RawServer silent = RawServer::silent();
     std::stop_source stop;
-    std::thread fetching(
-        [&] { (void)httpRowCheck(kLongLimitSeconds)(silent.url("/"), false, stop.get_token()); });
+    std::thread fetching([&] {
+        (void)checkRow(testing_support::rowFor(silent.url("/")),
+                       testing_support::rulesWithin(kLongLimitSeconds), stop.get_token());
+    });
     ASSERT_TRUE(silent.waitForRequests(1, std::chrono::seconds(kLongLimitSeconds)));
     // Read while the transfer still holds its connection.
     std::vector<int> descriptorFlags;
@@ -452,7 +456,7 @@ TEST_F(HostileServerTest, PassOverEveryServerMarksEveryRowAndGivesEverythingBack
         ProgramState state;
         SubmissionEngine engine(
             SubmitControls{list, submitButton, threadCountBox, loopSubmit, statusLine, progress}, state,
-            httpRowCheck(kPassLimitSeconds));
+            httpRowCheck(testing_support::rulesWithin(kPassLimitSeconds)));
         // What decided each mark, for the failure messages; each worker writes its own rows.
         std::vector<std::string> reasons(rows.size());
         engine.setRowObserver([&](const SubmitRow& row, const RowOutcome& outcome) {
@@ -486,7 +490,10 @@ TEST_F(HostileServerTest, PassOverEveryServerMarksEveryRowAndGivesEverythingBack
     {
         const RawServer closing =
             RawServer::replying("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-        EXPECT_EQ(httpRowCheck(kLongLimitSeconds)(closing.url("/"), false, {}).mark, msg::kMarkSuccess);
+        EXPECT_EQ(checkRow(testing_support::rowFor(closing.url("/")),
+                           testing_support::rulesWithin(kLongLimitSeconds))
+                      .mark,
+                  msg::kMarkSuccess);
     }
     // Workers joined, engine and servers gone: what the pass took is given back. The counts may
     // end below the start (connections of earlier tests that the cache has closed meanwhile),

@@ -28,8 +28,15 @@ QVariant ListStoreModel::data(const QModelIndex& index, int role) const
     if (!index.isValid())
         return {};
     switch (role) {
-    case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        // Over a mark, what the check found; elsewhere (and before any check) the cell itself.
+        if (index.column() == kNoteColumn) {
+            const Text note = store_.note(index.row());
+            if (!note.empty())
+                return toQString(note).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        }
+        [[fallthrough]];
+    case Qt::DisplayRole:
         // Between a deletion and the next catch-up the store may hold fewer rows than shown;
         // cell() then gives empty text, which shows as a blank row for an instant.
         return toQString(store_.cell(index.row(), index.column()));

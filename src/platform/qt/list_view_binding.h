@@ -24,6 +24,9 @@ namespace tavrin::platform {
 class ListStoreModel final : public QAbstractTableModel
 {
 public:
+    // The column whose tooltip shows a row's note (the marks).
+    static constexpr int kNoteColumn = 2;
+
     ListStoreModel(ListStore& store, QStringList headers, QObject* parent);
 
     [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;

@@ -1,0 +1,569 @@
+#include "submit/page_evidence.h"
+
+#include "text/charset.h"
+#include "text/encoding.h"
+
+#include <curl/curl.h>
+#include <gumbo.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <memory_resource>
+#include <optional>
+#include <semaphore>
+#include <thread>
+#include <unordered_set>
+#include <vector>
+
+namespace tavrin::submit {
+
+namespace {
+
+// Only the start of a page is parsed for its title and links; the mention is searched in all
+// of it. Services put the queried site near the top, and 1 MiB of a realistic page takes about
+// 50 ms and (in pieces, below) a few hundred kilobytes of parser memory.
+constexpr std::size_t kParseBytes = 1024 * 1024;
+
+// gumbo's work grows with the square of the nesting depth (each start tag looks down the whole
+// stack of open elements), so one deeply nested megabyte takes minutes. The page is therefore
+// parsed in pieces, each as a document of its own: no piece nests deeper than its length, which
+// bounds the work by (bytes parsed) x (piece size). Measured here on 1 MiB of the worst patterns
+// found ("<div>", "<ul><li>", "<b><i>x", tags of a thousand attributes), in CPU time:
+//   piece     4 KiB   8 KiB   16 KiB  32 KiB  1 MiB (one piece)
+//   <div>     0.17 s  0.27 s  0.48 s  1.1 s   107 s
+//   realistic 49 ms   47 ms   48 ms   51 ms   71 ms (and 19 MB of tree instead of 0.3 MB)
+// The realistic page costs the same at every size, while the worst case grows with the piece;
+// 8 KiB keeps that under half a second and cuts a realistic page only every hundred tags or so
+// (each cut can separate a <script> or comment from its end, see pieceEnd).
+constexpr std::size_t kPieceBytes = 8 * 1024;
+
+// gumbo asks for about 110 KiB while parsing 8 KiB of a realistic page, and up to 1 MiB for
+// the nesting patterns above; this first block covers ordinary pages without the heap.
+constexpr std::size_t kArenaInitialBytes = 256 * 1024;
+
+// The submission runs this from up to 500 worker threads, and one read holds a decoded copy of
+// a body of up to 8 MiB (three times that for a body of undecodable bytes) plus a parse arena.
+// It is pure computation, so more reads at once than there are cores gain nothing and only
+// multiply the memory; the rest wait for a slot.
+class ReadSlot
+{
+public:
+    ReadSlot() { slots().acquire(); }
+    ~ReadSlot() { slots().release(); }
+    ReadSlot(const ReadSlot&) = delete;
+    ReadSlot& operator=(const ReadSlot&) = delete;
+
+private:
+    static std::counting_semaphore<>& slots()
+    {
+        static std::counting_semaphore<> instance(
+            std::max<std::ptrdiff_t>(1, std::thread::hardware_concurrency()));
+        return instance;
+    }
+};
+
+// The memory gumbo's tree of one piece lives in. gumbo frees its trees by recursion, one stack
+// frame per level, which overflows the stack on pages nested a few hundred thousand deep; so no
+// tree is ever freed node by node: gumbo's frees do nothing and the arena is emptied wholesale
+// after each piece.
+class ParseArena
+{
+public:
+    ParseArena()
+        : initial_(std::make_unique_for_overwrite<std::byte[]>(kArenaInitialBytes))
+        , resource_(initial_.get(), kArenaInitialBytes)
+    {}
+
+    void fillOptions(GumboOptions& options) noexcept
+    {
+        options.allocator = &allocate;
+        options.deallocator = &deallocate;
+        options.userdata = this;
+    }
+
+    // Frees every tree parsed since the last call, keeping the initial block for the next.
+    void clear() noexcept { resource_.release(); }
+
+private:
+    // gumbo does not check for a failed allocation, so there is nothing better than to stop
+    // the program when the memory is exhausted (noexcept turns std::bad_alloc into that).
+    static void* allocate(void* userdata, std::size_t size) noexcept
+    {
+        auto* arena = static_cast<ParseArena*>(userdata);
+        return arena->resource_.allocate(std::max<std::size_t>(size, 1), alignof(std::max_align_t));
+    }
+    static void deallocate(void*, void*) noexcept {}
+
+    std::unique_ptr<std::byte[]> initial_;
+    std::pmr::monotonic_buffer_resource resource_;
+};
+
+// What the parse gathers over all pieces.
+struct ParsedFacts
+{
+    bool haveTitle = false;
+    std::string title;
+    std::optional<std::string> baseHref;
+    // Distinct link targets as written; resolved once the whole start of the page is read,
+    // because a <base href> applies to the links before it too.
+    std::unordered_set<std::string> hrefs;
+};
+
+bool isAsciiWhitespace(char c) noexcept
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+bool isUtf8Continuation(char c) noexcept
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// At most `limit` bytes of UTF-8 text, never ending inside a character.
+std::string_view utf8Prefix(std::string_view text, std::size_t limit) noexcept
+{
+    if (text.size() <= limit)
+        return text;
+    std::size_t end = limit;
+    while (end > 0 && isUtf8Continuation(text[end]))
+        --end;
+    return text.substr(0, end);
+}
+
+// The end of the piece that starts at `start`: just before the last '<' that leaves the piece
+// at most kPieceBytes long, so a tag is never cut in two. A window without one (text, or a tag
+// longer than a piece) is cut at a character boundary instead; such a tag is lost, which costs
+// nothing that matters, as no link to a site is kilobytes long. Letting long tags make longer
+// pieces would bring the square back in another form: gumbo compares each attribute of a tag
+// with all the ones before it.
+// A cut inside a <script> or a comment makes the rest of it markup in the next piece, so a link
+// that a script writes out can count (a browser would show it too), and so can one commented
+// out (which a browser would not show) when a cut falls inside that comment.
+std::size_t pieceEnd(std::string_view text, std::size_t start) noexcept
+{
+    if (text.size() - start <= kPieceBytes)
+        return text.size();
+    const std::size_t before = text.rfind('<', start + kPieceBytes);
+    if (before != std::string_view::npos && before > start)
+        return before;
+    return start + utf8Prefix(text.substr(start), kPieceBytes).size();
+}
+
+// The title text with white space collapsed and trimmed, cut to kMaxTitleBytes.
+std::string titleText(const GumboElement& title)
+{
+    std::string result;
+    bool pendingBlank = false;
+    for (unsigned int i = 0; i < title.children.length && result.size() <= kMaxTitleBytes; ++i) {
+        const auto* child = static_cast<const GumboNode*>(title.children.data[i]);
+        if (child->type != GUMBO_NODE_TEXT && child->type != GUMBO_NODE_WHITESPACE)
+            continue;
+        for (const char* c = child->v.text.text; *c != '\0' && result.size() <= kMaxTitleBytes; ++c) {
+            if (isAsciiWhitespace(*c)) {
+                pendingBlank = !result.empty();
+                continue;
+            }
+            if (pendingBlank)
+                result.push_back(' ');
+            pendingBlank = false;
+            result.push_back(*c);
+        }
+    }
+    result.resize(utf8Prefix(result, kMaxTitleBytes).size());
+    while (!result.empty() && result.back() == ' ')
+        result.pop_back();
+    return result;
+}
+
+const char* hrefOf(const GumboElement& element)
+{
+    // SVG links write xlink:href, which gumbo files under the local name "href" as well.
+    const GumboAttribute* href = gumbo_get_attribute(&element.attributes, "href");
+    return href ? href->value : nullptr;
+}
+
+// Gathers the facts of one parsed piece, walking its tree in document order with a stack of
+// its own: a piece can be thousands of levels deep.
+void gatherFacts(const GumboNode* root, ParsedFacts& facts)
+{
+    std::vector<const GumboNode*> pending{root};
+    while (!pending.empty()) {
+        const GumboNode* node = pending.back();
+        pending.pop_back();
+        const GumboVector* children = nullptr;
+        if (node->type == GUMBO_NODE_DOCUMENT) {
+            children = &node->v.document.children;
+        } else if (node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE) {
+            const GumboElement& element = node->v.element;
+            children = &element.children;
+            const bool html = element.tag_namespace == GUMBO_NAMESPACE_HTML;
+            if (element.tag == GUMBO_TAG_TITLE && html && !facts.haveTitle) {
+                facts.haveTitle = true;
+                facts.title = titleText(element);
+            } else if (element.tag == GUMBO_TAG_BASE && html && !facts.baseHref) {
+                if (const char* href = hrefOf(element))
+                    facts.baseHref = href;
+            } else if (element.tag == GUMBO_TAG_A || (element.tag == GUMBO_TAG_AREA && html)) {
+                if (const char* href = hrefOf(element))
+                    facts.hrefs.emplace(href);
+            }
+        }
+        if (!children)
+            continue;
+        for (unsigned int i = children->length; i > 0; --i)
+            pending.push_back(static_cast<const GumboNode*>(children->data[i - 1]));
+    }
+}
+
+ParsedFacts parseStartOfPage(std::string_view text)
+{
+    ParsedFacts facts;
+    ParseArena arena;
+    GumboOptions options = kGumboDefaultOptions;
+    arena.fillOptions(options);
+    // No error list: it would only cost memory, and a hostile page can have one error a byte.
+    options.max_errors = 0;
+    const std::string_view start = utf8Prefix(text, kParseBytes);
+    for (std::size_t at = 0; at < start.size();) {
+        const std::size_t end = pieceEnd(start, at);
+        const GumboOutput* output = gumbo_parse_with_options(&options, start.data() + at, end - at);
+        if (output)
+            gatherFacts(output->document, facts);
+        arena.clear();
+        at = end;
+    }
+    return facts;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Links
+
+// Owning wrappers for curl's URL handles and the strings it hands out.
+struct UrlDeleter
+{
+    void operator()(CURLU* url) const noexcept { curl_url_cleanup(url); }
+};
+using UrlPtr = std::unique_ptr<CURLU, UrlDeleter>;
+
+struct CurlStringDeleter
+{
+    void operator()(char* text) const noexcept { curl_free(text); }
+};
+using CurlString = std::unique_ptr<char, CurlStringDeleter>;
+
+// Spaces are allowed because pages write them in paths and browsers follow such links anyway.
+constexpr unsigned int kUrlFlags = CURLU_ALLOW_SPACE;
+
+std::optional<std::string> urlPart(CURLU* url, CURLUPart part, unsigned int flags = 0)
+{
+    char* raw = nullptr;
+    if (curl_url_get(url, part, &raw, flags) != CURLUE_OK)
+        return std::nullopt;
+    const CurlString owned(raw);
+    return std::string(raw);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Host names
+
+// The code points of UTF-8 text, or nullopt when it is not well-formed.
+std::optional<std::u32string> codePoints(std::string_view utf8)
+{
+    std::u32string result;
+    for (std::size_t at = 0; at < utf8.size();) {
+        const auto first = static_cast<unsigned char>(utf8[at]);
+        const std::size_t length = first < 0x80                     ? 1
+                                   : first >= 0xC2 && first <= 0xDF ? 2
+                                   : first >= 0xE0 && first <= 0xEF ? 3
+                                   : first >= 0xF0 && first <= 0xF4 ? 4
+                                                                    : 0;
+        if (length == 0 || at + length > utf8.size())
+            return std::nullopt;
+        char32_t value = length == 1 ? first : first & (0xFFu >> (length + 1));
+        for (std::size_t i = 1; i < length; ++i) {
+            const auto next = static_cast<unsigned char>(utf8[at + i]);
+            if ((next & 0xC0) != 0x80)
+                return std::nullopt;
+            value = (value << 6) | (next & 0x3Fu);
+        }
+        constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+            return std::nullopt;
+        result.push_back(value);
+        at += length;
+    }
+    return result;
+}
+
+// The Punycode form (RFC 3492) of one label, "xn--" in front; nullopt on overflow, which only
+// absurdly long labels reach.
+std::optional<std::string> punycodeLabel(const std::u32string& label)
+{
+    constexpr std::uint32_t kBase = 36, kTMin = 1, kTMax = 26, kSkew = 38, kDamp = 700;
+    const auto digit = [](std::uint32_t d) { return static_cast<char>(d < 26 ? 'a' + d : '0' + (d - 26)); };
+    const auto adapt = [](std::uint32_t delta, std::uint32_t points, bool first) {
+        delta = first ? delta / kDamp : delta / 2;
+        delta += delta / points;
+        std::uint32_t k = 0;
+        while (delta > ((kBase - kTMin) * kTMax) / 2) {
+            delta /= kBase - kTMin;
+            k += kBase;
+        }
+        return k + (kBase - kTMin + 1) * delta / (delta + kSkew);
+    };
+    std::string out;
+    for (const char32_t c : label) {
+        if (c < 0x80)
+            out.push_back(static_cast<char>(c));
+    }
+    const auto basic = static_cast<std::uint32_t>(out.size());
+    if (basic > 0)
+        out.push_back('-');
+    std::uint32_t n = 0x80, delta = 0, bias = 72, handled = basic;
+    while (handled < label.size()) {
+        std::uint32_t next = 0x10FFFF + 1;
+        for (const char32_t c : label) {
+            if (c >= n && c < next)
+                next = c;
+        }
+        if (next - n > (UINT32_MAX - delta) / (handled + 1))
+            return std::nullopt;
+        delta += (next - n) * (handled + 1);
+        n = next;
+        for (const char32_t c : label) {
+            if (c < n && ++delta == 0)
+                return std::nullopt;
+            if (c != n)
+                continue;
+            std::uint32_t q = delta;
+            for (std::uint32_t k = kBase;; k += kBase) {
+                const std::uint32_t t = k <= bias ? kTMin : k >= bias + kTMax ? kTMax : k - bias;
+                if (q < t)
+                    break;
+                out.push_back(digit(t + (q - t) % (kBase - t)));
+                q = (q - t) / (kBase - t);
+            }
+            out.push_back(digit(q));
+            bias = adapt(delta, handled + 1, handled == basic);
+            delta = 0;
+            ++handled;
+        }
+        ++delta;
+        ++n;
+    }
+    return "xn--" + out;
+}
+
+std::string asciiLowered(std::string_view text)
+{
+    std::string result(text);
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return result;
+}
+
+// A host name as compared: ASCII letters lowered, the final dot of a fully qualified name
+// dropped, and each label that is not ASCII in its Punycode form, so that a link written either
+// way matches. (curl converts only through the locale's character set, and the program does
+// not run in a UTF-8 locale.) Letters outside ASCII are not case-folded; Chinese has no case.
+std::string hostKey(std::string_view host)
+{
+    if (!host.empty() && host.back() == '.')
+        host.remove_suffix(1);
+    std::string key;
+    while (true) {
+        const std::size_t dot = host.find('.');
+        const std::string_view label = host.substr(0, dot);
+        const bool ascii = std::all_of(label.begin(), label.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        std::optional<std::string> encoded;
+        if (!ascii) {
+            if (const auto points = codePoints(label))
+                encoded = punycodeLabel(*points);
+        }
+        key += asciiLowered(encoded ? *encoded : label);
+        if (dot == std::string_view::npos)
+            return key;
+        key.push_back('.');
+        host.remove_prefix(dot + 1);
+    }
+}
+
+// An href cleaned the way browsers clean it before reading it as a URL: surrounding blanks and
+// control characters dropped, tabs and line breaks inside removed, and in front of the query
+// a backslash read as a slash.
+std::string cleanHref(std::string_view href)
+{
+    const auto isBlankOrControl = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+    while (!href.empty() && isBlankOrControl(href.front()))
+        href.remove_prefix(1);
+    while (!href.empty() && isBlankOrControl(href.back()))
+        href.remove_suffix(1);
+    std::string cleaned;
+    cleaned.reserve(href.size());
+    bool inQuery = false;
+    for (const char c : href) {
+        if (c == '\t' || c == '\n' || c == '\r')
+            continue;
+        inQuery = inQuery || c == '?' || c == '#';
+        cleaned.push_back(c == '\\' && !inQuery ? '/' : c);
+    }
+    return cleaned;
+}
+
+// Resolves links against the page's address and says whether they lead to the site.
+class LinkJudge
+{
+public:
+    LinkJudge(std::string_view finalUrl, const std::optional<std::string>& baseHref, std::string siteKey)
+        : base_(curl_url())
+        , siteKey_(std::move(siteKey))
+    {
+        if (!base_)
+            return;
+        if (curl_url_set(base_.get(), CURLUPART_URL, std::string(finalUrl).c_str(), kUrlFlags) != CURLUE_OK) {
+            // An address curl cannot read leaves only absolute links to judge.
+            base_.reset(curl_url());
+        }
+        if (baseHref && base_) {
+            UrlPtr declared(curl_url_dup(base_.get()));
+            if (declared && curl_url_set(declared.get(), CURLUPART_URL, cleanHref(*baseHref).c_str(),
+                                         kUrlFlags) == CURLUE_OK)
+                base_ = std::move(declared);
+        }
+    }
+
+    [[nodiscard]] bool leadsToSite(std::string_view href) const
+    {
+        if (!base_ || siteKey_.empty())
+            return false;
+        const UrlPtr link(curl_url_dup(base_.get()));
+        if (!link || curl_url_set(link.get(), CURLUPART_URL, cleanHref(href).c_str(), kUrlFlags) != CURLUE_OK)
+            return false;
+        const std::optional<std::string> scheme = urlPart(link.get(), CURLUPART_SCHEME);
+        if (!scheme)
+            return false;
+        const std::string lowScheme = asciiLowered(*scheme);
+        if (lowScheme != "http" && lowScheme != "https")
+            return false;
+        const std::optional<std::string> rawHost = urlPart(link.get(), CURLUPART_HOST);
+        if (!rawHost)
+            return false;
+        const std::string host = hostKey(*rawHost);
+        if (host.size() == siteKey_.size())
+            return host == siteKey_;
+        // A subdomain, ending in "." + the site host; "evilwww.mysite.com" is another site.
+        return host.size() > siteKey_.size() && host.ends_with(siteKey_) &&
+               host[host.size() - siteKey_.size() - 1] == '.';
+    }
+
+private:
+    UrlPtr base_;
+    std::string siteKey_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Mentions
+
+bool containsAny(std::string_view text, const std::vector<std::string>& needles)
+{
+    return std::any_of(needles.begin(), needles.end(), [text](const std::string& needle) {
+        // Boyer-Moore keeps a search of a hostile body linear whatever repeats it holds.
+        const std::boyer_moore_searcher searcher(needle.begin(), needle.end());
+        return std::search(text.begin(), text.end(), searcher) != text.end();
+    });
+}
+
+int hexValue(char c) noexcept
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Decodes every %XX in place (the text only shrinks) and lowers what it gives. Other '%' stay.
+void percentDecodeLowered(std::string& text)
+{
+    std::size_t out = 0;
+    for (std::size_t in = 0; in < text.size();) {
+        if (text[in] == '%' && in + 2 < text.size() && hexValue(text[in + 1]) >= 0 &&
+            hexValue(text[in + 2]) >= 0) {
+            const char decoded = static_cast<char>(hexValue(text[in + 1]) * 16 + hexValue(text[in + 2]));
+            text[out++] = decoded >= 'A' && decoded <= 'Z' ? static_cast<char>(decoded - 'A' + 'a') : decoded;
+            in += 3;
+        } else {
+            text[out++] = text[in++];
+        }
+    }
+    text.resize(out);
+}
+
+// Whether the page text names the site, written plainly or percent-encoded (alone or inside an
+// encoded URL). `text` is consumed: it is lowered and decoded in place, so that an 8 MiB page
+// needs no second copy. Searching bytes, "mysite.com" is also named by "notmysite.com": the
+// page does write that text, and a search that judged host boundaries would have to guess what
+// counts as one in every script and encoding.
+bool mentionsSite(std::string&& text, const std::vector<std::string>& needles)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    if (containsAny(text, needles))
+        return true;
+    if (text.find('%') == std::string::npos)
+        return false;
+    percentDecodeLowered(text);
+    return containsAny(text, needles);
+}
+
+// The forms in which a page may write the site host, lowered: UTF-8, and for a name that is
+// not ASCII also its punycode form and its GBK bytes (percent-encoded GBK is common in the
+// addresses on Chinese pages).
+std::vector<std::string> mentionNeedles(std::string_view siteHostGbk, const std::string& siteUtf8,
+                                        const std::string& siteKey)
+{
+    std::vector<std::string> needles{asciiLowered(siteUtf8)};
+    const bool ascii = std::all_of(siteHostGbk.begin(), siteHostGbk.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii) {
+        needles.push_back(asciiLowered(siteHostGbk));
+        if (!siteKey.empty() && siteKey != needles.front())
+            needles.push_back(siteKey);
+    }
+    return needles;
+}
+
+} // namespace
+
+PageEvidence readPageEvidence(std::string_view body, std::string_view contentType, std::string_view finalUrl,
+                              std::string_view siteHost)
+{
+    PageEvidence evidence;
+    if (body.empty())
+        return evidence;
+    const ReadSlot slot;
+
+    const text::PickedCharset charset = text::pickCharset(body, contentType);
+    std::string pageText = text::decodeToUtf8(body, charset.name);
+    ParsedFacts facts = parseStartOfPage(pageText);
+    evidence.titleUtf8 = std::move(facts.title);
+    if (siteHost.empty())
+        return evidence;
+
+    const std::string siteUtf8 = text::gbkToUtf8(siteHost);
+    const std::string siteKey = hostKey(siteUtf8);
+    const LinkJudge judge(finalUrl, facts.baseHref, siteKey);
+    evidence.linksToSite = std::any_of(facts.hrefs.begin(), facts.hrefs.end(),
+                                       [&judge](const std::string& href) { return judge.leadsToSite(href); });
+    evidence.mentionsSite = mentionsSite(std::move(pageText), mentionNeedles(siteHost, siteUtf8, siteKey));
+    return evidence;
+}
+
+} // namespace tavrin::submit

@@ -1,0 +1,415 @@
+// The check of one row against servers of the test's own: statuses, retries of transient
+// answers within the time limit, the evidence a page gives, and the stricter rules.
+#include "net/response_headers.h"
+#include "submit/http_row_check.h"
+#include "support/local_server.h"
+#include "support/raw_server.h"
+#include "support/row_checks.h"
+#include "text/messages.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <ostream>
+#include <regex>
+#include <thread>
+
+namespace tavrin::submit {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using testing_support::LocalServer;
+using testing_support::RawServer;
+using testing_support::ScriptedConnection;
+
+// An HTTP date `seconds` from now, as a Retry-After field may give one.
+std::string httpDateIn(int seconds)
+{
+    const std::time_t when = std::time(nullptr) + seconds;
+    std::tm parts{};
+    gmtime_r(&when, &parts);
+    char text[64];
+    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &parts);
+    return text;
+}
+
+// One answer of a scripted service: a status and, when not empty, a Retry-After value;
+// kDateInTwoSeconds stands for the HTTP date two seconds after the answer.
+inline constexpr const char* kDateInTwoSeconds = "<date in 2 s>";
+
+struct Answer
+{
+    int status;
+    std::string retryAfter;
+};
+
+struct RetryCase
+{
+    std::string label;
+    // Answers to the first, second, third ... request; the last one repeats.
+    std::vector<Answer> answers;
+    int limitSeconds;
+    int attempts;
+    ResponseTest decidedBy;
+    std::string reason;
+    std::chrono::milliseconds atLeast;
+    std::chrono::milliseconds within;
+};
+
+void PrintTo(const RetryCase& c, std::ostream* os)
+{
+    *os << c.label;
+}
+
+class RetryTest : public testing::TestWithParam<RetryCase>
+{
+protected:
+    void SetUp() override
+    {
+        server.routes().Get("/service", [this](const httplib::Request&, httplib::Response& res) {
+            const std::vector<Answer>& answers = GetParam().answers;
+            const std::size_t turn = std::min<std::size_t>(requests++, answers.size() - 1);
+            res.status = answers[turn].status;
+            const std::string& retryAfter = answers[turn].retryAfter;
+            if (retryAfter == kDateInTwoSeconds)
+                res.set_header("Retry-After", httpDateIn(2));
+            else if (!retryAfter.empty())
+                res.set_header("Retry-After", retryAfter);
+            res.set_content("<html>www.mine.example</html>", "text/html");
+        });
+        server.start();
+    }
+
+    LocalServer server;
+    std::atomic<std::size_t> requests{0};
+};
+
+TEST_P(RetryTest, EndsWithTheLastAttemptsVerdictWithinTheLimit)
+{
+    const RetryCase& c = GetParam();
+    const auto start = Clock::now();
+    const RowOutcome outcome = checkRow(testing_support::rowFor(server.url("/service"), "www.mine.example"),
+                                        testing_support::rulesWithin(c.limitSeconds));
+    const auto took = Clock::now() - start;
+    EXPECT_EQ(outcome.evidence.attempts, c.attempts);
+    EXPECT_EQ(requests.load(), static_cast<std::size_t>(c.attempts));
+    EXPECT_EQ(outcome.decidedBy, c.decidedBy);
+    EXPECT_EQ(outcome.mark, c.decidedBy == ResponseTest::Passed ? msg::kMarkSuccess : msg::kMarkFailure);
+    EXPECT_EQ(outcome.reason, c.reason);
+    EXPECT_GE(took, c.atLeast);
+    EXPECT_LT(took, c.within);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, RetryTest,
+    testing::Values(
+        RetryCase{"BusyThenAnswered", {{503, "0"}, {200, ""}}, 10, 2, ResponseTest::Passed, "", 0ms, 2s},
+        RetryCase{"TooManyRequestsWaitsTheSecondsAsked",
+                  {{429, "1"}, {200, ""}},
+                  10,
+                  2,
+                  ResponseTest::Passed,
+                  "",
+                  1s,
+                  3s},
+        RetryCase{"RetryAfterAsAnHttpDate",
+                  {{503, kDateInTwoSeconds}, {200, ""}},
+                  10,
+                  2,
+                  ResponseTest::Passed,
+                  "",
+                  900ms,
+                  4s},
+        RetryCase{"RetryAfterPastTheLimitEndsTheRowAtOnce",
+                  {{503, "120"}},
+                  3,
+                  1,
+                  ResponseTest::HttpError,
+                  "HTTP 503",
+                  0ms,
+                  1s},
+        RetryCase{"AlwaysBusyStopsAfterTwoRetries",
+                  {{502, ""}},
+                  10,
+                  3,
+                  ResponseTest::HttpError,
+                  "HTTP 502",
+                  0ms,
+                  4s},
+        RetryCase{"GatewayTimeoutThenAnswered",
+                  {{504, ""}, {504, ""}, {200, ""}},
+                  10,
+                  3,
+                  ResponseTest::Passed,
+                  "",
+                  0ms,
+                  4s},
+        RetryCase{"GarbageRetryAfterFallsBackToABackoff",
+                  {{503, "soon, maybe \x01\xff"}, {200, ""}},
+                  10,
+                  2,
+                  ResponseTest::Passed,
+                  "",
+                  0ms,
+                  3s},
+        RetryCase{"NegativeRetryAfterIsGarbage",
+                  {{503, "-5"}, {200, ""}},
+                  10,
+                  2,
+                  ResponseTest::Passed,
+                  "",
+                  0ms,
+                  3s},
+        RetryCase{"HugeRetryAfterEndsTheRow",
+                  {{503, "99999999999999999999999"}},
+                  3,
+                  1,
+                  ResponseTest::HttpError,
+                  "HTTP 503",
+                  0ms,
+                  1s},
+        RetryCase{
+            "ServerErrorIsNotRetried", {{500, "0"}}, 10, 1, ResponseTest::HttpError, "HTTP 500", 0ms, 1s},
+        RetryCase{"RefusalIsNotRetried", {{403, ""}}, 10, 1, ResponseTest::HttpError, "HTTP 403", 0ms, 1s},
+        RetryCase{"GoneIsNotRetried", {{410, ""}}, 10, 1, ResponseTest::HttpError, "HTTP 410", 0ms, 1s},
+        RetryCase{
+            "NotFoundKeepsItsOwnTest", {{404, ""}}, 10, 1, ResponseTest::NotFound, "404 in header", 0ms, 1s}),
+    [](const testing::TestParamInfo<RetryCase>& row) { return row.param.label; });
+
+TEST(RetryAfter, ReadsSecondsAndDatesAndNothingElse)
+{
+    const std::time_t now = 1'700'000'000; // Tue, 14 Nov 2023 22:13:20 GMT
+    const auto header = [](const std::string& field) { return "HTTP/1.1 503 Busy\r\n" + field + "\r\n\r\n"; };
+    const struct
+    {
+        std::string field;
+        std::optional<std::chrono::seconds> wait;
+    } cases[] = {
+        {"Retry-After: 7", 7s},
+        {"retry-after:   0  ", 0s},
+        {"Retry-After: Tue, 14 Nov 2023 22:13:50 GMT", 30s},
+        {"Retry-After: Tue, 14 Nov 2023 22:00:00 GMT", 0s}, // a date gone by: no wait
+        {"Retry-After: 99999999999999999999", 1'000'000'000s},
+        {"Retry-After: -1", std::nullopt},
+        {"Retry-After: 1.5", std::nullopt},
+        {"Retry-After: soon", std::nullopt},
+        {"Retry-After:", std::nullopt},
+        {"Retry-After: " + std::string(100, 'x'), std::nullopt},
+        {"X-Retry-After: 5", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.field);
+        EXPECT_EQ(net::retryAfter(header(c.field), now), c.wait);
+    }
+    EXPECT_EQ(net::retryAfter("HTTP/1.1 503 Retry-After: 5\r\n\r\n", now), std::nullopt)
+        << "the status line is no field";
+}
+
+TEST(Retry, AConnectionResetBeforeAnyResponseIsAskedAgain)
+{
+    int connections = 0; // server thread only
+    const RawServer server = RawServer::scripted([&connections](ScriptedConnection& connection) {
+        if (!connection.readRequest())
+            return;
+        if (++connections == 1) {
+            connection.resetOnClose();
+            return;
+        }
+        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 6\r\nConnection: close\r\n\r\nlisted");
+    });
+    const RowOutcome outcome =
+        checkRow(testing_support::rowFor(server.url("/")), testing_support::rulesWithin(10));
+    EXPECT_EQ(outcome.mark, msg::kMarkSuccess) << outcome.reason;
+    EXPECT_EQ(outcome.evidence.attempts, 2);
+    EXPECT_EQ(server.requests().size(), 2u);
+}
+
+TEST(Retry, ARefusedConnectionIsNotAskedAgain)
+{
+    // Nobody listens on the port of a server that has ended.
+    std::string url;
+    {
+        const RawServer gone = RawServer::silent();
+        url = gone.url("/");
+    }
+    const RowOutcome outcome = checkRow(testing_support::rowFor(url), testing_support::rulesWithin(10));
+    EXPECT_EQ(outcome.decidedBy, ResponseTest::NoResponse);
+    EXPECT_EQ(outcome.evidence.attempts, 1);
+}
+
+TEST(Retry, AStopDuringTheWaitEndsTheRowWithoutAnotherRequest)
+{
+    LocalServer server;
+    std::atomic<int> requests{0};
+    server.routes().Get("/busy", [&](const httplib::Request&, httplib::Response& res) {
+        ++requests;
+        res.status = 503;
+        res.set_header("Retry-After", "5");
+    });
+    server.start();
+    std::stop_source stop;
+    std::thread stopper([&] {
+        while (requests.load() == 0)
+            std::this_thread::sleep_for(5ms);
+        std::this_thread::sleep_for(200ms);
+        stop.request_stop();
+    });
+    const auto start = Clock::now();
+    const RowOutcome outcome = checkRow(testing_support::rowFor(server.url("/busy")),
+                                        testing_support::rulesWithin(30), stop.get_token());
+    const auto took = Clock::now() - start;
+    stopper.join();
+    EXPECT_LT(took, 2s) << "the wait ends with the stop";
+    EXPECT_EQ(requests.load(), 1);
+    EXPECT_EQ(outcome.evidence.attempts, 1);
+}
+
+// Pages about a site, and a service that answers every query with the same page.
+class StricterRulesTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        auto& routes = server.routes();
+        routes.Get("/linked", [](const httplib::Request& req, httplib::Response& res) {
+            const std::string site = req.get_param_value("q");
+            res.set_content("<html><head><meta charset=\"gbk\"><title>\xD5\xBE\xB5\xE3\xD0\xC5\xCF\xA2 " +
+                                site + "</title></head><body>Rank of <a href=\"http://" + site + "/\">" +
+                                site + "</a></body></html>",
+                            "text/html");
+        });
+        routes.Get("/named", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_content("<html><body>No data about " + req.get_param_value("q") + " yet.</body></html>",
+                            "text/html");
+        });
+        routes.Get("/silent", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("<html><body>Welcome to our tools!</body></html>", "text/html");
+        });
+        routes.Get("/echo", [this](const httplib::Request& req, httplib::Response& res) {
+            {
+                const std::lock_guard lock(mutex);
+                asked.push_back(req.get_param_value("q"));
+            }
+            res.set_content("<html><body>Results for " + req.get_param_value("q") + ": none</body></html>",
+                            "text/html");
+        });
+        routes.Get("/lookup", [](const httplib::Request& req, httplib::Response& res) {
+            const std::string site = req.get_param_value("q");
+            const bool known = site == "www.mine.example";
+            res.set_content("<html><body>Results for " + site + (known ? ": rank 5" : ": none") +
+                                "</body></html>",
+                            "text/html");
+        });
+        server.start();
+    }
+
+    // A row made from the template at `path` with the query "q={$url}".
+    RowRequest row(const std::string& path) const
+    {
+        RowRequest request;
+        request.templateText = server.url(path) + "?q={$url}";
+        request.url = server.url(path) + "?q=www.mine.example";
+        request.siteHost = "www.mine.example";
+        return request;
+    }
+
+    LocalServer server;
+    std::mutex mutex;
+    std::vector<std::string> asked; // guarded by mutex
+};
+
+TEST_F(StricterRulesTest, EvidenceTellsWhatThePageHolds)
+{
+    const RowOutcome linked = checkRow(row("/linked"), testing_support::rulesWithin(10));
+    EXPECT_EQ(linked.mark, msg::kMarkSuccess);
+    EXPECT_EQ(linked.evidence.finalUrl, row("/linked").url);
+    EXPECT_EQ(linked.evidence.attempts, 1);
+    EXPECT_GT(linked.evidence.bytes, 0);
+    EXPECT_EQ(linked.evidence.titleUtf8, "站点信息 www.mine.example") << "decoded from the page's charset";
+    EXPECT_TRUE(linked.evidence.mentionsSite);
+    EXPECT_TRUE(linked.evidence.linksToSite);
+
+    const RowOutcome silent = checkRow(row("/silent"), testing_support::rulesWithin(10));
+    EXPECT_EQ(silent.mark, msg::kMarkSuccess) << "the stricter rules are off unless asked for";
+    EXPECT_FALSE(silent.evidence.mentionsSite);
+    EXPECT_FALSE(silent.evidence.linksToSite);
+}
+
+TEST_F(StricterRulesTest, MentionAndLinkRulesFailPagesWithoutThem)
+{
+    const struct
+    {
+        const char* path;
+        bool requireMention;
+        bool requireLink;
+        ResponseTest decidedBy;
+        const char* reason;
+    } cases[] = {
+        {"/linked", true, true, ResponseTest::Passed, ""},
+        {"/named", true, false, ResponseTest::Passed, ""},
+        {"/named", true, true, ResponseTest::NoLink, "no link to site"},
+        {"/named", false, true, ResponseTest::NoLink, "no link to site"},
+        {"/silent", true, true, ResponseTest::NotMentioned, "site not mentioned"},
+        {"/silent", false, false, ResponseTest::Passed, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.path << " mention " << c.requireMention << " link " << c.requireLink);
+        const RowOutcome outcome =
+            checkRow(row(c.path), testing_support::rulesWithin(10, {.requireMention = c.requireMention,
+                                                                    .requireLink = c.requireLink,
+                                                                    .baseline = false}));
+        EXPECT_EQ(outcome.decidedBy, c.decidedBy);
+        EXPECT_EQ(outcome.reason, c.reason);
+    }
+}
+
+TEST_F(StricterRulesTest, BaselineFailsAPageThatIsTheSameForAnySite)
+{
+    const RowOutcome echo = checkRow(
+        row("/echo"),
+        testing_support::rulesWithin(10, {.requireMention = false, .requireLink = false, .baseline = true}));
+    EXPECT_EQ(echo.decidedBy, ResponseTest::SamePage);
+    EXPECT_EQ(echo.reason, "same page for any site");
+    {
+        const std::lock_guard lock(mutex);
+        ASSERT_EQ(asked.size(), 2u);
+        std::vector<std::string> hosts = asked;
+        std::sort(hosts.begin(), hosts.end());
+        // The control host: twelve letters under .com, different every time.
+        EXPECT_TRUE(std::regex_match(hosts[0], std::regex("[a-z]{12}\\.com"))) << hosts[0];
+        EXPECT_EQ(hosts[1], "www.mine.example");
+    }
+
+    const RowOutcome lookup = checkRow(
+        row("/lookup"),
+        testing_support::rulesWithin(10, {.requireMention = false, .requireLink = false, .baseline = true}));
+    EXPECT_EQ(lookup.decidedBy, ResponseTest::Passed) << lookup.reason;
+
+    // A row without a template stands for its URL with the site host put back.
+    RowRequest bare = row("/echo");
+    bare.templateText.reset();
+    EXPECT_EQ(checkRow(bare, testing_support::rulesWithin(
+                                 10, {.requireMention = false, .requireLink = false, .baseline = true}))
+                  .decidedBy,
+              ResponseTest::SamePage);
+}
+
+TEST(SamePage, ComparesPagesWithEachHostReplaced)
+{
+    EXPECT_TRUE(samePageForAnyHost("About WWW.Mine.example: none", "www.mine.example", "About abc.com: none",
+                                   "abc.com"));
+    EXPECT_FALSE(samePageForAnyHost("About www.mine.example: rank 5", "www.mine.example",
+                                    "About abc.com: none", "abc.com"));
+    EXPECT_TRUE(samePageForAnyHost("", "a.example", "", "b.example"));
+    EXPECT_FALSE(samePageForAnyHost("x a.example", "a.example", "x", "b.example"));
+}
+
+} // namespace
+} // namespace tavrin::submit
