@@ -41,23 +41,42 @@ constexpr std::size_t kParseBytes = 1024 * 1024;
 // (each cut can separate a <script> or comment from its end, see pieceEnd).
 constexpr std::size_t kPieceBytes = 8 * 1024;
 
-// gumbo asks for about 110 KiB while parsing 8 KiB of a realistic page, and up to 1 MiB for
-// the nesting patterns above; this first block covers ordinary pages without the heap.
+// gumbo asks for about 110 KiB while parsing 8 KiB of a realistic page (some 14 times the
+// text), and up to 1 MiB for the nesting patterns above. The first block is sized for the text
+// at hand, up to what covers an ordinary piece: a block that large is mapped and unmapped by
+// the C library on every call, which a small page should not pay for.
+constexpr std::size_t kArenaBytesPerTextByte = 16;
+constexpr std::size_t kArenaMinimumBytes = 4 * 1024;
 constexpr std::size_t kArenaInitialBytes = 256 * 1024;
+
+// Pages this small are read without waiting for a slot (see ReadSlot): their memory is
+// negligible, and waiting would cost more than reading.
+constexpr std::size_t kSmallPageBytes = 64 * 1024;
 
 // The submission runs this from up to 500 worker threads, and one read holds a decoded copy of
 // a body of up to 8 MiB (three times that for a body of undecodable bytes) plus a parse arena.
-// It is pure computation, so more reads at once than there are cores gain nothing and only
-// multiply the memory; the rest wait for a slot.
+// It is pure computation, so more reads of large pages at once than there are cores gain
+// nothing and only multiply the memory; the rest wait for a slot.
 class ReadSlot
 {
 public:
-    ReadSlot() { slots().acquire(); }
-    ~ReadSlot() { slots().release(); }
+    explicit ReadSlot(bool needed)
+        : held_(needed)
+    {
+        if (held_)
+            slots().acquire();
+    }
+    ~ReadSlot()
+    {
+        if (held_)
+            slots().release();
+    }
     ReadSlot(const ReadSlot&) = delete;
     ReadSlot& operator=(const ReadSlot&) = delete;
 
 private:
+    bool held_;
+
     static std::counting_semaphore<>& slots()
     {
         static std::counting_semaphore<> instance(
@@ -73,9 +92,11 @@ private:
 class ParseArena
 {
 public:
-    ParseArena()
-        : initial_(std::make_unique_for_overwrite<std::byte[]>(kArenaInitialBytes))
-        , resource_(initial_.get(), kArenaInitialBytes)
+    explicit ParseArena(std::size_t textBytes)
+        : initialBytes_(
+              std::clamp(textBytes * kArenaBytesPerTextByte, kArenaMinimumBytes, kArenaInitialBytes))
+        , initial_(std::make_unique_for_overwrite<std::byte[]>(initialBytes_))
+        , resource_(initial_.get(), initialBytes_)
     {}
 
     void fillOptions(GumboOptions& options) noexcept
@@ -98,19 +119,20 @@ private:
     }
     static void deallocate(void*, void*) noexcept {}
 
+    std::size_t initialBytes_;
     std::unique_ptr<std::byte[]> initial_;
     std::pmr::monotonic_buffer_resource resource_;
 };
 
-// What the parse gathers over all pieces.
+// What the parse gathers over the pieces read so far.
 struct ParsedFacts
 {
     bool haveTitle = false;
     std::string title;
     std::optional<std::string> baseHref;
-    // Distinct link targets as written; resolved once the whole start of the page is read,
-    // because a <base href> applies to the links before it too.
-    std::unordered_set<std::string> hrefs;
+    // Distinct link targets as written, and those not judged yet.
+    std::unordered_set<std::string> seenHrefs;
+    std::vector<std::string> newHrefs;
 };
 
 bool isAsciiWhitespace(char c) noexcept
@@ -208,8 +230,9 @@ void gatherFacts(const GumboNode* root, ParsedFacts& facts)
                 if (const char* href = hrefOf(element))
                     facts.baseHref = href;
             } else if (element.tag == GUMBO_TAG_A || (element.tag == GUMBO_TAG_AREA && html)) {
-                if (const char* href = hrefOf(element))
-                    facts.hrefs.emplace(href);
+                const char* href = hrefOf(element);
+                if (href && facts.seenHrefs.emplace(href).second)
+                    facts.newHrefs.emplace_back(href);
             }
         }
         if (!children)
@@ -219,10 +242,13 @@ void gatherFacts(const GumboNode* root, ParsedFacts& facts)
     }
 }
 
-ParsedFacts parseStartOfPage(std::string_view text)
+// Parses the start of the page piece by piece, until `enough` says that what the facts hold
+// so far answers every question (most pages give their title and the link to the site in the
+// first piece; the rest of the page is never parsed).
+ParsedFacts parseStartOfPage(std::string_view text, const std::function<bool(ParsedFacts&)>& enough)
 {
     ParsedFacts facts;
-    ParseArena arena;
+    ParseArena arena(std::min(text.size(), kPieceBytes));
     GumboOptions options = kGumboDefaultOptions;
     arena.fillOptions(options);
     // No error list: it would only cost memory, and a hostile page can have one error a byte.
@@ -235,6 +261,8 @@ ParsedFacts parseStartOfPage(std::string_view text)
             gatherFacts(output->document, facts);
         arena.clear();
         at = end;
+        if (enough(facts))
+            break;
     }
     return facts;
 }
@@ -469,11 +497,20 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Mentions
 
+char lowerAsciiChar(char c) noexcept
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Whether `text` holds one of the (lowered) needles, ASCII letters of the text compared
+// without case. Boyer-Moore keeps a search of a hostile body linear whatever repeats it holds,
+// and folding while comparing needs no lowered copy of an 8 MiB page.
 bool containsAny(std::string_view text, const std::vector<std::string>& needles)
 {
-    return std::any_of(needles.begin(), needles.end(), [text](const std::string& needle) {
-        // Boyer-Moore keeps a search of a hostile body linear whatever repeats it holds.
-        const std::boyer_moore_searcher searcher(needle.begin(), needle.end());
+    const auto hash = [](char c) { return std::hash<char>()(lowerAsciiChar(c)); };
+    const auto same = [](char a, char b) { return lowerAsciiChar(a) == lowerAsciiChar(b); };
+    return std::any_of(needles.begin(), needles.end(), [&](const std::string& needle) {
+        const std::boyer_moore_searcher searcher(needle.begin(), needle.end(), hash, same);
         return std::search(text.begin(), text.end(), searcher) != text.end();
     });
 }
@@ -489,38 +526,34 @@ int hexValue(char c) noexcept
     return -1;
 }
 
-// Decodes every %XX in place (the text only shrinks) and lowers what it gives. Other '%' stay.
-void percentDecodeLowered(std::string& text)
+// The text with every %XX decoded. Other '%' stay.
+std::string percentDecoded(std::string_view text)
 {
-    std::size_t out = 0;
-    for (std::size_t in = 0; in < text.size();) {
-        if (text[in] == '%' && in + 2 < text.size() && hexValue(text[in + 1]) >= 0 &&
-            hexValue(text[in + 2]) >= 0) {
-            const char decoded = static_cast<char>(hexValue(text[in + 1]) * 16 + hexValue(text[in + 2]));
-            text[out++] = decoded >= 'A' && decoded <= 'Z' ? static_cast<char>(decoded - 'A' + 'a') : decoded;
-            in += 3;
+    std::string decoded;
+    decoded.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        if (text[at] == '%' && at + 2 < text.size() && hexValue(text[at + 1]) >= 0 &&
+            hexValue(text[at + 2]) >= 0) {
+            decoded.push_back(static_cast<char>(hexValue(text[at + 1]) * 16 + hexValue(text[at + 2])));
+            at += 3;
         } else {
-            text[out++] = text[in++];
+            decoded.push_back(text[at++]);
         }
     }
-    text.resize(out);
+    return decoded;
 }
 
 // Whether the page text names the site, written plainly or percent-encoded (alone or inside an
-// encoded URL). `text` is consumed: it is lowered and decoded in place, so that an 8 MiB page
-// needs no second copy. Searching bytes, "mysite.com" is also named by "notmysite.com": the
-// page does write that text, and a search that judged host boundaries would have to guess what
-// counts as one in every script and encoding.
-bool mentionsSite(std::string&& text, const std::vector<std::string>& needles)
+// encoded URL). Searching bytes, "mysite.com" is also named by "notmysite.com": the page does
+// write that text, and a search that judged host boundaries would have to guess what counts as
+// one in every script and encoding.
+bool mentionsSite(std::string_view text, const std::vector<std::string>& needles)
 {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
     if (containsAny(text, needles))
         return true;
     if (text.find('%') == std::string::npos)
         return false;
-    percentDecodeLowered(text);
-    return containsAny(text, needles);
+    return containsAny(percentDecoded(text), needles);
 }
 
 // The forms in which a page may write the site host, lowered: UTF-8, and for a name that is
@@ -548,21 +581,43 @@ PageEvidence readPageEvidence(std::string_view body, std::string_view contentTyp
     PageEvidence evidence;
     if (body.empty())
         return evidence;
-    const ReadSlot slot;
+    const ReadSlot slot(body.size() > kSmallPageBytes);
 
     const text::PickedCharset charset = text::pickCharset(body, contentType);
-    std::string pageText = text::decodeToUtf8(body, charset.name);
-    ParsedFacts facts = parseStartOfPage(pageText);
-    evidence.titleUtf8 = std::move(facts.title);
-    if (siteHost.empty())
+    const std::string pageText = text::decodeToUtf8(body, charset.name);
+    if (siteHost.empty()) {
+        evidence.titleUtf8 =
+            parseStartOfPage(pageText, [](ParsedFacts& facts) { return facts.haveTitle; }).title;
         return evidence;
+    }
 
     const std::string siteUtf8 = text::gbkToUtf8(siteHost);
     const std::string siteKey = hostKey(siteUtf8);
-    const LinkJudge judge(finalUrl, facts.baseHref, siteKey);
-    evidence.linksToSite = std::any_of(facts.hrefs.begin(), facts.hrefs.end(),
-                                       [&judge](const std::string& href) { return judge.leadsToSite(href); });
-    evidence.mentionsSite = mentionsSite(std::move(pageText), mentionNeedles(siteHost, siteUtf8, siteKey));
+    evidence.mentionsSite = mentionsSite(pageText, mentionNeedles(siteHost, siteUtf8, siteKey));
+    // A link to the site names it, unless it is relative on a page that is on the site itself.
+    // Without either, the rest of the page need not be read for links once the title is known
+    // (the pieces read for the title are still judged: a link can hide its host from the
+    // search, say with a line break that browsers drop).
+    const bool pageOnSite = LinkJudge(finalUrl, std::nullopt, siteKey).leadsToSite(finalUrl);
+    const bool linksLikely = evidence.mentionsSite || pageOnSite;
+    // The links are judged as the pieces come, against the <base href> known so far (it belongs
+    // in the head, before any link).
+    std::optional<LinkJudge> judge;
+    std::optional<std::string> judgeBase;
+    const auto enough = [&](ParsedFacts& facts) {
+        if (!evidence.linksToSite && !facts.newHrefs.empty()) {
+            if (!judge || judgeBase != facts.baseHref) {
+                judge.emplace(finalUrl, facts.baseHref, siteKey);
+                judgeBase = facts.baseHref;
+            }
+            evidence.linksToSite =
+                std::any_of(facts.newHrefs.begin(), facts.newHrefs.end(),
+                            [&](const std::string& href) { return judge->leadsToSite(href); });
+        }
+        facts.newHrefs.clear();
+        return facts.haveTitle && (evidence.linksToSite || !linksLikely);
+    };
+    evidence.titleUtf8 = parseStartOfPage(pageText, enough).title;
     return evidence;
 }
 
