@@ -857,11 +857,11 @@ int printIdeal(const std::string& templatesPath, const std::string& siteHost, in
 
 void usage(const char* program)
 {
-    std::fprintf(
-        stderr,
-        "usage: %s --site URL [--port P] [--seed K]\n"
-        "       %s --ideal --templates FILE --site URL --threads N --timeout S [--seed K] [--per-row] [--repeat]\n",
-        program, program);
+    std::fprintf(stderr,
+                 "usage: %s --site URL [--port P] [--seed K]\n"
+                 "       %s --ideal --templates FILE --site URL --threads N --timeout S [--seed K] "
+                 "[--per-row] [--repeat]\n",
+                 program, program);
 }
 
 // Enough descriptors for every worker's connection, the churn of closed ones, and the
