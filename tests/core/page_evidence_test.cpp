@@ -547,8 +547,10 @@ TEST_P(EvidenceHostileTest, FinishesInBoundedTime)
     const auto start = std::chrono::steady_clock::now();
     const PageEvidence evidence = readPageEvidence(body, "", kElsewhere, kSite);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    // Well under half a second here; the bound leaves room for slow and sanitizer builds.
-    EXPECT_LT(took.count(), 5.0);
+    // Well under half a second in a plain build. The bound is no speed bar: it only tells a
+    // bounded read (seconds at worst under ThreadSanitizer) from the unbounded one, which takes
+    // minutes for one megabyte and hours for eight.
+    EXPECT_LT(took.count(), 30.0);
     EXPECT_EQ(evidence.titleUtf8, GetParam().title);
     EXPECT_FALSE(evidence.mentionsSite);
     EXPECT_FALSE(evidence.linksToSite);

@@ -341,9 +341,10 @@ private slots:
 
     void aNewAddressIsWhatPassesSavesAndEditsUse()
     {
-        tavrin::testing_support::LocalServer server;
+        // Before the server, whose handlers use them until it stops.
         std::mutex asked;
         std::vector<std::string> sites;
+        tavrin::testing_support::LocalServer server;
         server.routes().Get("/listed", [&](const httplib::Request& req, httplib::Response& res) {
             {
                 const std::lock_guard lock(asked);

@@ -86,8 +86,9 @@ protected:
         server.start();
     }
 
-    LocalServer server;
+    // Before the server: its handlers count here until it has stopped.
     std::atomic<std::size_t> requests{0};
+    LocalServer server;
 };
 
 TEST_P(RetryTest, EndsWithTheLastAttemptsVerdictWithinTheLimit)
@@ -245,8 +246,8 @@ TEST(Retry, ARefusedConnectionIsNotAskedAgain)
 
 TEST(Retry, AStopDuringTheWaitEndsTheRowWithoutAnotherRequest)
 {
-    LocalServer server;
     std::atomic<int> requests{0};
+    LocalServer server;
     server.routes().Get("/busy", [&](const httplib::Request&, httplib::Response& res) {
         ++requests;
         res.status = 503;
@@ -319,9 +320,10 @@ protected:
         return request;
     }
 
-    LocalServer server;
+    // Before the server: its handlers write here until it has stopped.
     std::mutex mutex;
     std::vector<std::string> asked; // guarded by mutex
+    LocalServer server;
 };
 
 TEST_F(StricterRulesTest, EvidenceTellsWhatThePageHolds)
