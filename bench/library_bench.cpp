@@ -9,8 +9,8 @@
 #include "app/window_look.h"
 #include "library/url_library.h"
 #include "platform/headless/scripted_desktop.h"
-#include "tests/support/local_addresses.h"
-#include "tests/support/temp_dir.h"
+#include "support/local_addresses.h"
+#include "support/temp_dir.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

@@ -8,7 +8,7 @@
 #include "library/url_library.h"
 #include "platform/headless/memory_controls.h"
 #include "platform/headless/scripted_desktop.h"
-#include "tests/support/temp_dir.h"
+#include "support/temp_dir.h"
 #include "text/encoding.h"
 
 #include <chrono>
@@ -58,7 +58,7 @@ int main(int argc, char** argv)
         out << piece;
     }
 
-    platform::ListStore list;
+    base::ListStore list;
     platform::MemoryTextControl siteAddress("http://www.example.com/");
     platform::MemoryTextControl addBox;
     platform::MemoryTextControl statusLine;

@@ -1,5 +1,5 @@
 // Figures for the HTTP layer against a local server (127.0.0.1 only):
-//   - throughput: T threads x N TimedFetch calls (default 50 x 200), requests per second,
+//   - throughput: T threads x N timedFetch calls (default 50 x 200), requests per second,
 //     next to curl's own parallel mode (`curl --parallel --parallel-max T`) over the same URLs,
 //     alternately, three rounds each;
 //   - memory: peak resident memory of this process while T threads each fetch a 1 MiB
@@ -122,7 +122,7 @@ Round timedFetchRound(const std::vector<std::string>& urls, int threads)
         workers.emplace_back([&, t] {
             for (int i = 0; i < perThread; ++i) {
                 tavrin::text::Text header;
-                const std::string body = tavrin::net::TimedFetch(
+                const std::string body = tavrin::net::timedFetch(
                     urls[static_cast<std::size_t>(t * perThread + i)], {}, {}, {}, {}, {}, {}, 0, &header);
                 if (header.empty() || body.empty())
                     ++failures;
@@ -191,14 +191,14 @@ int main(int argc, char** argv)
         const Round b = curlRound(configTemplate, threads);
         ours.push_back(static_cast<double>(urls.size()) / a.seconds);
         theirs.push_back(b.failures < 0 ? 0 : static_cast<double>(urls.size()) / b.seconds);
-        std::printf("  round %d: TimedFetch %8.0f req/s (%.2f s, %d failed)   curl --parallel %8.0f req/s "
+        std::printf("  round %d: timedFetch %8.0f req/s (%.2f s, %d failed)   curl --parallel %8.0f req/s "
                     "(%.2f s%s)\n",
                     round, ours.back(), a.seconds, a.failures, theirs.back(), b.seconds,
                     b.failures < 0 ? ", FAILED" : "");
     }
     std::sort(ours.begin(), ours.end());
     std::sort(theirs.begin(), theirs.end());
-    std::printf("  median:  TimedFetch %8.0f req/s   curl --parallel %8.0f req/s   ratio %.2f\n",
+    std::printf("  median:  timedFetch %8.0f req/s   curl --parallel %8.0f req/s   ratio %.2f\n",
                 ours[kRounds / 2], theirs[kRounds / 2],
                 theirs[kRounds / 2] > 0 ? ours[kRounds / 2] / theirs[kRounds / 2] : 0.0);
     ::unlink(configTemplate);
@@ -215,7 +215,7 @@ int main(int argc, char** argv)
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&] {
             start.arrive_and_wait();
-            const std::string body = tavrin::net::TimedFetch(base + "/large");
+            const std::string body = tavrin::net::timedFetch(base + "/large");
             if (body.size() == kLargeBody)
                 ++complete;
             holding.arrive_and_wait();

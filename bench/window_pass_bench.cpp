@@ -8,7 +8,7 @@
 #include "library/url_library.h"
 #include "net/network_init.h"
 #include "platform/headless/scripted_desktop.h"
-#include "tests/support/temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

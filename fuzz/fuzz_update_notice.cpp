@@ -1,4 +1,4 @@
-// TextBetween and the update notice read with it.
+// textBetween and the update notice read with it.
 //
 // The input is read twice: as a fetched notice page, and as the pieces of a notice (values,
 // paragraphs of the description, the key order, the page around the block) that are put
@@ -22,7 +22,7 @@ namespace {
 namespace notice = tavrin::update::notice;
 namespace text = tavrin::text;
 using tavrin::text::Text;
-using tavrin::update::TextBetween;
+using tavrin::update::textBetween;
 using tavrin::update::UpdateNotice;
 
 bool holdsAny(std::string_view bytes, std::initializer_list<std::string_view> markers)
@@ -45,7 +45,7 @@ bool endsInLoneLead(std::string_view bytes)
 
 void checkTextBetween(std::string_view page, std::string_view start, std::string_view end)
 {
-    const Text value = TextBetween(page, start, end);
+    const Text value = textBetween(page, start, end);
     if (value.empty())
         return;
     // The value is the bytes just after the start marker (or where the rule for a missing one

@@ -1,4 +1,4 @@
-// Splitting a request URL: UrlHost, UrlPort, UrlPath, UrlIsHttps and requestUrl.
+// Splitting a request URL: urlHost, urlPort, urlPath, urlIsHttps and requestUrl.
 //
 // Input: the URL.
 #include "fuzz_check.h"
@@ -23,8 +23,8 @@ bool startsWith(std::string_view text, std::string_view prefix)
 
 void checkParts(std::string_view url)
 {
-    const Text host = net::UrlHost(url);
-    const Text hostAndPort = net::UrlHost(url, true);
+    const Text host = net::urlHost(url);
+    const Text hostAndPort = net::urlHost(url, true);
     TAVRIN_FUZZ_CHECK(startsWith(hostAndPort, host));
     TAVRIN_FUZZ_CHECK(hostAndPort.find_first_of("/?#") == Text::npos);
     TAVRIN_FUZZ_CHECK(text::asciiLower(hostAndPort) == hostAndPort);
@@ -32,32 +32,32 @@ void checkParts(std::string_view url)
     if (hostAndPort.size() > host.size())
         TAVRIN_FUZZ_CHECK(hostAndPort[host.size()] == ':');
 
-    const Text path = net::UrlPath(url);
+    const Text path = net::urlPath(url);
     TAVRIN_FUZZ_CHECK(startsWith(path, "/"));
     // The path is the end of the URL as written, or that with a "/" put in front.
     TAVRIN_FUZZ_CHECK(url.ends_with(path) || url.ends_with(std::string_view(path).substr(1)));
 
-    const int port = net::UrlPort(url);
+    const int port = net::urlPort(url);
     if (hostAndPort.size() == host.size())
-        TAVRIN_FUZZ_CHECK(port == (net::UrlIsHttps(url) ? 443 : 80));
+        TAVRIN_FUZZ_CHECK(port == (net::urlIsHttps(url) ? 443 : 80));
     TAVRIN_FUZZ_CHECK(port != 0);
 }
 
 void checkRequestUrl(std::string_view url)
 {
     const Text request = net::requestUrl(url);
-    const bool https = net::UrlIsHttps(url);
+    const bool https = net::urlIsHttps(url);
     TAVRIN_FUZZ_CHECK(startsWith(request, https ? "https://" : "http://"));
 
     // What goes to the transfer reads back as the same request, and making it again changes
     // nothing.
-    TAVRIN_FUZZ_CHECK(net::UrlIsHttps(request) == https);
-    TAVRIN_FUZZ_CHECK(net::UrlHost(request) == net::UrlHost(url));
-    TAVRIN_FUZZ_CHECK(net::UrlPort(request) == net::UrlPort(url));
+    TAVRIN_FUZZ_CHECK(net::urlIsHttps(request) == https);
+    TAVRIN_FUZZ_CHECK(net::urlHost(request) == net::urlHost(url));
+    TAVRIN_FUZZ_CHECK(net::urlPort(request) == net::urlPort(url));
     TAVRIN_FUZZ_CHECK(net::requestUrl(request) == request);
 
     // The path carries no fragment and no byte that cannot stand in a request line.
-    const Text requestPath = net::UrlPath(request);
+    const Text requestPath = net::urlPath(request);
     TAVRIN_FUZZ_CHECK(requestPath.find('#') == Text::npos);
     for (const char c : requestPath) {
         const auto byte = static_cast<unsigned char>(c);

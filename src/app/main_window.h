@@ -3,8 +3,8 @@
 // submission engine attach their handlers to the controls made here.
 #pragma once
 
+#include "base/list_store.h"
 #include "platform/desktop.h"
-#include "platform/list_store.h"
 #include "state/program_state.h"
 #include "submit/row_check.h"
 
@@ -92,7 +92,7 @@ public:
 
     [[nodiscard]] library::UrlLibrary& library() { return *library_; }
     [[nodiscard]] submit::SubmissionEngine& engine() { return *engine_; }
-    [[nodiscard]] platform::ListStore& list() { return list_; }
+    [[nodiscard]] base::ListStore& list() { return list_; }
     [[nodiscard]] ProgramState& state() { return state_; }
     // The list's pop-up menu (右键菜单).
     [[nodiscard]] QMenu* listMenu() const { return 右键菜单; }
@@ -127,7 +127,7 @@ private:
 
     std::filesystem::path programDir_;
     ProgramState state_;
-    platform::ListStore list_;
+    base::ListStore list_;
 
     // The desktop: either injected or owned here.
     std::unique_ptr<platform::Dialogs> ownDialogs_;

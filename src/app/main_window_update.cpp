@@ -24,7 +24,7 @@ void MainWindow::checkForUpdate()
         updater_.reset(new update::UpdateChecker(update::UpdateServices{*dialogs_, *shell_, std::move(post)},
                                                  update::UpdateSettings{updateUrl_, programDir_}));
     }
-    updater_->CheckForUpdate(state_.currentVersion);
+    updater_->checkForUpdate(state_.currentVersion);
 }
 
 } // namespace tavrin::app

@@ -1,4 +1,4 @@
-// tavrin-cli fetch: one TimedFetch of a URL, as a submission would do it, with the verdict and
+// tavrin-cli fetch: one timedFetch of a URL, as a submission would do it, with the verdict and
 // the test that decided it, so a user can see why a template fails.
 #pragma once
 

@@ -1,10 +1,10 @@
 #include "cli/submit_command.h"
 
+#include "base/file_io.h"
 #include "cli/cli.h"
 #include "cli/cli_texts.h"
 #include "cli/interrupt.h"
 #include "cli/process_usage.h"
-#include "library/file_io.h"
 #include "library/template_file.h"
 #include "library/url_library.h"
 #include "net/network_init.h"
@@ -75,7 +75,7 @@ std::string reportLine(int pass, const text::Text& url, const submit::RowOutcome
 }
 
 // Rows of the list whose mark is a verdict (√ or ×) rather than pending or in progress.
-int markedRows(const platform::ListStore& list)
+int markedRows(const base::ListStore& list)
 {
     int marked = 0;
     for (const text::Text& mark : list.column(library::kMarkColumn))
@@ -137,7 +137,7 @@ public:
         }
 
         // The window's controls, in memory.
-        platform::ListStore list;
+        base::ListStore list;
         platform::MemoryTextControl siteAddress(text::utf8ToGbk(site_));
         platform::MemoryTextControl addBox;
         platform::MemoryTextControl statusLine(msg::kStatusInitial);
@@ -165,7 +165,7 @@ public:
         PassCounts counts;
         // The report goes to disk row by row: a looping run over a large list would otherwise
         // hold every row of every pass until the end. It is put in place when the run ends.
-        std::optional<library::AtomicFileWriter> report;
+        std::optional<base::AtomicFileWriter> report;
         if (!json_.empty())
             report.emplace(json_);
         std::mutex reportMutex;
@@ -223,13 +223,13 @@ private:
     // pass starts; the bytes read for the look are freed before the load reads the file again.
     static std::optional<std::string_view> refusedTemplates(const std::filesystem::path& templates)
     {
-        const library::ReadResult probe = library::readWholeFile(templates);
+        const base::ReadResult probe = base::readWholeFile(templates);
         switch (probe.status) {
-        case library::ReadResult::Status::Ok:
+        case base::ReadResult::Status::Ok:
             break;
-        case library::ReadResult::Status::Unreadable:
+        case base::ReadResult::Status::Unreadable:
             return "";
-        case library::ReadResult::Status::TooLarge:
+        case base::ReadResult::Status::TooLarge:
             return texts::kOver256MB;
         }
         switch (library::checkTemplateText(probe.bytes)) {
@@ -318,7 +318,7 @@ private:
 
     // One line of figures for a pass that has ended and whose workers are joined, so that a
     // benchmark reads the process between passes without racing the next one.
-    static void printPassStats(std::ostream& err, int pass, const platform::ListStore& list,
+    static void printPassStats(std::ostream& err, int pass, const base::ListStore& list,
                                const PassCounts& counts, std::chrono::steady_clock::duration elapsed)
     {
         const ProcessUsage usage = readProcessUsage();

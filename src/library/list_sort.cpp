@@ -373,7 +373,7 @@ std::vector<int> sortedOrder(const std::vector<std::string_view>& keys, SortKeyT
     return textOrder(keys, caseSensitive);
 }
 
-int sortListView(platform::ListStore& list, int column, int keyType, bool caseSensitive, bool ascending)
+int sortListView(base::ListStore& list, int column, int keyType, bool caseSensitive, bool ascending)
 {
     const auto start = std::chrono::steady_clock::now();
     const SortKeyType type = sortKeyTypeFrom(keyType);

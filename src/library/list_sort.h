@@ -7,7 +7,7 @@
 // computed with an order-statistic tree so that large lists do not cost quadratic time.
 #pragma once
 
-#include "platform/list_store.h"
+#include "base/list_store.h"
 #include "text/gbk_text.h"
 
 #include <functional>
@@ -53,7 +53,7 @@ enum class SortKeyType
 
 // Sorts the list by `column` and keeps the selected row selected and in view. Rows appended by
 // other threads while the sort runs stay after the sorted ones. Returns the milliseconds taken.
-int sortListView(platform::ListStore& list, int column, int keyType, bool caseSensitive = true,
+int sortListView(base::ListStore& list, int column, int keyType, bool caseSensitive = true,
                  bool ascending = true);
 
 } // namespace tavrin::library

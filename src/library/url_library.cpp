@@ -1,6 +1,6 @@
 #include "library/url_library.h"
 
-#include "library/file_io.h"
+#include "base/file_io.h"
 #include "library/site_host.h"
 #include "library/template_file.h"
 #include "text/encoding.h"
@@ -40,7 +40,7 @@ Text UrlLibrary::syncSiteHost()
     if (host == host_)
         return host;
     host_ = host;
-    controls_.list.updateRows([&host](platform::ListStore::Row& row) {
+    controls_.list.updateRows([&host](base::ListStore::Row& row) {
         if (!row.source)
             return false;
         Text url = fillTemplate(*row.source, host);
@@ -75,8 +75,8 @@ void UrlLibrary::runLoader(const std::stop_token& stop, const std::filesystem::p
 {
     // The loader owns its bytes: a second import running at the same time has its own, so
     // neither can see or free the other's.
-    const ReadResult file = readWholeFile(path);
-    if (file.status == ReadResult::Status::TooLarge) {
+    const base::ReadResult file = base::readWholeFile(path);
+    if (file.status == base::ReadResult::Status::TooLarge) {
         controls_.statusLine.setText(msg::kImportTooLarge + displayName(path));
         return;
     }
@@ -150,10 +150,10 @@ void UrlLibrary::onSaveClick()
     // without them (onto that very file, perhaps) would drop the rest of it.
     waitUntilLoaded();
     const Text host = syncSiteHost();
-    const std::vector<platform::ListStore::Row> rows = controls_.list.rows();
+    const std::vector<base::ListStore::Row> rows = controls_.list.rows();
     Text out;
     out.reserve(rows.size() * 64);
-    for (const platform::ListStore::Row& row : rows) {
+    for (const base::ListStore::Row& row : rows) {
         if (controls_.onlySuccess.isChecked() && row.cells[kMarkColumn] != msg::kMarkSuccess)
             continue;
         // The row's own template, so that a host typed into the address box after loading can
@@ -162,7 +162,7 @@ void UrlLibrary::onSaveClick()
         out += collapseHost(row.source ? *row.source : row.cells[kUrlColumn], host);
         out += "\r\n";
     }
-    const std::string failure = writeFileAtomically(path, out);
+    const std::string failure = base::writeFileAtomically(path, out);
     if (!failure.empty()) {
         controls_.statusLine.setText(msg::kSaveFailed + displayName(path) + text::utf8ToGbk("（") +
                                      text::utf8ToGbk(failure) + text::utf8ToGbk("）"));
@@ -202,7 +202,7 @@ void UrlLibrary::onMenuEditUrl()
     const std::lock_guard lock(hostMutex_);
     Text templateText = collapseHost(templateOf(*edited), host_);
     Text newUrl = fillTemplate(templateText, host_);
-    controls_.list.updateRow(row, [&](platform::ListStore::Row& target) {
+    controls_.list.updateRow(row, [&](base::ListStore::Row& target) {
         if (target.cells[kUrlColumn] != url)
             return false; // the row changed while the box was open; leave it
         if (newUrl != target.cells[kUrlColumn]) {

@@ -2,10 +2,10 @@
 // add, save, open, edit, delete). The list view is the only store; this class holds no rows.
 #pragma once
 
+#include "base/list_store.h"
+#include "base/thread_group.h"
 #include "platform/controls.h"
 #include "platform/desktop.h"
-#include "platform/list_store.h"
-#include "platform/thread_group.h"
 #include "state/program_state.h"
 
 #include <filesystem>
@@ -22,7 +22,7 @@ inline constexpr int kMarkColumn = 2;
 // The controls of the main window that the library reads and writes.
 struct LibraryControls
 {
-    platform::ListStore& list;
+    base::ListStore& list;
     platform::TextControl& siteAddress;  // 编辑框1
     platform::TextControl& addBox;       // 编辑框2
     platform::TextControl& statusLine;   // 透明标签2
@@ -91,7 +91,7 @@ private:
     mutable std::mutex hostMutex_;
     text::Text host_; // guarded by hostMutex_
     // Declared last: destroyed first, so loaders stop before the members they use go away.
-    platform::ThreadGroup loaders_;
+    base::ThreadGroup loaders_;
 };
 
 } // namespace tavrin::library

@@ -21,7 +21,7 @@ std::shared_ptr<TransferJob> startFetch(FetchBlock& block, std::optional<Deadlin
     return job;
 }
 
-bool HttpFetch(FetchBlock* block)
+bool httpFetch(FetchBlock* block)
 {
     if (!block)
         return false;

@@ -1,4 +1,4 @@
-// HttpFetch: performs the request held in a FetchBlock and puts the result in its place.
+// httpFetch: performs the request held in a FetchBlock and puts the result in its place.
 #pragma once
 
 #include "net/fetch_block.h"
@@ -20,11 +20,11 @@ class TransferJob;
 // empty.
 //
 // Blocks until the request ends and sets no time limit of its own; callers that need one use
-// TimedFetch.
-bool HttpFetch(FetchBlock* block);
+// timedFetch.
+bool httpFetch(FetchBlock* block);
 
-// The first half of HttpFetch, for callers that wait on their own terms: checks and empties the
-// block and hands the request to the network thread. Null when HttpFetch would return false
+// The first half of httpFetch, for callers that wait on their own terms: checks and empties the
+// block and hands the request to the network thread. Null when httpFetch would return false
 // before performing the request. The job's block receives the result record.
 [[nodiscard]] std::shared_ptr<TransferJob> startFetch(FetchBlock& block, std::optional<Deadline> deadline);
 

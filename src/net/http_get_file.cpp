@@ -26,7 +26,7 @@ int statusCode(std::string_view headerText)
 
 } // namespace
 
-std::string HttpGetFile(std::string_view url, std::chrono::seconds timeLimit)
+std::string httpGetFile(std::string_view url, std::chrono::seconds timeLimit)
 {
     return HttpGetFileResponse(url, timeLimit).body;
 }

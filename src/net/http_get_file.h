@@ -1,4 +1,4 @@
-// HttpGetFile: the plain GET of a whole file, used for the update notice and the download.
+// httpGetFile: the plain GET of a whole file, used for the update notice and the download.
 #pragma once
 
 #include <chrono>
@@ -14,7 +14,7 @@ inline constexpr std::chrono::seconds kGetFileTimeLimit{30};
 // "Accept: */*", whatever the status (an error page comes back as its bytes). Empty when the
 // URL is empty, no response came, or the time limit passed (counted from the call; nothing
 // arriving later is handed out). Bodies beyond 64 MiB are cut there.
-[[nodiscard]] std::string HttpGetFile(std::string_view url,
+[[nodiscard]] std::string httpGetFile(std::string_view url,
                                       std::chrono::seconds timeLimit = kGetFileTimeLimit);
 
 // How the same GET ended, for callers that must not take an error page or a cut-off body for
@@ -32,7 +32,7 @@ struct GetFileResponse
     [[nodiscard]] bool succeeded() const noexcept { return complete && status >= 200 && status <= 299; }
 };
 
-// The GET of HttpGetFile with what it leaves out. `stop` ends the wait early, as the limit
+// The GET of httpGetFile with what it leaves out. `stop` ends the wait early, as the limit
 // does: the transfer is cancelled and the result is empty (status 0).
 [[nodiscard]] GetFileResponse HttpGetFileResponse(std::string_view url,
                                                   std::chrono::seconds timeLimit = kGetFileTimeLimit,

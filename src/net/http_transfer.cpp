@@ -171,7 +171,7 @@ void HttpTransfer::setUpFetch(CURL* easy)
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     // The proxy is an HTTP proxy for http addresses only ("http=host:port"); https goes direct.
     // An empty proxy also keeps curl from taking one from the environment.
-    const bool useProxy = countsAsPresent(request_.proxy) && !UrlIsHttps(request_.url);
+    const bool useProxy = countsAsPresent(request_.proxy) && !urlIsHttps(request_.url);
     const Text proxy = useProxy ? trimSpaces(request_.proxy) : Text();
     curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
     curl_easy_setopt(easy, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));

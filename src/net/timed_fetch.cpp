@@ -68,7 +68,7 @@ FetchOutcome runTimedFetch(const FetchRequest& request, int timeLimitSeconds, st
     return fetchUntil(request, deadlineIn(timeLimitSeconds), stop);
 }
 
-std::string TimedFetch(std::string_view url, std::string_view method, std::string_view proxy,
+std::string timedFetch(std::string_view url, std::string_view method, std::string_view proxy,
                        std::string_view userName, std::string_view password, std::string_view referer,
                        std::string_view body, int timeLimitSeconds, Text* headerText, std::string_view accept,
                        std::stop_token stop)

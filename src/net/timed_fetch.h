@@ -1,4 +1,4 @@
-// TimedFetch: the way the submission workers request a URL, under a time limit.
+// timedFetch: the way the submission workers request a URL, under a time limit.
 #pragma once
 
 #include "net/fetch_records.h"
@@ -81,7 +81,7 @@ private:
 // response, status line first, CR LF lines, an empty line at the end; empty when no response
 // came within the limit) and accept (empty: "*/*"). `stop` ends the wait early, as the limit
 // does.
-[[nodiscard]] std::string TimedFetch(std::string_view url, std::string_view method = {},
+[[nodiscard]] std::string timedFetch(std::string_view url, std::string_view method = {},
                                      std::string_view proxy = {}, std::string_view userName = {},
                                      std::string_view password = {}, std::string_view referer = {},
                                      std::string_view body = {}, int timeLimitSeconds = 0,

@@ -55,7 +55,7 @@ bool mustEscape(unsigned char byte)
 
 } // namespace
 
-Text UrlHost(std::string_view url, bool keepPort)
+Text urlHost(std::string_view url, bool keepPort)
 {
     const Authority authority = findAuthority(url);
     std::string_view host = url.substr(authority.begin, authority.end - authority.begin);
@@ -64,10 +64,10 @@ Text UrlHost(std::string_view url, bool keepPort)
     return text::asciiLower(host);
 }
 
-int UrlPort(std::string_view url)
+int urlPort(std::string_view url)
 {
-    const int defaultPort = UrlIsHttps(url) ? kHttpsPort : kHttpPort;
-    const Text hostAndPort = UrlHost(url, true);
+    const int defaultPort = urlIsHttps(url) ? kHttpsPort : kHttpPort;
+    const Text hostAndPort = urlHost(url, true);
     const std::size_t colon = portColon(hostAndPort);
     if (colon == std::string_view::npos)
         return defaultPort;
@@ -75,7 +75,7 @@ int UrlPort(std::string_view url)
     return port == 0 ? defaultPort : port;
 }
 
-Text UrlPath(std::string_view url)
+Text urlPath(std::string_view url)
 {
     const Authority authority = findAuthority(url);
     if (authority.end == url.size())
@@ -86,22 +86,22 @@ Text UrlPath(std::string_view url)
     return "/" + Text(rest);
 }
 
-bool UrlIsHttps(std::string_view url)
+bool urlIsHttps(std::string_view url)
 {
     return findAuthority(url).https;
 }
 
 Text requestUrl(std::string_view url)
 {
-    const bool https = UrlIsHttps(url);
+    const bool https = urlIsHttps(url);
     Text result(https ? kHttps : kHttp);
-    result += UrlHost(url);
-    const int port = UrlPort(url);
+    result += urlHost(url);
+    const int port = urlPort(url);
     if (port != (https ? kHttpsPort : kHttpPort)) {
         result += ':';
         result += text::decimal(port);
     }
-    const Text path = UrlPath(url);
+    const Text path = urlPath(url);
     // '#' is below 0x40 as well, so the byte search cannot hit a double-byte character.
     const std::string_view withoutFragment = std::string_view(path).substr(0, path.find('#'));
     static constexpr char kHex[] = "0123456789ABCDEF";

@@ -1,6 +1,6 @@
 #include "platform/xdg_auto_start.h"
 
-#include "library/file_io.h"
+#include "base/file_io.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -148,7 +148,7 @@ std::string XdgAutoStartList::add(const std::filesystem::path& program)
         return "create " + folder_.string() + ": " + error.message();
     const std::string entry = "[Desktop Entry]\nType=Application\nName=" + std::string(kAutoStartEntryName) +
                               "\nExec=" + *exec + "\n";
-    return library::writeFileAtomically(entryFile(), entry);
+    return base::writeFileAtomically(entryFile(), entry);
 }
 
 AutoStartRemoval XdgAutoStartList::remove()

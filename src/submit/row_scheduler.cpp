@@ -12,7 +12,7 @@ RowScheduler::RowScheduler(const std::vector<text::Text>& urls, const HostTimes&
     hostOfRow_.reserve(urls.size());
     std::unordered_map<text::Text, int> hostNumbers;
     for (std::size_t i = 0; i < urls.size(); ++i) {
-        text::Text name = net::UrlHost(urls[i]);
+        text::Text name = net::urlHost(urls[i]);
         const auto [entry, added] = hostNumbers.try_emplace(name, static_cast<int>(hosts_.size()));
         if (added) {
             hosts_.emplace_back();

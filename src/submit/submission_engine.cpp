@@ -91,20 +91,20 @@ void SubmissionEngine::startPass()
     controls_.submitButton.setText(msg::caption::kStopSubmit);
 
     text::Text siteHost = prepareRows();
-    std::vector<platform::ListStore::Row> listed = controls_.list.rows();
+    std::vector<base::ListStore::Row> listed = controls_.list.rows();
     std::vector<SubmitRow> rows;
     std::vector<text::Text> urls;
     rows.reserve(listed.size());
     urls.reserve(listed.size());
     for (std::size_t i = 0; i < listed.size(); ++i) {
-        platform::ListStore::Row& row = listed[i];
+        base::ListStore::Row& row = listed[i];
         urls.push_back(row.cells[kUrlColumn]);
         rows.push_back(
             SubmitRow{std::move(row.cells[kUrlColumn]), static_cast<int>(i), std::move(row.source)});
     }
     listed.clear();
     // Every row waits again; what an earlier check found no longer applies.
-    controls_.list.updateRows([](platform::ListStore::Row& row) {
+    controls_.list.updateRows([](base::ListStore::Row& row) {
         row.cells[kMarkColumn] = msg::kMarkPending;
         row.note.clear();
         return true;

@@ -13,9 +13,9 @@
 // thread.
 #pragma once
 
+#include "base/list_store.h"
+#include "base/thread_group.h"
 #include "platform/controls.h"
-#include "platform/list_store.h"
-#include "platform/thread_group.h"
 #include "state/program_state.h"
 #include "submit/row_check.h"
 #include "submit/row_scheduler.h"
@@ -42,7 +42,7 @@ struct SubmitRow
 // The controls of the main window that a pass reads and writes.
 struct SubmitControls
 {
-    platform::ListStore& list;             // 超级列表框1
+    base::ListStore& list;                 // 超级列表框1
     platform::TextControl& submitButton;   // 按钮1
     platform::TextControl& threadCountBox; // 编辑框3
     platform::CheckControl& loopSubmit;    // 选择框2
@@ -120,8 +120,8 @@ private:
     std::mutex progressMutex_;
 
     // Declared last: destroyed first, so no thread outlives what it uses.
-    platform::ThreadGroup singleSubmits_;
-    platform::ThreadGroup passWorkers_;
+    base::ThreadGroup singleSubmits_;
+    base::ThreadGroup passWorkers_;
 };
 
 } // namespace tavrin::submit

@@ -2,7 +2,7 @@
 
 namespace tavrin::update {
 
-text::Text TextBetween(std::string_view text, std::string_view start, std::string_view end)
+text::Text textBetween(std::string_view text, std::string_view start, std::string_view end)
 {
     const long long startAt = text::find(text, start);
     const long long from = startAt + static_cast<long long>(start.size());

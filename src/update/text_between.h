@@ -1,4 +1,4 @@
-// TextBetween: cuts one value out of a text between two markers.
+// textBetween: cuts one value out of a text between two markers.
 #pragma once
 
 #include "text/gbk_text.h"
@@ -15,6 +15,6 @@ namespace tavrin::update {
 //   (length of `start` - 1), and is empty when that position is below 1.
 // - The value ends just before the first `end` in what follows; it is empty when `end` is
 //   absent there or stands right at its start.
-[[nodiscard]] text::Text TextBetween(std::string_view text, std::string_view start, std::string_view end);
+[[nodiscard]] text::Text textBetween(std::string_view text, std::string_view start, std::string_view end);
 
 } // namespace tavrin::update

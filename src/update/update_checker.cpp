@@ -31,7 +31,7 @@ void UpdateChecker::postHere(std::function<void()> work)
     });
 }
 
-void UpdateChecker::CheckForUpdate(const Text& currentVersion)
+void UpdateChecker::checkForUpdate(const Text& currentVersion)
 {
     if (checking_)
         return;

@@ -7,9 +7,9 @@
 // front end's `post`, which runs a function on the user-interface thread later.
 #pragma once
 
+#include "base/thread_group.h"
 #include "net/http_get_file.h"
 #include "platform/desktop.h"
-#include "platform/thread_group.h"
 #include "update/update_download.h"
 #include "update/update_notice.h"
 
@@ -59,7 +59,7 @@ public:
     // directory. Nothing is shown when there is nothing newer or the notice cannot be fetched.
     // While a check is under way (fetching, or its question open) a second one is not
     // started: it would only ask the same question twice.
-    void CheckForUpdate(const Text& currentVersion);
+    void checkForUpdate(const Text& currentVersion);
 
     // The download address of the last check that found a newer version.
     [[nodiscard]] const Text& downloadUrl() const { return downloadUrl_; }
@@ -84,7 +84,7 @@ private:
     // the checker is also destroyed, so the test cannot race with the destruction.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     // Last, so its threads are stopped and joined before anything they use goes away.
-    platform::ThreadGroup threads_;
+    base::ThreadGroup threads_;
 };
 
 } // namespace tavrin::update

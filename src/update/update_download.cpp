@@ -1,6 +1,6 @@
 #include "update/update_download.h"
 
-#include "library/file_io.h"
+#include "base/file_io.h"
 #include "net/http_get_file.h"
 #include "text/encoding.h"
 
@@ -62,7 +62,7 @@ DownloadResult DownloadUpdate(std::string_view downloadUrl, const std::filesyste
     }
     if (!response.succeeded())
         return result;
-    if (!library::writeFileAtomically(target, response.body, library::TargetLink::Replace).empty())
+    if (!base::writeFileAtomically(target, response.body, base::TargetLink::Replace).empty())
         return result;
     result.end = DownloadResult::End::Saved;
     result.shownPath = text::utf8ToGbk(target.string());

@@ -8,13 +8,13 @@ namespace tavrin::update {
 
 UpdateNotice parseUpdateNotice(std::string_view page)
 {
-    const Text block = TextBetween(text::untilNul(page), notice::kBlockStart, notice::kBlockEnd);
+    const Text block = textBetween(text::untilNul(page), notice::kBlockStart, notice::kBlockEnd);
     UpdateNotice result;
-    result.newest = TextBetween(block, notice::kNewestKey, notice::kValueEnd);
-    result.downloadUrl = TextBetween(block, notice::kDownloadUrlKey, notice::kValueEnd);
-    result.mode = TextBetween(block, notice::kModeKey, notice::kValueEnd);
+    result.newest = textBetween(block, notice::kNewestKey, notice::kValueEnd);
+    result.downloadUrl = textBetween(block, notice::kDownloadUrlKey, notice::kValueEnd);
+    result.mode = textBetween(block, notice::kModeKey, notice::kValueEnd);
     // A description of several paragraphs is shown run together.
-    const Text description = TextBetween(block, notice::kDescriptionKey, notice::kDescriptionEnd);
+    const Text description = textBetween(block, notice::kDescriptionKey, notice::kDescriptionEnd);
     result.description = text::replaceAll(text::replaceAll(description, "<p>", ""), "</p>", "");
     return result;
 }

@@ -44,7 +44,7 @@ struct UpdateNotice
 
 // Reads the block of a fetched page (bytes; the text ends at the first NUL byte). A page
 // without the block gives a notice whose values are empty, or cut from wherever the markers'
-// rules (TextBetween) lead.
+// rules (textBetween) lead.
 [[nodiscard]] UpdateNotice parseUpdateNotice(std::string_view page);
 
 // True when `newest` reads as a number greater than `current` by more than the tolerance. Each

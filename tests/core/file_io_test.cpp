@@ -1,12 +1,12 @@
-#include "library/file_io.h"
+#include "base/file_io.h"
 
-#include "../support/temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-namespace tavrin::library {
+namespace tavrin::base {
 namespace {
 
 using testing_support::TempDir;
@@ -198,4 +198,4 @@ TEST(AtomicFileWriter, ATargetThatCannotBeCreatedIsReportedByTheCommit)
 }
 
 } // namespace
-} // namespace tavrin::library
+} // namespace tavrin::base

@@ -13,7 +13,7 @@
 namespace tavrin::library {
 namespace {
 
-using platform::ListStore;
+using base::ListStore;
 using text::utf8ToGbk;
 
 // The binary-insertion sort written out plainly, with arrays that shift on every insertion:

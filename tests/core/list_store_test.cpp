@@ -1,4 +1,4 @@
-#include "platform/list_store.h"
+#include "base/list_store.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-namespace tavrin::platform {
+namespace tavrin::base {
 namespace {
 
 ListStore::Cells row(const std::string& number)
@@ -108,4 +108,4 @@ TEST(ListStore, ConcurrentAppendsAndWritesKeepEveryRowWhole)
 }
 
 } // namespace
-} // namespace tavrin::platform
+} // namespace tavrin::base

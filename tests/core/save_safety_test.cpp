@@ -1,15 +1,15 @@
 // Saving never costs the user the library already on disk: a save killed at any moment, a full
 // disk, a read-only folder and the other ways a save fails all leave the old file exactly as it
 // was, and a failure says so in the status line.
-#include "library/file_io.h"
+#include "base/file_io.h"
 #include "library/site_host.h"
 #include "library/url_library.h"
 
-#include "../support/forked_child.h"
-#include "../support/headless_library.h"
-#include "../support/temp_dir.h"
 #include "platform/headless/memory_controls.h"
 #include "platform/headless/scripted_desktop.h"
+#include "support/forked_child.h"
+#include "support/headless_library.h"
+#include "support/temp_dir.h"
 #include "text/encoding.h"
 #include "text/messages.h"
 
@@ -95,7 +95,7 @@ TEST(SaveKilled, AtAnyMomentLeavesTheOldOrTheNewFile)
     TempDir dir;
     const auto target = dir.write("url.txt", "http://old.example/{$url}\r\n");
     const auto started = std::chrono::steady_clock::now();
-    ASSERT_EQ(writeFileAtomically(dir / "timing.txt", first), "");
+    ASSERT_EQ(base::writeFileAtomically(dir / "timing.txt", first), "");
     const auto saveTime = std::chrono::steady_clock::now() - started;
     std::filesystem::remove(dir / "timing.txt");
 
@@ -111,7 +111,7 @@ TEST(SaveKilled, AtAnyMomentLeavesTheOldOrTheNewFile)
         if (round >= 4 && std::chrono::steady_clock::now() - roundsStarted > std::chrono::seconds(3))
             break;
         const std::string& next = round % 2 == 0 ? first : second;
-        ForkedChild child([&] { return writeFileAtomically(target, next); });
+        ForkedChild child([&] { return base::writeFileAtomically(target, next); });
         ASSERT_TRUE(child.started());
         std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
         child.kill();
@@ -136,7 +136,7 @@ TEST(SaveKilled, AtAnyMomentLeavesTheOldOrTheNewFile)
             EXPECT_TRUE(name.starts_with(".url.txt.tmp-")) << name;
         }
     }
-    ASSERT_EQ(writeFileAtomically(target, second), "");
+    ASSERT_EQ(base::writeFileAtomically(target, second), "");
     EXPECT_TRUE(TempDir::read(target) == second);
 }
 
@@ -231,7 +231,7 @@ TEST_F(SaveSafety, AFullOrReadOnlyFileSystemFailsTheSaveAndKeepsTheOldFile)
         ForkedChild child([&] {
             if (const std::string why = mountPrivateTmpfs(mountPoint); !why.empty())
                 return "skip\n" + why;
-            if (!writeFileAtomically(target, old).empty())
+            if (!base::writeFileAtomically(target, old).empty())
                 return std::string("skip\ncannot write the old file");
             if (c.readOnly &&
                 ::mount(nullptr, mountPoint.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
@@ -263,7 +263,7 @@ TEST_F(SaveSafety, ASaveThroughALinkToAnotherFileSystemReplacesTheFileLinkedTo)
     ForkedChild child([&] {
         if (const std::string why = mountPrivateTmpfs(other); !why.empty())
             return "skip\n" + why;
-        if (!writeFileAtomically(real, "old").empty())
+        if (!base::writeFileAtomically(real, "old").empty())
             return std::string("skip\ncannot write the old file");
         const Text status = job();
         return "ran\n" + status + "\n" + TempDir::read(real) +

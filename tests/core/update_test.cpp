@@ -31,7 +31,7 @@ class TextBetweenTest : public testing::TestWithParam<BetweenCase>
 TEST_P(TextBetweenTest, CutsTheValue)
 {
     const BetweenCase& c = GetParam();
-    EXPECT_EQ(TextBetween(c.text, c.start, c.end), c.value);
+    EXPECT_EQ(textBetween(c.text, c.start, c.end), c.value);
 }
 
 INSTANTIATE_TEST_SUITE_P(

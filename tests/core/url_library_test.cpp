@@ -1,12 +1,12 @@
 #include "library/url_library.h"
 
-#include "../support/headless_library.h"
-#include "../support/temp_dir.h"
-#include "library/file_io.h"
+#include "base/file_io.h"
 #include "library/site_host.h"
 #include "library/template_file.h"
 #include "platform/headless/memory_controls.h"
 #include "platform/headless/scripted_desktop.h"
+#include "support/headless_library.h"
+#include "support/temp_dir.h"
 #include "text/encoding.h"
 #include "text/messages.h"
 
@@ -21,7 +21,7 @@
 namespace tavrin::library {
 namespace {
 
-using platform::ListStore;
+using base::ListStore;
 using testing_support::TempDir;
 using text::Text;
 using text::utf8ToGbk;
@@ -157,7 +157,7 @@ std::filesystem::path sparseFile(const std::filesystem::path& path, std::uintmax
 TEST_F(LibraryTest, RefusesAHugeFileWithAMessageWithoutReadingIt)
 {
     const std::filesystem::path files[] = {
-        sparseFile(dir / "huge.txt", kMaxLibraryFileBytes + 1),
+        sparseFile(dir / "huge.txt", base::kMaxLibraryFileBytes + 1),
         sparseFile(dir / "url.txt", 1ull << 30),
     };
     add("http://kept/{$url}");

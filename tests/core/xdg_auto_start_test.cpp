@@ -1,6 +1,6 @@
 #include "platform/xdg_auto_start.h"
 
-#include "../support/temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // Drives the auto-start dialog offscreen: its layout, the file dialog, writing and deleting the
 // entry in a temporary autostart folder with every message box answered through the platform
 // layer, and the main window's menu item that opens it.
-#include "../support/local_addresses.h"
-#include "../support/temp_dir.h"
 #include "app/auto_start_dialog.h"
 #include "app/main_window.h"
 #include "platform/headless/scripted_desktop.h"
 #include "platform/qt/qt_desktop.h"
 #include "platform/qt/qt_text.h"
 #include "platform/xdg_auto_start.h"
+#include "support/local_addresses.h"
+#include "support/temp_dir.h"
 #include "support/widget_lookup.h"
 
 #include <QApplication>

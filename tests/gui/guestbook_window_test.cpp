@@ -2,11 +2,11 @@
 // button never reaches the page while the left button, keys and the wheel do, and the window
 // opens and closes again and again. The menu item opens the browser instead wherever the web
 // engine cannot start, without waiting for anything.
-#include "../support/local_addresses.h"
-#include "../support/temp_dir.h"
 #include "app/main_window.h"
 #include "build_config.h"
 #include "platform/headless/scripted_desktop.h"
+#include "support/local_addresses.h"
+#include "support/temp_dir.h"
 #include "support/widget_lookup.h"
 
 #if TAVRIN_HAS_WEBENGINE

@@ -1,13 +1,13 @@
 // Drives the real main window offscreen: its layout, the library's buttons and menus, the
 // close query, and hiding into the notification area.
-#include "../net/support/local_server.h"
-#include "../support/local_addresses.h"
-#include "../support/temp_dir.h"
 #include "app/main_window.h"
 #include "app/window_look.h"
 #include "library/url_library.h"
 #include "platform/headless/scripted_desktop.h"
 #include "platform/qt/qt_text.h"
+#include "support/local_addresses.h"
+#include "support/local_server.h"
+#include "support/temp_dir.h"
 #include "support/widget_lookup.h"
 #include "text/messages.h"
 

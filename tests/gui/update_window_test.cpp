@@ -1,11 +1,11 @@
 // The update check from the real window: at start-up (behind the shown window), from 按钮5
 // "检查更新" and from 帮助 → 检查升级, against a notice and files served on 127.0.0.1.
-#include "../net/support/local_server.h"
-#include "../support/temp_dir.h"
 #include "app/main_window.h"
 #include "net/network_init.h"
 #include "platform/headless/scripted_desktop.h"
 #include "platform/qt/qt_text.h"
+#include "support/local_server.h"
+#include "support/temp_dir.h"
 #include "support/widget_lookup.h"
 #include "text/encoding.h"
 #include "update/update_checker.h"

@@ -4,7 +4,7 @@
 #include "cli/interrupt.h"
 #include "support/local_server.h"
 
-#include "../support/temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -144,13 +144,13 @@ TEST(FetchBlock, StreamOperations)
 
 TEST(HttpFetch, RefusesWhatIsNotARequest)
 {
-    EXPECT_FALSE(HttpFetch(nullptr));
+    EXPECT_FALSE(httpFetch(nullptr));
 
     // Wrong sentinel: false, block untouched.
     FetchBlock notARequest;
     writeResultRecord(notARequest, FetchResult{"h", "b"});
     const std::string before(notARequest.bytes());
-    EXPECT_FALSE(HttpFetch(&notARequest));
+    EXPECT_FALSE(httpFetch(&notARequest));
     EXPECT_EQ(notARequest.bytes(), before);
 
     // A method other than GET or POST: false, and the block was emptied. No request leaves.
@@ -159,7 +159,7 @@ TEST(HttpFetch, RefusesWhatIsNotARequest)
     put.method = "PUT";
     FetchBlock block;
     writeRequestRecord(block, put);
-    EXPECT_FALSE(HttpFetch(&block));
+    EXPECT_FALSE(httpFetch(&block));
     EXPECT_EQ(block.size(), 0u);
 }
 

@@ -443,7 +443,7 @@ TEST_F(HostileServerTest, PassOverEveryServerMarksEveryRowAndGivesEverythingBack
     constexpr auto kPassLimit = std::chrono::seconds(kPassLimitSeconds);
     {
         std::vector<std::unique_ptr<HostileServer>> servers;
-        platform::ListStore list;
+        base::ListStore list;
         for (const HostileCase& row : rows) {
             servers.push_back(std::make_unique<HostileServer>(row));
             list.appendRow({std::to_string(list.rowCount() + 1), servers.back()->url(), msg::kMarkPending});

@@ -58,7 +58,7 @@ TEST_P(RequestShapeTest, SendsTheFixedHeaderSetInItsOrder)
     clearCookies();
     const RawServer server = RawServer::replying(kReplyOk);
     Text header;
-    const std::string body = TimedFetch(server.url("/path?q=1"), c.method, {}, {}, {}, c.referer, c.body,
+    const std::string body = timedFetch(server.url("/path?q=1"), c.method, {}, {}, {}, c.referer, c.body,
                                         kLimit, &header, c.accept);
     EXPECT_EQ(body, "ok");
     ASSERT_EQ(server.requests().size(), 1u);
@@ -181,7 +181,7 @@ TEST(HttpFetch, SendsCredentialsOnlyWhenGiven)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.userName + "/" + c.password);
         const RawServer server = RawServer::replying(kReplyOk);
-        EXPECT_EQ(TimedFetch(server.url("/"), {}, {}, c.userName, c.password, {}, {}, kLimit), "ok");
+        EXPECT_EQ(timedFetch(server.url("/"), {}, {}, c.userName, c.password, {}, {}, kLimit), "ok");
         ASSERT_EQ(server.requests().size(), 1u);
         const RawRequest request(server.requests().front());
         if (c.authorization.empty())
@@ -201,7 +201,7 @@ TEST(HttpFetch, GivesTheFinalHeaderTextWithCrLfLinesAndTheBody)
     request.url = server.url("/");
     FetchBlock block;
     writeRequestRecord(block, request);
-    ASSERT_TRUE(HttpFetch(&block));
+    ASSERT_TRUE(httpFetch(&block));
     const std::optional<FetchResult> result = readResultRecord(block);
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(result->headerText,
@@ -234,7 +234,7 @@ TEST_P(ProxyTest, UsesTheProxyFieldForHttp)
     if (const std::size_t at = proxy.find("{port}"); at != std::string::npos)
         proxy.replace(at, 6, std::to_string(server.port()));
     const std::string target = GetParam().throughProxy ? "http://target.invalid/page" : server.url("/page");
-    EXPECT_EQ(TimedFetch(target, {}, proxy, {}, {}, {}, {}, kLimit), "ok");
+    EXPECT_EQ(timedFetch(target, {}, proxy, {}, {}, {}, {}, kLimit), "ok");
     ASSERT_EQ(server.requests().size(), 1u);
     const RawRequest request(server.requests().front());
     EXPECT_EQ(request.lines.front(),
@@ -298,11 +298,11 @@ protected:
 TEST_F(ServedFetchTest, CookiesSetByOneResponseAreSentOnLaterRequestsFromAnyThread)
 {
     Text header;
-    EXPECT_EQ(TimedFetch(server_.url("/set-cookie"), {}, {}, {}, {}, {}, {}, kLimit, &header), "set");
+    EXPECT_EQ(timedFetch(server_.url("/set-cookie"), {}, {}, {}, {}, {}, {}, kLimit, &header), "set");
     EXPECT_NE(header.find("Set-Cookie: sid=42; path=/\r\n"), std::string::npos);
     std::string echoed;
     std::thread other(
-        [&] { echoed = TimedFetch(server_.url("/echo-cookie"), {}, {}, {}, {}, {}, {}, kLimit); });
+        [&] { echoed = timedFetch(server_.url("/echo-cookie"), {}, {}, {}, {}, {}, {}, kLimit); });
     other.join();
     EXPECT_EQ(echoed, "sid=42");
 }
@@ -310,7 +310,7 @@ TEST_F(ServedFetchTest, CookiesSetByOneResponseAreSentOnLaterRequestsFromAnyThre
 TEST_F(ServedFetchTest, FollowsRedirectsAndReturnsTheFinalResponse)
 {
     Text header;
-    const std::string body = TimedFetch(server_.url("/redirect-1"), {}, {}, {}, {}, {}, {}, kLimit, &header);
+    const std::string body = timedFetch(server_.url("/redirect-1"), {}, {}, {}, {}, {}, {}, kLimit, &header);
     // The cookie set on the first hop travelled along.
     EXPECT_EQ(body, "hop=1");
     EXPECT_EQ(header.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << header;
@@ -321,7 +321,7 @@ TEST_F(ServedFetchTest, FollowsRedirectsAndReturnsTheFinalResponse)
 TEST_F(ServedFetchTest, EndlessRedirectsCountAsNoResponse)
 {
     Text header = "untouched";
-    EXPECT_EQ(TimedFetch(server_.url("/loop"), {}, {}, {}, {}, {}, {}, kLimit, &header), "");
+    EXPECT_EQ(timedFetch(server_.url("/loop"), {}, {}, {}, {}, {}, {}, kLimit, &header), "");
     EXPECT_EQ(header, "");
 }
 
@@ -330,7 +330,7 @@ TEST_F(ServedFetchTest, RedirectToWhereTheConnectionIsResetIsNoResponse)
     // The redirect's own header must not be taken for the answer of the request it led to.
     const RawServer resets = RawServer::resetting();
     Text header = "untouched";
-    EXPECT_EQ(TimedFetch(server_.url("/redirect-to?target=" + resets.url("/")), {}, {}, {}, {}, {}, {},
+    EXPECT_EQ(timedFetch(server_.url("/redirect-to?target=" + resets.url("/")), {}, {}, {}, {}, {}, {},
                          kLimit, &header),
               "");
     EXPECT_EQ(header, "");
@@ -340,24 +340,24 @@ TEST_F(ServedFetchTest, RedirectToWhereTheConnectionIsResetIsNoResponse)
 TEST_F(ServedFetchTest, NotFoundPageComesBackWithItsBody)
 {
     Text header;
-    EXPECT_EQ(TimedFetch(server_.url("/missing"), {}, {}, {}, {}, {}, {}, kLimit, &header), "no such page");
+    EXPECT_EQ(timedFetch(server_.url("/missing"), {}, {}, {}, {}, {}, {}, kLimit, &header), "no such page");
     EXPECT_EQ(header.rfind("HTTP/1.1 404 Not Found\r\n", 0), 0u) << header;
 }
 
 TEST_F(ServedFetchTest, BodyWithNulBytesComesBackWhole)
 {
-    EXPECT_EQ(TimedFetch(server_.url("/binary"), {}, {}, {}, {}, {}, {}, kLimit), "\0head\0\xFF\xFE tail\0"s);
+    EXPECT_EQ(timedFetch(server_.url("/binary"), {}, {}, {}, {}, {}, {}, kLimit), "\0head\0\xFF\xFE tail\0"s);
 }
 
 TEST_F(ServedFetchTest, LongHeaderBlockComesBackWholeAndItsCookieIsKept)
 {
     Text header;
-    EXPECT_EQ(TimedFetch(server_.url("/long-header"), {}, {}, {}, {}, {}, {}, kLimit, &header), "gone");
+    EXPECT_EQ(timedFetch(server_.url("/long-header"), {}, {}, {}, {}, {}, {}, kLimit, &header), "gone");
     EXPECT_GT(header.size(), 4000u);
     EXPECT_NE(header.find(" 404 "), std::string::npos);
     EXPECT_NE(header.find("X-Padding-39: " + std::string(100, 'p') + "\r\n"), std::string::npos);
     EXPECT_NE(header.find("Set-Cookie: late=1; path=/\r\n"), std::string::npos);
-    EXPECT_EQ(TimedFetch(server_.url("/echo-cookie"), {}, {}, {}, {}, {}, {}, kLimit), "late=1");
+    EXPECT_EQ(timedFetch(server_.url("/echo-cookie"), {}, {}, {}, {}, {}, {}, kLimit), "late=1");
 }
 
 } // namespace

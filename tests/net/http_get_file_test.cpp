@@ -22,7 +22,7 @@ TEST(HttpGetFile, SendsItsOwnRequestAndReturnsTheBody)
 {
     const RawServer server =
         RawServer::replying("HTTP/1.0 200 OK\r\nContent-Length: 13\r\n\r\n////start 2.1");
-    EXPECT_EQ(HttpGetFile(server.url("/update.txt")), "////start 2.1");
+    EXPECT_EQ(httpGetFile(server.url("/update.txt")), "////start 2.1");
     ASSERT_EQ(server.requests().size(), 1u);
     const RawRequest request(server.requests().front());
     EXPECT_EQ(request.lines.front(), "GET /update.txt HTTP/1.0");
@@ -35,19 +35,19 @@ TEST(HttpGetFile, ErrorPageComesBackAsItsBytes)
 {
     const RawServer server =
         RawServer::replying("HTTP/1.0 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!");
-    EXPECT_EQ(HttpGetFile(server.url("/setup.exe")), "not here!");
+    EXPECT_EQ(httpGetFile(server.url("/setup.exe")), "not here!");
 }
 
 TEST(HttpGetFile, EmptyUrlGivesNothing)
 {
-    EXPECT_EQ(HttpGetFile(""), "");
+    EXPECT_EQ(httpGetFile(""), "");
 }
 
 TEST(HttpGetFile, GivesUpAtItsTimeLimit)
 {
     const RawServer server = RawServer::silent();
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(HttpGetFile(server.url("/update.txt"), 1s), "");
+    EXPECT_EQ(httpGetFile(server.url("/update.txt"), 1s), "");
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2500ms);
     EXPECT_TRUE(server.waitForClientClose(1s));
 }
@@ -81,7 +81,7 @@ TEST(HttpGetFileResponse, TellsStatusAndWhetherTheBodyIsWhole)
         EXPECT_EQ(response.succeeded(), c.succeeded);
         EXPECT_EQ(response.body, c.body);
         // The plain call still hands out whatever body came.
-        EXPECT_EQ(HttpGetFile(server.url("/setup.exe")), c.body);
+        EXPECT_EQ(httpGetFile(server.url("/setup.exe")), c.body);
     }
 }
 

@@ -17,7 +17,7 @@
 namespace tavrin::submit {
 namespace {
 
-using platform::ListStore;
+using base::ListStore;
 using testing_support::LocalServer;
 using text::Text;
 

@@ -51,7 +51,7 @@ TEST(TimedFetch, ReturnsAtTheLimitWithNothingAndCancelsTheRequest)
     const RawServer server = RawServer::silent();
     Text header = "untouched";
     const auto start = Clock::now();
-    const std::string body = TimedFetch(server.url("/"), {}, {}, {}, {}, {}, {}, 1, &header);
+    const std::string body = timedFetch(server.url("/"), {}, {}, {}, {}, {}, {}, 1, &header);
     const auto took = Clock::now() - start;
     EXPECT_EQ(body, "");
     EXPECT_EQ(header, "");
@@ -83,10 +83,10 @@ TEST(TimedFetch, ALateAnswerIsNeverHandedOut)
     // The next request on this thread gets its own answer, while the slow one would still
     // have been answered in the meantime.
     Text header;
-    EXPECT_EQ(TimedFetch(server.url("/fast"), {}, {}, {}, {}, {}, {}, 5, &header), "fast");
+    EXPECT_EQ(timedFetch(server.url("/fast"), {}, {}, {}, {}, {}, {}, 5, &header), "fast");
     EXPECT_NE(header.find("200 OK"), std::string::npos);
     std::this_thread::sleep_for(700ms);
-    EXPECT_EQ(TimedFetch(server.url("/fast"), {}, {}, {}, {}, {}, {}, 5), "fast");
+    EXPECT_EQ(timedFetch(server.url("/fast"), {}, {}, {}, {}, {}, {}, 5), "fast");
     releaseSlow = true;
 }
 
@@ -147,7 +147,7 @@ TEST_P(NoResponseTest, GivesNoHeaderTextSoTheRowFails)
     if (const std::size_t at = url.find("{closed}"); at != std::string::npos)
         url.replace(at, 8, std::to_string(closedPort()));
     Text header = "untouched";
-    const std::string body = TimedFetch(url, {}, {}, {}, {}, {}, {}, 5, &header);
+    const std::string body = timedFetch(url, {}, {}, {}, {}, {}, {}, 5, &header);
     EXPECT_EQ(body, "");
     EXPECT_EQ(header, "");
     // In a pass as well: a request that got no answer is no success.
@@ -170,7 +170,7 @@ TEST(TimedFetch, ConnectionResetBeforeTheAnswerIsNoResponse)
     const RawServer resets = RawServer::resetting();
     for (const RawServer* server : {&closes, &resets}) {
         Text header = "untouched";
-        EXPECT_EQ(TimedFetch(server->url("/"), {}, {}, {}, {}, {}, {}, 5, &header), "");
+        EXPECT_EQ(timedFetch(server->url("/"), {}, {}, {}, {}, {}, {}, 5, &header), "");
         EXPECT_EQ(header, "");
     }
 }
@@ -181,7 +181,7 @@ TEST(TimedFetch, BodyCutShortKeepsTheHeaderAndTheBytesReceived)
     const RawServer server =
         RawServer::replying("HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\npartial");
     Text header;
-    EXPECT_EQ(TimedFetch(server.url("/"), {}, {}, {}, {}, {}, {}, 5, &header), "partial");
+    EXPECT_EQ(timedFetch(server.url("/"), {}, {}, {}, {}, {}, {}, 5, &header), "partial");
     EXPECT_EQ(header.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
 }
 
@@ -210,7 +210,7 @@ TEST(TimedFetch, RefusedMethodSendsNothing)
 {
     const RawServer server = RawServer::replying("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
     Text header = "untouched";
-    EXPECT_EQ(TimedFetch(server.url("/"), "PUT", {}, {}, {}, {}, {}, 5, &header), "");
+    EXPECT_EQ(timedFetch(server.url("/"), "PUT", {}, {}, {}, {}, {}, 5, &header), "");
     EXPECT_EQ(header, "");
     EXPECT_EQ(runTimedFetch(requestFor(server.url("/"), "DELETE"), 5).end, FetchEnd::Refused);
     EXPECT_FALSE(server.waitForRequests(1, 200ms));
@@ -232,7 +232,7 @@ TEST(TimedFetch, ManyThreadsAtOnceEachGetTheirOwnAnswer)
             for (int i = 0; i < kEach; ++i) {
                 const std::string n = std::to_string(t * kEach + i);
                 Text header;
-                if (TimedFetch(server.url("/echo?n=" + n), {}, {}, {}, {}, {}, {}, 10, &header) == "n=" + n &&
+                if (timedFetch(server.url("/echo?n=" + n), {}, {}, {}, {}, {}, {}, 10, &header) == "n=" + n &&
                     header.rfind("HTTP/1.1 200 OK\r\n", 0) == 0)
                     ++right;
             }

@@ -53,15 +53,15 @@ protected:
 TEST_F(TlsFetchTest, FetchesOverTlsAndKeepsCookies)
 {
     Text header;
-    EXPECT_EQ(TimedFetch(trusted_.url("/page"), {}, {}, {}, {}, {}, {}, 10, &header), "secure page");
+    EXPECT_EQ(timedFetch(trusted_.url("/page"), {}, {}, {}, {}, {}, {}, 10, &header), "secure page");
     EXPECT_EQ(header.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << header;
-    EXPECT_EQ(TimedFetch(trusted_.url("/echo-cookie"), {}, {}, {}, {}, {}, {}, 10), "tls=1");
+    EXPECT_EQ(timedFetch(trusted_.url("/echo-cookie"), {}, {}, {}, {}, {}, {}, 10), "tls=1");
 }
 
 TEST_F(TlsFetchTest, SchemeInCapitalsIsStillHttps)
 {
     const std::string url = "HTTPS://127.0.0.1:" + std::to_string(trusted_.port()) + "/page";
-    EXPECT_EQ(TimedFetch(url, {}, {}, {}, {}, {}, {}, 10), "secure page");
+    EXPECT_EQ(timedFetch(url, {}, {}, {}, {}, {}, {}, 10), "secure page");
 }
 
 TEST_F(TlsFetchTest, UntrustedCertificateGivesNoResponse)
@@ -78,14 +78,14 @@ TEST_F(TlsFetchTest, HttpProxyIsNotUsedForHttps)
     // The proxy field names an HTTP proxy for http addresses only; https goes direct.
     const RawServer proxy = RawServer::replying("HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n");
     const std::string proxyField = "127.0.0.1:" + std::to_string(proxy.port());
-    EXPECT_EQ(TimedFetch(trusted_.url("/page"), {}, proxyField, {}, {}, {}, {}, 10), "secure page");
+    EXPECT_EQ(timedFetch(trusted_.url("/page"), {}, proxyField, {}, {}, {}, {}, 10), "secure page");
     EXPECT_TRUE(proxy.requests().empty());
 }
 
 TEST_F(TlsFetchTest, GetFileFetchesOverTls)
 {
-    EXPECT_EQ(HttpGetFile(trusted_.url("/page")), "secure page");
-    EXPECT_EQ(HttpGetFile(untrusted_.url("/page")), "");
+    EXPECT_EQ(httpGetFile(trusted_.url("/page")), "secure page");
+    EXPECT_EQ(httpGetFile(untrusted_.url("/page")), "");
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 // The update service against servers on 127.0.0.1: the download into the program directory
 // (whole files only, never outside that directory) and the checker's round from the notice to
 // the question, the browser and the report, with every box shown on the calling thread.
-#include "../support/temp_dir.h"
 #include "support/local_server.h"
 #include "support/raw_server.h"
+#include "support/temp_dir.h"
 #include "text/encoding.h"
 #include "update/update_checker.h"
 #include "update/update_download.h"
@@ -297,7 +297,7 @@ protected:
 
     void checkAndSettle()
     {
-        checker_->CheckForUpdate("v2.0 beta1");
+        checker_->checkForUpdate("v2.0 beta1");
         settle(*checker_);
     }
 
@@ -379,7 +379,7 @@ TEST_F(UpdateCheckerTest, NothingNewerOrNoNoticeShowsNothing)
 
     // Nobody answering at the notice address.
     const std::unique_ptr<UpdateChecker> unreachable = makeChecker("http://127.0.0.1:1/notice");
-    unreachable->CheckForUpdate("v2.0 beta1");
+    unreachable->checkForUpdate("v2.0 beta1");
     settle(*unreachable);
 
     EXPECT_TRUE(boxes().empty());
@@ -424,9 +424,9 @@ TEST_F(UpdateCheckerTest, ASecondCheckWhileOneIsUnderWayIsNotStarted)
 {
     setNotice(notice("2.1", server_.url("/files/setup.exe"), "打开网页"));
     hold(true);
-    checker_->CheckForUpdate("v2.0 beta1");
+    checker_->checkForUpdate("v2.0 beta1");
     EXPECT_TRUE(checker_->checking());
-    checker_->CheckForUpdate("v2.0 beta1");
+    checker_->checkForUpdate("v2.0 beta1");
     hold(false);
     settle(*checker_);
     EXPECT_EQ(noticeRequests_.load(), 1);
@@ -442,7 +442,7 @@ TEST_F(UpdateCheckerTest, ClosingDuringACheckEndsItQuietly)
 {
     setNotice(notice("2.1", server_.url("/files/setup.exe"), "下载文件"));
     hold(true);
-    checker_->CheckForUpdate("v2.0 beta1");
+    checker_->checkForUpdate("v2.0 beta1");
     while (noticeRequests_.load() == 0)
         std::this_thread::sleep_for(1ms);
     const auto start = std::chrono::steady_clock::now();

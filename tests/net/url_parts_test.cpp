@@ -34,10 +34,10 @@ class UrlPartsTest : public testing::TestWithParam<UrlCase>
 TEST_P(UrlPartsTest, SplitsHostPortAndPath)
 {
     const UrlCase& c = GetParam();
-    EXPECT_EQ(UrlHost(c.url), c.host);
-    EXPECT_EQ(UrlHost(c.url, true), c.hostWithPort);
-    EXPECT_EQ(UrlPort(c.url), c.port);
-    EXPECT_EQ(UrlPath(c.url), c.path);
+    EXPECT_EQ(urlHost(c.url), c.host);
+    EXPECT_EQ(urlHost(c.url, true), c.hostWithPort);
+    EXPECT_EQ(urlPort(c.url), c.port);
+    EXPECT_EQ(urlPath(c.url), c.path);
     EXPECT_EQ(requestUrl(c.url), c.requestUrl);
 }
 
@@ -88,10 +88,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(UrlIsHttps, RecognisesTheSchemeInAnyCase)
 {
-    EXPECT_TRUE(UrlIsHttps("https://a.example/"));
-    EXPECT_TRUE(UrlIsHttps("HtTpS://a.example/"));
-    EXPECT_FALSE(UrlIsHttps("http://a.example/?next=https://b.example/"));
-    EXPECT_FALSE(UrlIsHttps("a.example"));
+    EXPECT_TRUE(urlIsHttps("https://a.example/"));
+    EXPECT_TRUE(urlIsHttps("HtTpS://a.example/"));
+    EXPECT_FALSE(urlIsHttps("http://a.example/?next=https://b.example/"));
+    EXPECT_FALSE(urlIsHttps("a.example"));
 }
 
 } // namespace

@@ -6,7 +6,7 @@
 #include "platform/headless/memory_controls.h"
 #include "platform/headless/scripted_desktop.h"
 #include "state/program_state.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 #include "text/messages.h"
 
 namespace tavrin::testing_support {
@@ -19,7 +19,7 @@ struct HeadlessLibrary
 
     // First: removed last, after the library has let go of its files.
     TempDir dir;
-    platform::ListStore list;
+    base::ListStore list;
     platform::MemoryTextControl siteAddress;
     platform::MemoryTextControl addBox;
     platform::MemoryTextControl statusLine{msg::kStatusInitial};

@@ -7,7 +7,7 @@
 // clicks in the view are copied into it and selections made by the logic are shown.
 #pragma once
 
-#include "platform/list_store.h"
+#include "base/list_store.h"
 
 #include <QAbstractTableModel>
 #include <QElapsedTimer>
@@ -20,6 +20,9 @@
 class QTableView;
 
 namespace tavrin::platform {
+
+using base::ListStore;
+using text::Text;
 
 class ListStoreModel final : public QAbstractTableModel
 {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace tavrin::library {
+namespace tavrin::base {
 
 // Files above this size are refused instead of read: a template library is a few megabytes at
 // most, and reading a mistaken multi-gigabyte pick would exhaust memory.
@@ -77,4 +77,4 @@ private:
     std::string failure_;
 };
 
-} // namespace tavrin::library
+} // namespace tavrin::base

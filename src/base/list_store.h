@@ -17,7 +17,7 @@
 #include <optional>
 #include <vector>
 
-namespace tavrin::platform {
+namespace tavrin::base {
 
 using text::Text;
 
@@ -123,4 +123,4 @@ private:
     std::function<void()> observer_;
 };
 
-} // namespace tavrin::platform
+} // namespace tavrin::base

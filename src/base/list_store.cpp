@@ -1,9 +1,9 @@
-#include "platform/list_store.h"
+#include "base/list_store.h"
 
 #include <algorithm>
 #include <utility>
 
-namespace tavrin::platform {
+namespace tavrin::base {
 
 int ListStore::appendRow(Cells cells, std::optional<Text> source)
 {
@@ -309,4 +309,4 @@ void ListStore::notify(bool needed) const
         observer();
 }
 
-} // namespace tavrin::platform
+} // namespace tavrin::base

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-namespace tavrin::platform {
+namespace tavrin::base {
 
 class ThreadGroup
 {
@@ -44,4 +44,4 @@ private:
     std::vector<Member> members_;
 };
 
-} // namespace tavrin::platform
+} // namespace tavrin::base

@@ -1,4 +1,4 @@
-#include "library/file_io.h"
+#include "base/file_io.h"
 
 #include <cerrno>
 #include <cstring>
@@ -10,7 +10,7 @@
 #include <fstream>
 #include <random>
 
-namespace tavrin::library {
+namespace tavrin::base {
 
 namespace {
 
@@ -277,4 +277,4 @@ void AtomicFileWriter::discard()
     buffer_.clear();
 }
 
-} // namespace tavrin::library
+} // namespace tavrin::base

@@ -1,8 +1,8 @@
-#include "platform/thread_group.h"
+#include "base/thread_group.h"
 
 #include <algorithm>
 
-namespace tavrin::platform {
+namespace tavrin::base {
 
 ThreadGroup::~ThreadGroup()
 {
@@ -49,4 +49,4 @@ int ThreadGroup::running() const
                                           [](const Member& member) { return !member.finished->load(); }));
 }
 
-} // namespace tavrin::platform
+} // namespace tavrin::base
