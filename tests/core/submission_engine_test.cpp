@@ -167,19 +167,10 @@ TEST_F(EngineTest, SlowRowsHoldBackNothingButThemselves)
     engine.toggleSubmit();
     waitUntilHeld(3);
     ASSERT_TRUE(waitForMarks(57, msg::kMarkSuccess));
-    const std::vector<Text> before = marks();
     for (int row = 0; row < 60; ++row) {
         const bool isSlow = slow.count(list.cell(row, 1)) > 0;
         EXPECT_EQ(list.cell(row, 2), isSlow ? msg::kMarkWorking : msg::kMarkSuccess) << row;
     }
-    // Every row has been started, so the pass reports completion while the last checks run
-    // (as soon as a worker finds no row left to take).
-    for (int i = 0; i < 1000 && state.passEnded.load() == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(state.passEnded.load(), 1);
-    EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
-    EXPECT_EQ(marks(), before) << "no mark changed meanwhile";
-
     release();
     finishPass();
     EXPECT_EQ(marks(), std::vector<Text>(60, msg::kMarkSuccess));
