@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/window_look.h"
 #include "library/url_library.h"
+#include "window/library_handlers.h"
 #include "platform/headless/scripted_desktop.h"
 #include "support/local_addresses.h"
 #include "support/temp_dir.h"
@@ -78,7 +79,7 @@ int main(int argc, char** argv)
     sinceBeat.start();
     heartbeat.start();
     importClock.start();
-    window.library().onImportClick();
+    window.libraryHandlers().onImportClick();
     while (view->model()->rowCount() < rows)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     const qint64 importMs = importClock.elapsed();
@@ -99,7 +100,7 @@ int main(int argc, char** argv)
     QElapsedTimer saveClock;
     dialogs.queueFileName(dir / "saved.txt");
     saveClock.start();
-    window.library().onSaveClick();
+    window.libraryHandlers().onSaveClick();
     const qint64 saveMs = saveClock.elapsed();
 
     // The user types another site address and presses Enter: every row is expanded again on

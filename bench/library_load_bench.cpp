@@ -5,9 +5,8 @@
 // The file is written in pieces, so the figures are the loader's and the list's alone.
 // Usage: tavrin_library_load_bench [rows] [line]   (default 1000000 rows of "a"; use a longer
 // line such as "http://rank.example/site/{$url}/info" for realistic rows)
+#include "library/library_messages.h"
 #include "library/url_library.h"
-#include "platform/headless/memory_controls.h"
-#include "platform/headless/scripted_desktop.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 
@@ -59,20 +58,12 @@ int main(int argc, char** argv)
     }
 
     base::ListStore list;
-    platform::MemoryTextControl siteAddress("http://www.example.com/");
-    platform::MemoryTextControl addBox;
-    platform::MemoryTextControl statusLine;
-    platform::MemoryCheckControl onlySuccess;
-    platform::ScriptedDialogs dialogs;
-    platform::RecordingShell shell;
-    ProgramState state;
-    library::UrlLibrary library({list, siteAddress, addBox, statusLine, onlySuccess, dialogs, shell}, state);
+    library::UrlLibrary library(list, "http://www.example.com/");
 
     resetPeak();
     const long before = statusKiB("VmRSS");
     const auto start = std::chrono::steady_clock::now();
-    library.loadFile(file);
-    library.waitUntilLoaded();
+    const library::LoadResult result = library.load(file);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const long after = statusKiB("VmRSS");
     const long peak = statusKiB("VmHWM");
@@ -84,7 +75,7 @@ int main(int argc, char** argv)
         rows > 0 ? 1024.0 * static_cast<double>(peak - before) / static_cast<double>(rows) : 0;
     std::printf("file: %ld lines of %zu bytes (%.1f MB)\n", rows, line.size(),
                 static_cast<double>(rows) * static_cast<double>(line.size() + 2) / 1e6);
-    std::printf("status: %s\n", text::gbkToUtf8(statusLine.text()).c_str());
+    std::printf("status: %s\n", text::gbkToUtf8(library::loadMessage(result)).c_str());
     std::printf("rows in the list: %ld\n", loaded);
     std::printf("load time: %.2f s\n", seconds);
     std::printf("resident after the load: +%.1f MB (%.0f bytes per row)\n", (after - before) / 1024.0,

@@ -7,7 +7,6 @@
 
 #include "submit/classify_response.h"
 #include "text/gbk_text.h"
-#include "text/messages.h"
 
 #include <algorithm>
 #include <array>
@@ -17,7 +16,6 @@
 
 namespace {
 
-namespace msg = tavrin::msg;
 namespace text = tavrin::text;
 using tavrin::submit::ResponseTest;
 using tavrin::submit::ResponseVerdict;
@@ -29,6 +27,24 @@ constexpr std::string_view kErrorPageLink = "res://shdoclc.dll";
 bool holds(std::string_view text, std::string_view what)
 {
     return text.find(what) != std::string_view::npos;
+}
+
+// The code of a status line "HTTP/... NNN", read without the program's own reader; 0 when the
+// header does not begin with one.
+int plainStatus(std::string_view header)
+{
+    if (!header.starts_with("HTTP/"))
+        return 0;
+    const std::size_t space = header.find(' ');
+    if (space == std::string_view::npos || header.size() < space + 4)
+        return 0;
+    int code = 0;
+    for (std::size_t i = space + 1; i < space + 4; ++i) {
+        if (header[i] < '0' || header[i] > '9')
+            return 0;
+        code = code * 10 + (header[i] - '0');
+    }
+    return code;
 }
 
 bool isAscii(std::string_view bytes)
@@ -53,6 +69,9 @@ ResponseTest plainSearchVerdict(std::string_view header, std::string_view body, 
         return ResponseTest::MetaRefresh;
     if (holds(body, kErrorPageLink))
         return ResponseTest::BrowserErrorPage;
+    const int status = plainStatus(header);
+    if (status >= 400 && status <= 599)
+        return ResponseTest::HttpError;
     return ResponseTest::Passed;
 }
 
@@ -61,8 +80,9 @@ void checkVerdict(const ResponseVerdict& verdict, std::string_view header, std::
 {
     TAVRIN_FUZZ_CHECK(verdict.success == (verdict.decidedBy == ResponseTest::Passed));
     TAVRIN_FUZZ_CHECK(tavrin::submit::describeTest(verdict.decidedBy).empty() == verdict.success);
-    TAVRIN_FUZZ_CHECK(&tavrin::submit::verdictMark(verdict) ==
-                      (verdict.success ? &msg::kMarkSuccess : &msg::kMarkFailure));
+    TAVRIN_FUZZ_CHECK(tavrin::submit::verdictMark(verdict) ==
+                      (verdict.success ? tavrin::library::Mark::Success : tavrin::library::Mark::Failure));
+    TAVRIN_FUZZ_CHECK(verdict.status == plainStatus(header));
 
     const ResponseTest plain = plainSearchVerdict(header, body, emptyBodyFails);
     if (isAscii(body)) {
@@ -75,8 +95,11 @@ void checkVerdict(const ResponseVerdict& verdict, std::string_view header, std::
         TAVRIN_FUZZ_CHECK(plain == ResponseTest::MetaRefresh);
     if (verdict.decidedBy == ResponseTest::BrowserErrorPage)
         TAVRIN_FUZZ_CHECK(plain == ResponseTest::MetaRefresh || plain == ResponseTest::BrowserErrorPage);
+    if (verdict.decidedBy == ResponseTest::HttpError)
+        TAVRIN_FUZZ_CHECK(plain == ResponseTest::MetaRefresh || plain == ResponseTest::BrowserErrorPage ||
+                          plain == ResponseTest::HttpError);
     if (plain == ResponseTest::NoResponse || plain == ResponseTest::NotFound ||
-        plain == ResponseTest::EmptyBody)
+        plain == ResponseTest::EmptyBody || plain == ResponseTest::HttpError)
         TAVRIN_FUZZ_CHECK(verdict.decidedBy == plain);
     if (plain == ResponseTest::Passed)
         TAVRIN_FUZZ_CHECK(verdict.decidedBy == ResponseTest::Passed);

@@ -57,9 +57,9 @@ AutoStartDialog::AutoStartDialog(platform::Dialogs* dialogs, platform::AutoStart
                    Qt::WindowCloseButtonHint);
     setFixedSize(kClientWidth, kClientHeight);
     buildControls();
-    connect(按钮3, &QPushButton::clicked, this, &AutoStartDialog::onBrowseExe);
-    connect(按钮1, &QPushButton::clicked, this, &AutoStartDialog::onWriteRunValue);
-    connect(按钮2, &QPushButton::clicked, this, &AutoStartDialog::onDeleteRunValue);
+    connect(browseButton_, &QPushButton::clicked, this, &AutoStartDialog::onBrowseExe);
+    connect(writeButton_, &QPushButton::clicked, this, &AutoStartDialog::onWriteRunValue);
+    connect(deleteButton_, &QPushButton::clicked, this, &AutoStartDialog::onDeleteRunValue);
     onAutoStartCreated();
     centreWindowOnScreen(this, kOuterSize);
 }
@@ -67,20 +67,20 @@ AutoStartDialog::AutoStartDialog(platform::Dialogs* dialogs, platform::AutoStart
 void AutoStartDialog::buildControls()
 {
     // Every control belongs to the dialog; the group box only frames them.
-    分组框1 = place(new QGroupBox(this), "分组框1", 8, 2, 264, 104);
-    标签1 = place(new QLabel(toQString(texts::kFolderLabel), this), "标签1", 16, 16, 48, 24);
-    标签1->setFont(autoStartFont(true));
-    编辑框1 = place(new QLineEdit(this), "编辑框1", 65, 15, 143, 24);
-    编辑框1->setFont(autoStartFont(false));
-    按钮3 = place(new QPushButton(toQString(texts::kBrowse), this), "按钮3", 216, 15, 40, 24);
-    按钮1 = place(new QPushButton(toQString(texts::kWrite), this), "按钮1", 65, 70, 70, 30);
-    按钮2 = place(new QPushButton(toQString(texts::kDelete), this), "按钮2", 187, 70, 70, 30);
-    透明标签1 =
+    frameGroup_ = place(new QGroupBox(this), "分组框1", 8, 2, 264, 104);
+    folderLabel_ = place(new QLabel(toQString(texts::kFolderLabel), this), "标签1", 16, 16, 48, 24);
+    folderLabel_->setFont(autoStartFont(true));
+    programPathEdit_ = place(new QLineEdit(this), "编辑框1", 65, 15, 143, 24);
+    programPathEdit_->setFont(autoStartFont(false));
+    browseButton_ = place(new QPushButton(toQString(texts::kBrowse), this), "按钮3", 216, 15, 40, 24);
+    writeButton_ = place(new QPushButton(toQString(texts::kWrite), this), "按钮1", 65, 70, 70, 30);
+    deleteButton_ = place(new QPushButton(toQString(texts::kDelete), this), "按钮2", 187, 70, 70, 30);
+    hintLabel_ =
         place(new QLabel(toQString(texts::kSecuritySoftwareHint), this), "透明标签1", 10, 111, 262, 16);
-    透明标签1->setFont(autoStartFont(true));
-    透明标签1->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
+    hintLabel_->setFont(autoStartFont(true));
+    hintLabel_->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
     // Enter in the path box must not press a button.
-    for (QPushButton* button : {按钮3, 按钮1, 按钮2}) {
+    for (QPushButton* button : {browseButton_, writeButton_, deleteButton_}) {
         button->setAutoDefault(false);
         button->setDefault(false);
     }
@@ -97,17 +97,17 @@ void AutoStartDialog::onBrowseExe()
     if (!chosen.empty())
         chosenProgram_ = chosen;
     // Whatever the user did: a cancel puts the file chosen before (or nothing) back into the box.
-    编辑框1->setText(platform::pathToQString(chosenProgram_));
+    programPathEdit_->setText(platform::pathToQString(chosenProgram_));
 }
 
 void AutoStartDialog::onWriteRunValue()
 {
-    if (编辑框1->text().isEmpty()) {
+    if (programPathEdit_->text().isEmpty()) {
         dialogs_->messageBox(texts::kOpenFileFirst, texts::kErrorTitle, box::kOk | box::kIconError);
         return;
     }
     // Written exactly as it stands in the box, typed or chosen.
-    const std::string failure = autoStart_->add(platform::pathFromQString(编辑框1->text()));
+    const std::string failure = autoStart_->add(platform::pathFromQString(programPathEdit_->text()));
     if (!failure.empty()) {
         // Claiming success here would leave the user counting on an entry that is not there.
         dialogs_->messageBox(texts::kWriteFailed, texts::kErrorTitle, box::kOk | box::kIconError);

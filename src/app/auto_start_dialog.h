@@ -44,13 +44,13 @@ private:
     std::filesystem::path chosenProgram_;
 
     // Controls, named as the layout names them.
-    QGroupBox* 分组框1 = nullptr;
-    QLabel* 标签1 = nullptr;
-    QLineEdit* 编辑框1 = nullptr;
-    QPushButton* 按钮3 = nullptr;
-    QPushButton* 按钮1 = nullptr;
-    QPushButton* 按钮2 = nullptr;
-    QLabel* 透明标签1 = nullptr;
+    QGroupBox* frameGroup_ = nullptr;
+    QLabel* folderLabel_ = nullptr;
+    QLineEdit* programPathEdit_ = nullptr;
+    QPushButton* browseButton_ = nullptr;
+    QPushButton* writeButton_ = nullptr;
+    QPushButton* deleteButton_ = nullptr;
+    QLabel* hintLabel_ = nullptr;
 };
 
 } // namespace tavrin::app

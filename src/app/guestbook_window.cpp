@@ -81,23 +81,23 @@ GuestbookWindow::GuestbookWindow(const QUrl& page)
                    Qt::WindowCloseButtonHint);
     setFixedSize(kClientWidth, kClientHeight);
 
-    超文本浏览框1 = new QWebEngineView(this);
-    超文本浏览框1->setObjectName(QStringLiteral("超文本浏览框1"));
-    超文本浏览框1->setGeometry(kViewGeometry);
+    pageView_ = new QWebEngineView(this);
+    pageView_->setObjectName(QStringLiteral("超文本浏览框1"));
+    pageView_->setGeometry(kViewGeometry);
     onGuestbookCreated();
-    超文本浏览框1->load(page);
+    pageView_->load(page);
     centreWindowOnScreen(this, kOuterSize);
 }
 
 GuestbookWindow::~GuestbookWindow()
 {
     // The view's widgets report to this window's filter while they go; let them go while it is whole.
-    delete 超文本浏览框1;
+    delete pageView_;
 }
 
 QWidget* GuestbookWindow::pageWidget() const
 {
-    return 超文本浏览框1 ? 超文本浏览框1->focusProxy() : nullptr;
+    return pageView_ ? pageView_->focusProxy() : nullptr;
 }
 
 void GuestbookWindow::onGuestbookCreated()
@@ -107,7 +107,7 @@ void GuestbookWindow::onGuestbookCreated()
     // appears, leaves no moment in which the page could take a right click, so the window never
     // has to wait for the page widget before it shows: an engine that is slow, or never makes
     // one, cannot hold the program up.
-    guard(超文本浏览框1);
+    guard(pageView_);
 }
 
 void GuestbookWindow::guard(QObject* object)

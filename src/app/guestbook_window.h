@@ -24,7 +24,7 @@ public:
     explicit GuestbookWindow(const QUrl& page);
     ~GuestbookWindow() override;
 
-    [[nodiscard]] QWebEngineView* view() const { return 超文本浏览框1; }
+    [[nodiscard]] QWebEngineView* view() const { return pageView_; }
     // The widget that takes the page's mouse and keyboard input; null until the view made it.
     [[nodiscard]] QWidget* pageWidget() const;
 
@@ -35,7 +35,7 @@ private:
     void onGuestbookCreated();
     void guard(QObject* object);
 
-    QWebEngineView* 超文本浏览框1 = nullptr;
+    QWebEngineView* pageView_ = nullptr;
 };
 
 } // namespace tavrin::app

@@ -10,6 +10,8 @@
 #include "platform/qt/qt_text.h"
 #include "submit/http_row_check.h"
 #include "submit/submission_engine.h"
+#include "window/library_handlers.h"
+#include "window/submit_handlers.h"
 #include "text/messages.h"
 
 #include <QCheckBox>
@@ -77,15 +79,18 @@ MainWindow::MainWindow(std::filesystem::path programDir, DesktopServices desktop
     buildMenus();
     setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
 
-    library_ = std::make_unique<library::UrlLibrary>(library::LibraryControls{list_, *siteAddress_, *addBox_,
-                                                                              *statusLine_, *onlySuccess_,
-                                                                              *dialogs_, *shell_},
-                                                     state_);
+    library_ = std::make_unique<library::UrlLibrary>(list_, siteAddress_->text());
     engine_ = std::make_unique<submit::SubmissionEngine>(
-        submit::SubmitControls{list_, *submitButton_, *threadCountBox_, *loopSubmit_, *statusLine_,
-                               *progress_},
-        state_, desktop.rowCheck ? std::move(desktop.rowCheck) : submit::httpRowCheck());
-    engine_->setPrepareRows([this] { return library_->syncSiteHost(); });
+        list_, desktop.rowCheck ? std::move(desktop.rowCheck) : submit::httpRowCheck());
+    libraryHandlers_ = std::make_unique<window::LibraryHandlers>(
+        window::LibraryControls{list_, *siteAddress_, *addBox_, *statusLine_, *onlySuccess_, *dialogs_, *shell_},
+        *library_);
+    submitHandlers_ = std::make_unique<window::SubmitHandlers>(
+        window::SubmitControls{*submitButton_, *threadCountBox_, *loopSubmit_, *statusLine_, *progress_}, *engine_);
+    // A pass or a single submit takes the address as it stands, typed over or not.
+    engine_->setPrepareRows([this] { return libraryHandlers_->onSiteAddressEdited(); });
+    // Clearing the list forgets the rows the running pass has started.
+    libraryHandlers_->setOnCleared([this] { engine_->forgetStartedRows(); });
     bindHandlers();
     onMainCreated();
 }
@@ -96,6 +101,8 @@ MainWindow::~MainWindow()
     // view from the store before either goes away.
     engine_.reset();
     library_.reset();
+    submitHandlers_.reset();
+    libraryHandlers_.reset();
     delete listBinding_;
 }
 
@@ -106,66 +113,66 @@ void MainWindow::buildControls()
     client->setFixedSize(kClientWidth, kClientHeight);
     setCentralWidget(client);
 
-    分组框3 = place(new QGroupBox(toQString(caption::kGroupLibrary), client), "分组框3", 8, 3, 426, 45);
-    分组框3->setFont(groupFont());
-    标签1 = place(new QLabel(toQString(caption::kAddressLabel), 分组框3), "标签1", 8, 13, 96, 24);
-    编辑框1 = place(new QLineEdit(QStringLiteral("http://") + QString::fromUtf8(build::kMakerHost), 分组框3),
+    libraryGroup_ = place(new QGroupBox(toQString(caption::kGroupLibrary), client), "分组框3", 8, 3, 426, 45);
+    libraryGroup_->setFont(groupFont());
+    addressLabel_ = place(new QLabel(toQString(caption::kAddressLabel), libraryGroup_), "标签1", 8, 13, 96, 24);
+    siteAddressEdit_ = place(new QLineEdit(QStringLiteral("http://") + QString::fromUtf8(build::kMakerHost), libraryGroup_),
                     "编辑框1", 48, 15, 190, 20);
-    编辑框1->setMouseTracking(true);
-    按钮2 = place(new QPushButton(toQString(caption::kImport), 分组框3), "按钮2", 257, 15, 60, 20);
-    按钮1 = place(new QPushButton(toQString(caption::kStartSubmit), 分组框3), "按钮1", 329, 15, 60, 20);
+    siteAddressEdit_->setMouseTracking(true);
+    importButton_ = place(new QPushButton(toQString(caption::kImport), libraryGroup_), "按钮2", 257, 15, 60, 20);
+    startStopButton_ = place(new QPushButton(toQString(caption::kStartSubmit), libraryGroup_), "按钮1", 329, 15, 60, 20);
 
-    分组框2 = place(new QGroupBox(toQString(caption::kGroupList), client), "分组框2", 6, 51, 426, 221);
-    分组框2->setFont(groupFont());
+    listGroup_ = place(new QGroupBox(toQString(caption::kGroupList), client), "分组框2", 6, 51, 426, 221);
+    listGroup_->setFont(groupFont());
     // Placed on the window, not inside the group box: it only lies over it.
-    超级列表框1 = place(new QTableView(client), "超级列表框1", 16, 69, 404, 192);
+    listView_ = place(new QTableView(client), "超级列表框1", 16, 69, 404, 192);
 
-    分组框1 = place(new QGroupBox(toQString(caption::kGroupSettings), client), "分组框1", 7, 275, 427, 101);
-    分组框1->setFont(groupFont());
-    选择框2 = place(new QCheckBox(toQString(caption::kLoopSubmit), 分组框1), "选择框2", 12, 18, 96, 16);
-    选择框1 = place(new QCheckBox(toQString(caption::kOnlySuccess), 分组框1), "选择框1", 12, 41, 96, 16);
-    透明标签1 = place(new QLabel(toQString(caption::kThreadsLabel), 分组框1), "透明标签1", 119, 16, 48, 16);
-    编辑框3 = place(new QLineEdit(toQString(caption::kDefaultThreads), 分组框1), "编辑框3", 168, 15, 24, 16);
-    编辑框3->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), 编辑框3));
-    按钮3 = place(new QPushButton(toQString(caption::kSave), 分组框1), "按钮3", 136, 40, 60, 20);
-    标签2 = place(new QLabel(toQString(caption::kAddLabel), 分组框1), "标签2", 14, 64, 80, 24);
-    编辑框2 = place(new QLineEdit(分组框1), "编辑框2", 94, 67, 190, 20);
-    按钮4 = place(new QPushButton(toQString(caption::kAdd), 分组框1), "按钮4", 291, 67, 60, 20);
-    分组框4 = place(new QGroupBox(toQString(caption::kGroupVersion), 分组框1), "分组框4", 285, 9, 134, 42);
-    标签3 = place(new QLabel(分组框4), "标签3", 4, 13, 120, 24);
-    标签3->setFont(versionFont());
-    标签3->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
+    settingsGroup_ = place(new QGroupBox(toQString(caption::kGroupSettings), client), "分组框1", 7, 275, 427, 101);
+    settingsGroup_->setFont(groupFont());
+    loopCheck_ = place(new QCheckBox(toQString(caption::kLoopSubmit), settingsGroup_), "选择框2", 12, 18, 96, 16);
+    onlySuccessCheck_ = place(new QCheckBox(toQString(caption::kOnlySuccess), settingsGroup_), "选择框1", 12, 41, 96, 16);
+    threadsLabel_ = place(new QLabel(toQString(caption::kThreadsLabel), settingsGroup_), "透明标签1", 119, 16, 48, 16);
+    threadCountEdit_ = place(new QLineEdit(toQString(caption::kDefaultThreads), settingsGroup_), "编辑框3", 168, 15, 24, 16);
+    threadCountEdit_->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), threadCountEdit_));
+    saveButton_ = place(new QPushButton(toQString(caption::kSave), settingsGroup_), "按钮3", 136, 40, 60, 20);
+    addLabel_ = place(new QLabel(toQString(caption::kAddLabel), settingsGroup_), "标签2", 14, 64, 80, 24);
+    addEdit_ = place(new QLineEdit(settingsGroup_), "编辑框2", 94, 67, 190, 20);
+    addButton_ = place(new QPushButton(toQString(caption::kAdd), settingsGroup_), "按钮4", 291, 67, 60, 20);
+    versionGroup_ = place(new QGroupBox(toQString(caption::kGroupVersion), settingsGroup_), "分组框4", 285, 9, 134, 42);
+    versionLabel_ = place(new QLabel(versionGroup_), "标签3", 4, 13, 120, 24);
+    versionLabel_->setFont(versionFont());
+    versionLabel_->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
 
     // Belongs to the window although it lies over the settings group.
-    按钮5 = place(new QPushButton(toQString(caption::kCheckUpdate), client), "按钮5", 365, 342, 60, 20);
-    透明标签2 = place(new QLabel(toQString(msg::kStatusInitial), client), "透明标签2", 8, 378, 424, 16);
-    进度条1 = place(new QProgressBar(client), "进度条1", 1, 396, 433, 14);
-    进度条1->setRange(0, 100);
-    进度条1->setValue(0);
-    进度条1->setTextVisible(false);
-    按钮5->raise();
+    checkUpdateButton_ = place(new QPushButton(toQString(caption::kCheckUpdate), client), "按钮5", 365, 342, 60, 20);
+    statusLabel_ = place(new QLabel(toQString(msg::kStatusInitial), client), "透明标签2", 8, 378, 424, 16);
+    progressBar_ = place(new QProgressBar(client), "进度条1", 1, 396, 433, 14);
+    progressBar_->setRange(0, 100);
+    progressBar_->setValue(0);
+    progressBar_->setTextVisible(false);
+    checkUpdateButton_->raise();
 
-    时钟1 = new QTimer(this);
-    时钟1->setObjectName(QStringLiteral("时钟1"));
-    时钟1->setInterval(kTimerPeriodMs);
+    loopTimer_ = new QTimer(this);
+    loopTimer_->setObjectName(QStringLiteral("时钟1"));
+    loopTimer_->setInterval(kTimerPeriodMs);
 
-    siteAddress_ = platform::QtTextControl::forLineEdit(编辑框1);
-    addBox_ = platform::QtTextControl::forLineEdit(编辑框2);
-    threadCountBox_ = platform::QtTextControl::forLineEdit(编辑框3);
-    statusLine_ = platform::QtTextControl::forLabel(透明标签2);
-    submitButton_ = platform::QtTextControl::forButton(按钮1);
-    onlySuccess_ = new platform::QtCheckControl(选择框1);
-    loopSubmit_ = new platform::QtCheckControl(选择框2);
-    progress_ = new platform::QtProgressControl(进度条1);
+    siteAddress_ = platform::QtTextControl::forLineEdit(siteAddressEdit_);
+    addBox_ = platform::QtTextControl::forLineEdit(addEdit_);
+    threadCountBox_ = platform::QtTextControl::forLineEdit(threadCountEdit_);
+    statusLine_ = platform::QtTextControl::forLabel(statusLabel_);
+    submitButton_ = platform::QtTextControl::forButton(startStopButton_);
+    onlySuccess_ = new platform::QtCheckControl(onlySuccessCheck_);
+    loopSubmit_ = new platform::QtCheckControl(loopCheck_);
+    progress_ = new platform::QtProgressControl(progressBar_);
     listBinding_ = new platform::ListViewBinding(
-        list_, 超级列表框1,
+        list_, listView_,
         {toQString(caption::kColumnNumber), toQString(caption::kColumnUrl), toQString(caption::kColumnMark)});
     // After the model is set: setting a model resets the header's section sizes.
-    setUpListView(超级列表框1);
-    超级列表框1->setColumnWidth(0, 50);
-    超级列表框1->setColumnWidth(1, 300);
-    超级列表框1->setColumnWidth(2, 50);
+    setUpListView(listView_);
+    listView_->setColumnWidth(0, 50);
+    listView_->setColumnWidth(1, 300);
+    listView_->setColumnWidth(2, 50);
 }
 
 void MainWindow::buildMenus()
@@ -173,18 +180,18 @@ void MainWindow::buildMenus()
     const auto item = [](QMenu* menu, const text::Text& title) { return menu->addAction(toQString(title)); };
 
     // The list's pop-up menu: not on the menu bar, opened only by a right-click on a row.
-    右键菜单 = new QMenu(this);
-    右键菜单->setObjectName(QStringLiteral("右键菜单"));
-    QAction* editUrl = item(右键菜单, caption::kMenuEditUrl);
-    QAction* submitUrl = item(右键菜单, caption::kMenuSubmitUrl);
-    QAction* openUrl = item(右键菜单, caption::kMenuOpenUrl);
-    QAction* deleteUrl = item(右键菜单, caption::kMenuDeleteUrl);
-    QAction* deleteAll = item(右键菜单, caption::kMenuDeleteAll);
-    connect(editUrl, &QAction::triggered, this, [this] { library_->onMenuEditUrl(); });
-    connect(submitUrl, &QAction::triggered, this, [this] { engine_->submitSelected(); });
-    connect(openUrl, &QAction::triggered, this, [this] { library_->onMenuOpenUrl(); });
-    connect(deleteUrl, &QAction::triggered, this, [this] { library_->onMenuDeleteUrl(); });
-    connect(deleteAll, &QAction::triggered, this, [this] { library_->onMenuDeleteAll(); });
+    listMenu_ = new QMenu(this);
+    listMenu_->setObjectName(QStringLiteral("右键菜单"));
+    QAction* editUrl = item(listMenu_, caption::kMenuEditUrl);
+    QAction* submitUrl = item(listMenu_, caption::kMenuSubmitUrl);
+    QAction* openUrl = item(listMenu_, caption::kMenuOpenUrl);
+    QAction* deleteUrl = item(listMenu_, caption::kMenuDeleteUrl);
+    QAction* deleteAll = item(listMenu_, caption::kMenuDeleteAll);
+    connect(editUrl, &QAction::triggered, this, [this] { libraryHandlers_->onMenuEditUrl(); });
+    connect(submitUrl, &QAction::triggered, this, [this] { submitHandlers_->submitSelected(list_.selection()); });
+    connect(openUrl, &QAction::triggered, this, [this] { libraryHandlers_->onMenuOpenUrl(); });
+    connect(deleteUrl, &QAction::triggered, this, [this] { libraryHandlers_->onMenuDeleteUrl(); });
+    connect(deleteAll, &QAction::triggered, this, [this] { libraryHandlers_->onMenuDeleteAll(); });
 
     QMenu* program = menuBar()->addMenu(toQString(caption::kMenuProgram));
     connect(item(program, caption::kMenuMinimizeToTray), &QAction::triggered, this,
@@ -203,36 +210,32 @@ void MainWindow::buildMenus()
 
 void MainWindow::bindHandlers()
 {
-    connect(按钮1, &QPushButton::clicked, this, [this] { engine_->toggleSubmit(); });
-    connect(时钟1, &QTimer::timeout, this, [this] { engine_->onLoopTick(); });
-    connect(按钮2, &QPushButton::clicked, this, [this] { library_->onImportClick(); });
-    connect(按钮3, &QPushButton::clicked, this, [this] { library_->onSaveClick(); });
-    connect(按钮4, &QPushButton::clicked, this, [this] { library_->onAddClick(); });
-    connect(按钮5, &QPushButton::clicked, this, &MainWindow::checkForUpdate);
+    connect(startStopButton_, &QPushButton::clicked, this, [this] { submitHandlers_->toggleSubmit(); });
+    connect(loopTimer_, &QTimer::timeout, this, [this] { submitHandlers_->onLoopTick(); });
+    connect(importButton_, &QPushButton::clicked, this, [this] { libraryHandlers_->onImportClick(); });
+    connect(saveButton_, &QPushButton::clicked, this, [this] { libraryHandlers_->onSaveClick(); });
+    connect(addButton_, &QPushButton::clicked, this, [this] { libraryHandlers_->onAddClick(); });
+    connect(checkUpdateButton_, &QPushButton::clicked, this, &MainWindow::checkForUpdate);
     // A new site address takes effect when its editing ends (Enter, or the focus leaving).
-    connect(编辑框1, &QLineEdit::editingFinished, this, [this] { library_->syncSiteHost(); });
-    connect(超级列表框1, &QTableView::doubleClicked, this,
+    connect(siteAddressEdit_, &QLineEdit::editingFinished, this, [this] { libraryHandlers_->onSiteAddressEdited(); });
+    connect(listView_, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { onListDoubleClicked(index.row()); });
-    connect(超级列表框1->horizontalHeader(), &QHeaderView::sectionClicked, this,
+    connect(listView_->horizontalHeader(), &QHeaderView::sectionClicked, this,
             &MainWindow::onListHeaderClick);
-    超级列表框1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(超级列表框1, &QTableView::customContextMenuRequested, this, &MainWindow::onListContextMenu);
-    编辑框1->installEventFilter(this);
-    编辑框2->installEventFilter(this);
+    listView_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(listView_, &QTableView::customContextMenuRequested, this, &MainWindow::onListContextMenu);
+    siteAddressEdit_->installEventFilter(this);
+    addEdit_->installEventFilter(this);
 }
 
 void MainWindow::onMainCreated()
 {
-    state_.rowCounter = 0;
-    state_.startedCount = 0;
-    state_.urlTotal = 0;
-    state_.passEnded = 0;
     applyXpStyle(this);
-    state_.currentVersion = msg::kVersion;
-    标签3->setText(toQString(msg::kVersionLabelPrefix + state_.currentVersion));
+    currentVersion_ = msg::kVersion;
+    versionLabel_->setText(toQString(msg::kVersionLabelPrefix + currentVersion_));
     // A missing or unreadable url.txt simply leaves the list empty.
-    library_->loadFile(programDir_ / msg::kLibraryFileName, library::UrlLibrary::LoadKind::Startup);
-    时钟1->start();
+    libraryHandlers_->loadFile(programDir_ / msg::kLibraryFileName, window::LibraryHandlers::LoadKind::Startup);
+    loopTimer_->start();
     // Off this thread: the window shows at once, and a newer version is offered when found.
     checkForUpdate();
 }
@@ -316,45 +319,45 @@ void MainWindow::onAddressHover()
 {
     // Taking the focus selects the whole address (onAddressFocus), so pointing at the box and
     // typing replaces it; once the box has the focus, moving over it changes nothing.
-    if (!编辑框1->hasFocus())
-        编辑框1->setFocus(Qt::MouseFocusReason);
+    if (!siteAddressEdit_->hasFocus())
+        siteAddressEdit_->setFocus(Qt::MouseFocusReason);
 }
 
 void MainWindow::onAddressFocus()
 {
     // After the focus event the click that caused it would place the caret and drop the
     // selection; select once that has happened.
-    QTimer::singleShot(0, 编辑框1, [edit = 编辑框1] { edit->selectAll(); });
+    QTimer::singleShot(0, siteAddressEdit_, [edit = siteAddressEdit_] { edit->selectAll(); });
 }
 
 void MainWindow::onAddBoxDoubleClick()
 {
-    QTimer::singleShot(0, 编辑框2, [edit = 编辑框2] { edit->selectAll(); });
+    QTimer::singleShot(0, addEdit_, [edit = addEdit_] { edit->selectAll(); });
 }
 
 void MainWindow::onListContextMenu(const QPoint& position)
 {
-    const QModelIndex index = 超级列表框1->indexAt(position);
+    const QModelIndex index = listView_->indexAt(position);
     if (!index.isValid())
         return;
     // A right-click selects its row first.
-    超级列表框1->selectRow(index.row());
+    listView_->selectRow(index.row());
     list_.setSelection(index.row());
-    if (!library_->onListRightClick())
+    if (!libraryHandlers_->onListRightClick())
         return;
-    右键菜单->popup(超级列表框1->viewport()->mapToGlobal(position));
+    listMenu_->popup(listView_->viewport()->mapToGlobal(position));
 }
 
 void MainWindow::onListDoubleClicked(int row)
 {
     list_.setSelection(row);
-    library_->onListDoubleClick();
+    libraryHandlers_->onListDoubleClick();
 }
 
 void MainWindow::onListHeaderClick(int column)
 {
     // Always text keys, ignoring letter case, ascending: a second click leaves the order as it is.
-    library::sortListView(list_, column, static_cast<int>(library::SortKeyType::Text), false);
+    library::sortListView(list_, column, library::SortKeyType::Text, library::LetterCase::Ignored);
 }
 
 void MainWindow::flushList()
@@ -392,12 +395,12 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == 编辑框1) {
+    if (watched == siteAddressEdit_) {
         if (event->type() == QEvent::MouseMove)
             onAddressHover();
         else if (event->type() == QEvent::FocusIn)
             onAddressFocus();
-    } else if (watched == 编辑框2 && event->type() == QEvent::MouseButtonDblClick) {
+    } else if (watched == addEdit_ && event->type() == QEvent::MouseButtonDblClick) {
         onAddBoxDoubleClick();
     }
     return QMainWindow::eventFilter(watched, event);

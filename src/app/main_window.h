@@ -5,7 +5,6 @@
 
 #include "base/list_store.h"
 #include "platform/desktop.h"
-#include "state/program_state.h"
 #include "submit/row_check.h"
 
 #include <QMainWindow>
@@ -35,6 +34,11 @@ class SubmissionEngine;
 namespace tavrin::update {
 class UpdateChecker;
 }
+
+namespace tavrin::window {
+class LibraryHandlers;
+class SubmitHandlers;
+} // namespace tavrin::window
 
 namespace tavrin::platform {
 class ListViewBinding;
@@ -84,18 +88,20 @@ public:
     // Open a fresh modal window each (main_window_menus.cpp).
     void onMenuAutoStart();
     void onMenuGuestbook();
-    // The update check of start-up, 按钮5 and 检查升级: returns at once, asks when a newer
+    // The update check of start-up, checkUpdateButton_ and 检查升级: returns at once, asks when a newer
     // version is found (main_window_update.cpp).
     void checkForUpdate();
     // The update checker, once a check has been started.
     [[nodiscard]] update::UpdateChecker* updateChecker() const { return updater_.get(); }
 
     [[nodiscard]] library::UrlLibrary& library() { return *library_; }
+    [[nodiscard]] window::LibraryHandlers& libraryHandlers() { return *libraryHandlers_; }
     [[nodiscard]] submit::SubmissionEngine& engine() { return *engine_; }
     [[nodiscard]] base::ListStore& list() { return list_; }
-    [[nodiscard]] ProgramState& state() { return state_; }
-    // The list's pop-up menu (右键菜单).
-    [[nodiscard]] QMenu* listMenu() const { return 右键菜单; }
+    // The version this program is, as the version label shows it.
+    [[nodiscard]] const text::Text& currentVersion() const { return currentVersion_; }
+    // The list's pop-up menu (listMenu_).
+    [[nodiscard]] QMenu* listMenu() const { return listMenu_; }
     // Brings the list view up to date with the store at once (screenshots, tests).
     void flushList();
 
@@ -126,7 +132,7 @@ private:
     [[nodiscard]] text::Text trayTip() const;
 
     std::filesystem::path programDir_;
-    ProgramState state_;
+    text::Text currentVersion_;
     base::ListStore list_;
 
     // The desktop: either injected or owned here.
@@ -137,30 +143,30 @@ private:
     platform::Tray* tray_ = nullptr;
     text::Text updateUrl_;
 
-    // Controls, named as the layout names them.
-    QGroupBox* 分组框3 = nullptr;
-    QLabel* 标签1 = nullptr;
-    QLineEdit* 编辑框1 = nullptr;
-    QPushButton* 按钮2 = nullptr;
-    QPushButton* 按钮1 = nullptr;
-    QGroupBox* 分组框2 = nullptr;
-    QTableView* 超级列表框1 = nullptr;
-    QGroupBox* 分组框1 = nullptr;
-    QCheckBox* 选择框2 = nullptr;
-    QCheckBox* 选择框1 = nullptr;
-    QLabel* 透明标签1 = nullptr;
-    QLineEdit* 编辑框3 = nullptr;
-    QPushButton* 按钮3 = nullptr;
-    QLabel* 标签2 = nullptr;
-    QLineEdit* 编辑框2 = nullptr;
-    QPushButton* 按钮4 = nullptr;
-    QGroupBox* 分组框4 = nullptr;
-    QLabel* 标签3 = nullptr;
-    QPushButton* 按钮5 = nullptr;
-    QLabel* 透明标签2 = nullptr;
-    QProgressBar* 进度条1 = nullptr;
-    QTimer* 时钟1 = nullptr;
-    QMenu* 右键菜单 = nullptr;
+    // Controls, by role; their object names are the layout's (编辑框1, 按钮1 ...).
+    QGroupBox* libraryGroup_ = nullptr;
+    QLabel* addressLabel_ = nullptr;
+    QLineEdit* siteAddressEdit_ = nullptr;
+    QPushButton* importButton_ = nullptr;
+    QPushButton* startStopButton_ = nullptr;
+    QGroupBox* listGroup_ = nullptr;
+    QTableView* listView_ = nullptr;
+    QGroupBox* settingsGroup_ = nullptr;
+    QCheckBox* loopCheck_ = nullptr;
+    QCheckBox* onlySuccessCheck_ = nullptr;
+    QLabel* threadsLabel_ = nullptr;
+    QLineEdit* threadCountEdit_ = nullptr;
+    QPushButton* saveButton_ = nullptr;
+    QLabel* addLabel_ = nullptr;
+    QLineEdit* addEdit_ = nullptr;
+    QPushButton* addButton_ = nullptr;
+    QGroupBox* versionGroup_ = nullptr;
+    QLabel* versionLabel_ = nullptr;
+    QPushButton* checkUpdateButton_ = nullptr;
+    QLabel* statusLabel_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QTimer* loopTimer_ = nullptr;
+    QMenu* listMenu_ = nullptr;
 
     // The controls as the logic sees them (thread-safe, GBK).
     platform::QtTextControl* siteAddress_ = nullptr;
@@ -176,6 +182,9 @@ private:
     // Their threads write to the controls above; the destructor stops them first.
     std::unique_ptr<library::UrlLibrary> library_;
     std::unique_ptr<submit::SubmissionEngine> engine_;
+    // The window's side of the library and of passes, over the controls above.
+    std::unique_ptr<window::LibraryHandlers> libraryHandlers_;
+    std::unique_ptr<window::SubmitHandlers> submitHandlers_;
     // Made on first use; its threads touch no control, only files and the network.
     std::unique_ptr<update::UpdateChecker, UpdateCheckerDeleter> updater_;
     bool exiting_ = false;

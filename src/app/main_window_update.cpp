@@ -1,4 +1,4 @@
-// The main window's update check: start-up, 按钮5 "检查更新" and 帮助 → 检查升级 all run it.
+// The main window's update check: start-up, checkUpdateButton_ "检查更新" and 帮助 → 检查升级 all run it.
 // The checker fetches and downloads on threads of its own and hands each result back to this
 // window's thread, where its questions and reports are shown.
 #include "app/main_window.h"
@@ -24,7 +24,7 @@ void MainWindow::checkForUpdate()
         updater_.reset(new update::UpdateChecker(update::UpdateServices{*dialogs_, *shell_, std::move(post)},
                                                  update::UpdateSettings{updateUrl_, programDir_}));
     }
-    updater_->checkForUpdate(state_.currentVersion);
+    updater_->checkForUpdate(currentVersion_);
 }
 
 } // namespace tavrin::app

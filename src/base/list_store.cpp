@@ -99,12 +99,10 @@ bool ListStore::updateRow(int row, const std::function<bool(Row&)>& update)
     bool tell = false;
     {
         std::lock_guard lock(mutex_);
-        if (!validRow(row))
+        if (!validRow(row) || !update(rows_[static_cast<std::size_t>(row)]))
             return false;
-        if (update(rows_[static_cast<std::size_t>(row)])) {
-            tell = markPending();
-            markDirty(row);
-        }
+        tell = markPending();
+        markDirty(row);
     }
     notify(tell);
     return true;

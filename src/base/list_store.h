@@ -75,8 +75,8 @@ public:
     bool setCellAndNoteIf(int row, int guardColumn, const Text& guard, int column, Text value, Text note);
     [[nodiscard]] Text note(int row) const;
     [[nodiscard]] std::optional<Text> source(int row) const;
-    // Runs `update` on one row under the lock; it returns true when it changed the row. False
-    // when the row does not exist.
+    // Runs `update` on one row under the lock; it returns true when it changed the row. True
+    // when the row changed (false too when the row does not exist).
     bool updateRow(int row, const std::function<bool(Row&)>& update);
     // Runs `update` on every row under one lock, in order, and gives the number of rows it
     // changed (its result). Meant for short per-row work: the lock is held throughout.

@@ -66,7 +66,7 @@ public:
         // give this URL.
         const submit::RowRequest row = rowRequest();
         net::FetchOutcome last;
-        const submit::RowOutcome checked = submit::checkRow(row, checks, {}, &last);
+        const submit::RowResult checked = submit::checkRow(row, checks, {}, &last);
 
         if (last.end == net::FetchEnd::Response)
             out << text::gbkToUtf8(last.headerText);
@@ -76,7 +76,7 @@ public:
         if (last.bodyCapped)
             out << texts::kBodyCut;
         out << '\n';
-        out << text::gbkToUtf8(checked.mark);
+        out << text::gbkToUtf8(library::markText(checked.mark));
         if (checked.decidedBy != submit::ResponseTest::Passed)
             out << ' ' << submit::describeVerdict({false, checked.decidedBy, checked.httpStatus});
         out << '\n';

@@ -4,20 +4,18 @@
 #include "cli/cli.h"
 #include "cli/cli_texts.h"
 #include "cli/interrupt.h"
+#include "cli/pass_printer.h"
 #include "cli/process_usage.h"
-#include "library/template_file.h"
+#include "library/library_messages.h"
 #include "library/url_library.h"
 #include "net/network_init.h"
-#include "platform/headless/memory_controls.h"
-#include "platform/headless/scripted_desktop.h"
 #include "submit/http_row_check.h"
-#include "submit/pass_plan.h"
+#include "submit/pass_progress.h"
 #include "submit/submission_engine.h"
 #include "text/encoding.h"
 #include "text/messages.h"
 
 #include <CLI/CLI.hpp>
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <atomic>
@@ -51,52 +49,36 @@ std::string utf8(const text::Text& gbk)
     return text::gbkToUtf8(gbk);
 }
 
-// The report's line for one finished row.
-std::string reportLine(int pass, const text::Text& url, const submit::RowOutcome& outcome)
-{
-    const submit::RowEvidence& evidence = outcome.evidence;
-    nlohmann::ordered_json line;
-    line["pass"] = pass;
-    line["url"] = utf8(url);
-    line["mark"] = utf8(outcome.mark);
-    line["status"] = outcome.httpStatus > 0 ? nlohmann::ordered_json(outcome.httpStatus) : nullptr;
-    line["test"] = outcome.reason;
-    line["ms"] = outcome.milliseconds;
-    line["final_url"] = evidence.finalUrl.empty() ? nlohmann::ordered_json(nullptr)
-                                                  : nlohmann::ordered_json(utf8(evidence.finalUrl));
-    line["attempts"] = evidence.attempts;
-    line["bytes"] = evidence.bytes;
-    line["title"] = evidence.titleUtf8;
-    line["mentions"] = evidence.mentionsSite;
-    line["links"] = evidence.linksToSite;
-    // A title cut from a page is UTF-8 as far as it goes, but a report must never fail over a
-    // stray byte.
-    return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
-}
-
 // Rows of the list whose mark is a verdict (√ or ×) rather than pending or in progress.
 int markedRows(const base::ListStore& list)
 {
     int marked = 0;
-    for (const text::Text& mark : list.column(library::kMarkColumn))
-        marked += mark == msg::kMarkSuccess || mark == msg::kMarkFailure ? 1 : 0;
+    for (int row = 0; row < list.rowCount(); ++row) {
+        const std::optional<library::Mark> mark = library::markAt(list, row);
+        marked += mark == library::Mark::Success || mark == library::Mark::Failure ? 1 : 0;
+    }
     return marked;
 }
 
-// Counts of the running pass, updated by the workers.
-struct PassCounts
+// Why the template file is refused (the words to print after its name, perhaps none), or
+// nothing when it loaded.
+std::optional<std::string_view> refusal(const library::LoadResult& loaded)
 {
-    std::atomic<int> succeeded{0};
-    std::atomic<int> failed{0};
-    // Requests made again after a transient answer.
-    std::atomic<int> retries{0};
-    void reset()
-    {
-        succeeded = 0;
-        failed = 0;
-        retries = 0;
+    switch (loaded.outcome) {
+    case library::LoadResult::Outcome::Loaded:
+        return std::nullopt;
+    case library::LoadResult::Outcome::Unreadable:
+    case library::LoadResult::Outcome::Stopped:
+        return "";
+    case library::LoadResult::Outcome::TooLarge:
+        return texts::kOver256MB;
+    case library::LoadResult::Outcome::NotText:
+        return texts::kNotText;
+    case library::LoadResult::Outcome::TooManyEntries:
+        return texts::kTooManyTemplates;
     }
-};
+    return "";
+}
 
 class SubmitCommand final : public Command
 {
@@ -131,83 +113,61 @@ public:
         clearInterrupt();
         const std::filesystem::path templates =
             templates_.empty() ? programDirectory() / "url.txt" : std::filesystem::path(templates_);
-        if (const std::optional<std::string_view> refused = refusedTemplates(templates)) {
+
+        base::ListStore list;
+        library::UrlLibrary library(list, text::utf8ToGbk(site_));
+        // A file the window would refuse is refused here too, before any pass starts.
+        const library::LoadResult loaded = library.load(templates);
+        if (const std::optional<std::string_view> refused = refusal(loaded)) {
             err << texts::kCannotReadTemplates << templates.string() << *refused << '\n';
             return kExitBadArguments;
         }
+        out << utf8(library::loadMessage(loaded)) << '\n';
 
-        // The window's controls, in memory.
-        base::ListStore list;
-        platform::MemoryTextControl siteAddress(text::utf8ToGbk(site_));
-        platform::MemoryTextControl addBox;
-        platform::MemoryTextControl statusLine(msg::kStatusInitial);
-        platform::MemoryCheckControl onlySuccess(onlySuccess_);
-        platform::MemoryTextControl submitButton(msg::caption::kStartSubmit);
-        platform::MemoryTextControl threadCountBox(text::decimal(threads_));
-        platform::MemoryCheckControl loopBox(passes_ > 1);
-        platform::MemoryProgressControl progress;
-        platform::ScriptedDialogs dialogs;
-        platform::RecordingShell shell;
-        ProgramState state;
-
-        library::UrlLibrary urlLibrary({list, siteAddress, addBox, statusLine, onlySuccess, dialogs, shell},
-                                       state);
-        urlLibrary.loadFile(templates);
-        urlLibrary.waitUntilLoaded();
-        out << utf8(statusLine.text()) << '\n';
-
-        submit::CheckOptions checks = checks_;
-        checks.timeLimitSeconds = timeoutSeconds_ > 0 ? timeoutSeconds_ : net::kDefaultTimeLimitSeconds;
-        checks.proxy = text::utf8ToGbk(proxy_);
-        submit::SubmissionEngine engine({list, submitButton, threadCountBox, loopBox, statusLine, progress},
-                                        state, submit::httpRowCheck(std::move(checks)));
-        engine.setPrepareRows([&urlLibrary] { return urlLibrary.syncSiteHost(); });
-        PassCounts counts;
         // The report goes to disk row by row: a looping run over a large list would otherwise
         // hold every row of every pass until the end. It is put in place when the run ends.
         std::optional<base::AtomicFileWriter> report;
         if (!json_.empty())
             report.emplace(json_);
-        std::mutex reportMutex;
-        std::atomic<int> currentPass{0};
-        engine.setRowObserver([&](const submit::SubmitRow& row, const submit::RowOutcome& outcome) {
-            (outcome.mark == msg::kMarkSuccess ? counts.succeeded : counts.failed).fetch_add(1);
-            counts.retries.fetch_add(std::max(outcome.evidence.attempts - 1, 0));
-            if (!report)
-                return;
-            const std::string line = reportLine(currentPass.load(), row.url, outcome);
-            std::lock_guard lock(reportMutex);
-            report->append(line);
-        });
+        // Before the engine, which is gone (its workers joined) before the printer it reports to.
+        PassPrinter printer(report ? &*report : nullptr);
+        submit::CheckOptions checks = checks_;
+        checks.timeLimitSeconds = timeoutSeconds_ > 0 ? timeoutSeconds_ : net::kDefaultTimeLimitSeconds;
+        checks.proxy = text::utf8ToGbk(proxy_);
+        submit::SubmissionEngine engine(list, submit::httpRowCheck(std::move(checks)));
+        engine.setPrepareRows([host = library.siteHost()] { return host; });
+        engine.setListener(&printer);
 
         bool interrupted = false;
         for (int pass = 1; pass <= passes_ && !interrupted; ++pass) {
-            currentPass = pass;
-            counts.reset();
+            printer.beginPass(pass);
             const auto passStart = std::chrono::steady_clock::now();
-            engine.toggleSubmit();
-            interrupted = watchPass(out, state, statusLine, list.rowCount(), counts, engine);
+            // The thread count was checked when the options were read.
+            (void)engine.start(threads_);
+            interrupted = watchPass(out, printer, list.rowCount(), engine);
             engine.waitForPassWorkers();
             if (passStats_)
-                printPassStats(err, pass, list, counts, std::chrono::steady_clock::now() - passStart);
+                printPassStats(err, pass, list, printer, std::chrono::steady_clock::now() - passStart);
             if (interactive_)
                 out << '\n';
+            out << utf8(printer.status()) << '\n';
             if (!interrupted) {
-                out << utf8(statusLine.text()) << '\n';
-                out << texts::kPassSummary << pass << ": " << utf8(msg::kMarkSuccess) << ' '
-                    << counts.succeeded << ", " << utf8(msg::kMarkFailure) << ' ' << counts.failed << '\n';
+                out << texts::kPassSummary << pass << ": " << utf8(msg::kMarkSuccess) << ' ' << printer.succeeded()
+                    << ", " << utf8(msg::kMarkFailure) << ' ' << printer.failed() << '\n';
                 // Closing the completed pass, as the loop timer does before the next one.
-                engine.toggleSubmit();
-            } else {
-                out << utf8(statusLine.text()) << '\n';
+                engine.stop();
             }
         }
 
         int code = interrupted ? kExitInterrupted : kExitOk;
-        if (!save_.empty() && !saveTemplates(urlLibrary, dialogs, statusLine, err))
-            code = interrupted ? code : kExitFailure;
+        if (!save_.empty()) {
+            const library::SaveResult saved = library.saveTo(save_, onlySuccess_);
+            if (!saved.saved()) {
+                err << utf8(library::saveFailedMessage(save_, *saved.failure)) << '\n';
+                code = interrupted ? code : kExitFailure;
+            }
+        }
         if (report) {
-            std::lock_guard lock(reportMutex);
             const std::string failure = report->commit();
             if (!failure.empty()) {
                 err << texts::kCannotWriteReport << json_ << " (" << failure << ")\n";
@@ -218,56 +178,36 @@ public:
     }
 
 private:
-    // Why the template file cannot be loaded (the words to print after its name, perhaps none),
-    // or nothing when it can. A file the window would refuse is refused here too, before any
-    // pass starts; the bytes read for the look are freed before the load reads the file again.
-    static std::optional<std::string_view> refusedTemplates(const std::filesystem::path& templates)
-    {
-        const base::ReadResult probe = base::readWholeFile(templates);
-        switch (probe.status) {
-        case base::ReadResult::Status::Ok:
-            break;
-        case base::ReadResult::Status::Unreadable:
-            return "";
-        case base::ReadResult::Status::TooLarge:
-            return texts::kOver256MB;
-        }
-        switch (library::checkTemplateText(probe.bytes)) {
-        case library::TemplateTextCheck::Ok:
-            return std::nullopt;
-        case library::TemplateTextCheck::NotText:
-            return texts::kNotText;
-        case library::TemplateTextCheck::TooManyEntries:
-            return texts::kTooManyTemplates;
-        }
-        return "";
-    }
-
     // Waits for the running pass to end, showing progress; answers an interrupt like the stop
     // button. Returns true when interrupted.
-    bool watchPass(std::ostream& out, const ProgramState& state, const platform::TextControl& statusLine,
-                   int rows, const PassCounts& counts, submit::SubmissionEngine& engine) const
+    bool watchPass(std::ostream& out, PassPrinter& printer, int rows, submit::SubmissionEngine& engine) const
     {
         const auto start = std::chrono::steady_clock::now();
         auto lastPlain = start;
         auto lastProgress = start;
         text::Text lastStatus;
-        // Completion is declared when the last row has started; the pass is over for the report
-        // once the last fetch has finished too.
-        while (state.passEnded.load() == 0 || engine.passWorkersRunning()) {
+        // Completion is reported when the last row has started; the pass is over for the report
+        // once the last check has finished too. The wait wakes now and then for Ctrl-C (a
+        // signal handler can only raise a flag) and for the progress line.
+        for (;;) {
+            const bool completed = printer.waitForCompletion(kPollInterval);
+            if (completed && !engine.passWorkersRunning())
+                break;
+            if (completed) // the last checks are finishing; nothing will wake the wait
+                std::this_thread::sleep_for(kPollInterval);
             if (interruptRequested()) {
-                engine.toggleSubmit();
+                engine.stop();
+                printer.setStatus(msg::kStoppedAll);
                 return true;
             }
-            std::this_thread::sleep_for(kPollInterval);
             const auto now = std::chrono::steady_clock::now();
             if (interactive_) {
                 if (now - lastProgress >= kProgressInterval) {
-                    out << '\r' << progressLine(rows, counts, now - start) << std::flush;
+                    out << '\r' << progressLine(rows, printer, now - start) << std::flush;
                     lastProgress = now;
                 }
             } else if (now - lastPlain >= kPlainStatusInterval) {
-                const text::Text status = statusLine.text();
+                const text::Text status = printer.status();
                 if (status != lastStatus)
                     out << utf8(status) << '\n';
                 lastStatus = status;
@@ -275,15 +215,14 @@ private:
             }
         }
         if (interactive_)
-            out << '\r' << progressLine(rows, counts, std::chrono::steady_clock::now() - start) << std::flush;
+            out << '\r' << progressLine(rows, printer, std::chrono::steady_clock::now() - start) << std::flush;
         return false;
     }
 
-    static std::string progressLine(int rows, const PassCounts& counts,
-                                    std::chrono::steady_clock::duration elapsed)
+    static std::string progressLine(int rows, const PassPrinter& printer, std::chrono::steady_clock::duration elapsed)
     {
-        const int succeeded = counts.succeeded.load();
-        const int failed = counts.failed.load();
+        const int succeeded = printer.succeeded();
+        const int failed = printer.failed();
         const int done = succeeded + failed;
         const double seconds = std::chrono::duration<double>(elapsed).count();
         const double rate = seconds > 0 ? done / seconds : 0.0;
@@ -301,25 +240,10 @@ private:
         return line;
     }
 
-    bool saveTemplates(library::UrlLibrary& urlLibrary, platform::ScriptedDialogs& dialogs,
-                       const platform::TextControl& statusLine, std::ostream& err) const
-    {
-        const text::Text before = statusLine.text();
-        dialogs.queueFileName(save_);
-        urlLibrary.onSaveClick();
-        const text::Text after = statusLine.text();
-        // The library stays silent on success and reports a failure in the status line.
-        if (after != before && after.starts_with(msg::kSaveFailed)) {
-            err << utf8(after) << '\n';
-            return false;
-        }
-        return true;
-    }
-
     // One line of figures for a pass that has ended and whose workers are joined, so that a
     // benchmark reads the process between passes without racing the next one.
-    static void printPassStats(std::ostream& err, int pass, const base::ListStore& list,
-                               const PassCounts& counts, std::chrono::steady_clock::duration elapsed)
+    static void printPassStats(std::ostream& err, int pass, const base::ListStore& list, const PassPrinter& printer,
+                               std::chrono::steady_clock::duration elapsed)
     {
         const ProcessUsage usage = readProcessUsage();
         char line[320];
@@ -327,8 +251,8 @@ private:
                       "%s%d%smarked=%d/%d succeeded=%d failed=%d retries=%d seconds=%.3f rss_kb=%ld "
                       "peak_kb=%ld threads=%d fds=%d\n",
                       std::string(texts::kPassSummary).c_str(), pass, std::string(texts::kPassStats).c_str(),
-                      markedRows(list), list.rowCount(), counts.succeeded.load(), counts.failed.load(),
-                      counts.retries.load(), std::chrono::duration<double>(elapsed).count(),
+                      markedRows(list), list.rowCount(), printer.succeeded(), printer.failed(), printer.retries(),
+                      std::chrono::duration<double>(elapsed).count(),
                       usage.residentKiB, usage.peakResidentKiB, usage.threads, usage.openFiles);
         err << line << std::flush;
     }

@@ -244,8 +244,9 @@ SortKeyType sortKeyTypeFrom(int value) noexcept
     return value >= 0 && value <= 3 ? static_cast<SortKeyType>(value) : SortKeyType::Text;
 }
 
-int compareGbk(std::string_view a, std::string_view b, bool caseSensitive)
+int compareGbk(std::string_view a, std::string_view b, LetterCase letterCase)
 {
+    const bool caseSensitive = letterCase == LetterCase::Sensitive;
     std::size_t i = 0;
     std::size_t j = 0;
     while (i < a.size() && j < b.size()) {
@@ -340,7 +341,7 @@ double dateTimeFromText(std::string_view text)
 }
 
 int findInsertPos(const std::function<std::string_view(int)>& keyAt, int count, std::string_view key,
-                  SortKeyType type, bool caseSensitive)
+                  SortKeyType type, LetterCase letterCase)
 {
     switch (type) {
     case SortKeyType::Number:
@@ -356,10 +357,10 @@ int findInsertPos(const std::function<std::string_view(int)>& keyAt, int count, 
     case SortKeyType::Text:
         break;
     }
-    return insertPosition(count, [&](int at) { return compareGbk(key, keyAt(at), caseSensitive); });
+    return insertPosition(count, [&](int at) { return compareGbk(key, keyAt(at), letterCase); });
 }
 
-std::vector<int> sortedOrder(const std::vector<std::string_view>& keys, SortKeyType type, bool caseSensitive)
+std::vector<int> sortedOrder(const std::vector<std::string_view>& keys, SortKeyType type, LetterCase letterCase)
 {
     switch (type) {
     case SortKeyType::Flag:
@@ -370,13 +371,12 @@ std::vector<int> sortedOrder(const std::vector<std::string_view>& keys, SortKeyT
     case SortKeyType::Text:
         break;
     }
-    return textOrder(keys, caseSensitive);
+    return textOrder(keys, letterCase == LetterCase::Sensitive);
 }
 
-int sortListView(base::ListStore& list, int column, int keyType, bool caseSensitive, bool ascending)
+int sortListView(base::ListStore& list, int column, SortKeyType type, LetterCase letterCase, SortOrder order)
 {
     const auto start = std::chrono::steady_clock::now();
-    const SortKeyType type = sortKeyTypeFrom(keyType);
 
     // The selected row is found again afterwards by its item-data value, so it is marked first.
     const int selected = list.selection();
@@ -393,12 +393,12 @@ int sortListView(base::ListStore& list, int column, int keyType, bool caseSensit
     keys.reserve(cells.size());
     for (const text::Text& cell : cells)
         keys.push_back(trimSortKey(cell));
-    std::vector<int> order = sortedOrder(keys, type, caseSensitive);
-    if (!ascending)
-        std::reverse(order.begin(), order.end());
-    // Whole rows move (texts and item data together), so a mark written by a worker while the
-    // keys were being sorted stays with its URL.
-    list.permuteRows(order);
+    std::vector<int> rowOrder = sortedOrder(keys, type, letterCase);
+    if (order == SortOrder::Descending)
+        std::reverse(rowOrder.begin(), rowOrder.end());
+    // Whole rows move (texts, templates, notes and item data together), so a mark written by a
+    // worker while the keys were being sorted stays with its URL.
+    list.permuteRows(rowOrder);
 
     if (selectionMarker != 0) {
         const int count = list.rowCount();

@@ -27,11 +27,23 @@ enum class SortKeyType
 // Any value outside the four types is taken as Text.
 [[nodiscard]] SortKeyType sortKeyTypeFrom(int value) noexcept;
 
+// Whether letters compare by their case.
+enum class LetterCase
+{
+    Sensitive,
+    Ignored,
+};
+
+enum class SortOrder
+{
+    Ascending,
+    Descending,
+};
+
 // Compares two GBK texts character by character, a double-byte character counting as one
 // character whose value is lead byte x 256 + trail byte; a prefix sorts first. Without case
-// sensitivity, lower-case letters (ASCII, and the full-width Latin, Greek and Cyrillic letters of
-// the code page) are compared as their upper-case forms.
-[[nodiscard]] int compareGbk(std::string_view a, std::string_view b, bool caseSensitive);
+// the code page) are compared as their upper-case forms when case is ignored.
+[[nodiscard]] int compareGbk(std::string_view a, std::string_view b, LetterCase letterCase);
 
 // The key text of a cell: leading and trailing ASCII spaces and full-width spaces removed.
 [[nodiscard]] std::string_view trimSortKey(std::string_view cell) noexcept;
@@ -44,16 +56,16 @@ enum class SortKeyType
 // The 1-based position at which `key` goes among the `count` keys placed so far (ascending),
 // reached through `keyAt(position)` (1-based).
 [[nodiscard]] int findInsertPos(const std::function<std::string_view(int)>& keyAt, int count,
-                                std::string_view key, SortKeyType type, bool caseSensitive);
+                                std::string_view key, SortKeyType type, LetterCase letterCase);
 
 // The rows' order after an ascending sort of `keys` (one key text per row, already trimmed):
 // element r is the index of the row that ends up at position r.
 [[nodiscard]] std::vector<int> sortedOrder(const std::vector<std::string_view>& keys, SortKeyType type,
-                                           bool caseSensitive);
+                                           LetterCase letterCase);
 
 // Sorts the list by `column` and keeps the selected row selected and in view. Rows appended by
 // other threads while the sort runs stay after the sorted ones. Returns the milliseconds taken.
-int sortListView(base::ListStore& list, int column, int keyType, bool caseSensitive = true,
-                 bool ascending = true);
+int sortListView(base::ListStore& list, int column, SortKeyType type, LetterCase letterCase = LetterCase::Sensitive,
+                 SortOrder order = SortOrder::Ascending);
 
 } // namespace tavrin::library

@@ -3,21 +3,13 @@
 #include "base/file_io.h"
 #include "library/site_host.h"
 #include "library/template_file.h"
-#include "text/encoding.h"
 #include "text/messages.h"
-
-#include <algorithm>
 
 namespace tavrin::library {
 
 using text::Text;
 
 namespace {
-
-Text displayName(const std::filesystem::path& path)
-{
-    return text::utf8ToGbk(path.string());
-}
 
 // The URL of a template (already cleared of "格式如：") for a host.
 Text fillTemplate(std::string_view templateText, std::string_view host)
@@ -27,58 +19,50 @@ Text fillTemplate(std::string_view templateText, std::string_view host)
 
 } // namespace
 
-UrlLibrary::UrlLibrary(LibraryControls controls, ProgramState& state)
-    : controls_(controls)
-    , state_(state)
-    , host_(siteHost(controls.siteAddress.text()))
+UrlLibrary::UrlLibrary(base::ListStore& list, std::string_view siteAddress)
+    : list_(list)
+    , host_(library::siteHost(siteAddress))
 {}
 
-Text UrlLibrary::syncSiteHost()
+Text UrlLibrary::setSiteAddress(std::string_view siteAddress)
 {
-    const Text host = siteHost(controls_.siteAddress.text());
+    const Text host = library::siteHost(siteAddress);
     const std::lock_guard lock(hostMutex_);
     if (host == host_)
         return host;
     host_ = host;
-    controls_.list.updateRows([&host](base::ListStore::Row& row) {
+    list_.updateRows([&host](base::ListStore::Row& row) {
         if (!row.source)
             return false;
         Text url = fillTemplate(*row.source, host);
         if (url == row.cells[kUrlColumn])
             return false;
         row.cells[kUrlColumn] = std::move(url);
-        row.cells[kMarkColumn] = msg::kMarkPending;
+        row.cells[kMarkColumn] = markText(Mark::Pending);
         row.note.clear();
         return true;
     });
     return host;
 }
 
-Text UrlLibrary::siteHostInUse() const
+Text UrlLibrary::siteHost() const
 {
     const std::lock_guard lock(hostMutex_);
     return host_;
 }
 
-void UrlLibrary::loadFile(const std::filesystem::path& path, LoadKind kind)
+LoadResult UrlLibrary::load(const std::filesystem::path& path, const std::stop_token& stop)
 {
-    syncSiteHost();
-    loaders_.start([this, path, kind](const std::stop_token& stop) { runLoader(stop, path, kind); });
-}
-
-void UrlLibrary::waitUntilLoaded()
-{
-    loaders_.waitAll();
-}
-
-void UrlLibrary::runLoader(const std::stop_token& stop, const std::filesystem::path& path, LoadKind kind)
-{
-    // The loader owns its bytes: a second import running at the same time has its own, so
-    // neither can see or free the other's.
+    LoadResult result;
+    result.path = path;
+    // The load owns its bytes: a second load running at the same time has its own, so neither
+    // can see or free the other's.
     const base::ReadResult file = base::readWholeFile(path);
-    if (file.status == base::ReadResult::Status::TooLarge) {
-        controls_.statusLine.setText(msg::kImportTooLarge + displayName(path));
-        return;
+    if (file.status != base::ReadResult::Status::Ok) {
+        result.outcome = file.status == base::ReadResult::Status::TooLarge ? LoadResult::Outcome::TooLarge
+                                                                          : LoadResult::Outcome::Unreadable;
+        result.total = total();
+        return result;
     }
     // A refused file adds no row at all: a part of it in the list, saved back over the file,
     // would lose the rest.
@@ -86,75 +70,72 @@ void UrlLibrary::runLoader(const std::stop_token& stop, const std::filesystem::p
     case TemplateTextCheck::Ok:
         break;
     case TemplateTextCheck::NotText:
-        controls_.statusLine.setText(msg::kImportNotText + displayName(path));
-        return;
+        result.outcome = LoadResult::Outcome::NotText;
+        result.total = total();
+        return result;
     case TemplateTextCheck::TooManyEntries:
-        controls_.statusLine.setText(msg::kImportTooManyEntries + displayName(path));
-        return;
+        result.outcome = LoadResult::Outcome::TooManyEntries;
+        result.total = total();
+        return result;
     }
     // The entries go into the list one by one, straight from the bytes: a vector of them all
     // would cost more than the rows themselves.
-    std::size_t added = 0;
     TemplateLineReader reader(file.bytes);
     while (const std::optional<std::string_view> line = reader.next()) {
-        if (stop.stop_requested())
-            return;
+        if (stop.stop_requested()) {
+            result.outcome = LoadResult::Outcome::Stopped;
+            break;
+        }
         appendTemplate(*line);
-        ++added;
+        ++result.added;
     }
-    if (added == 0 && kind == LoadKind::Startup)
-        return;
-    reportImport(added);
+    result.total = total();
+    return result;
+}
+
+void UrlLibrary::loadInBackground(std::filesystem::path path, std::function<void(const LoadResult&)> done)
+{
+    loaders_.start([this, path = std::move(path), done = std::move(done)](const std::stop_token& stop) {
+        const LoadResult result = load(path, stop);
+        if (result.outcome != LoadResult::Outcome::Stopped && done)
+            done(result);
+    });
+}
+
+void UrlLibrary::waitUntilLoaded()
+{
+    loaders_.waitAll();
 }
 
 void UrlLibrary::appendTemplate(std::string_view line)
 {
     Text templateText = templateOf(line);
-    const int number = state_.rowCounter.fetch_add(1) + 1;
+    const int number = rowCounter_.fetch_add(1) + 1;
     {
         const std::lock_guard lock(hostMutex_);
         Text url = fillTemplate(templateText, host_);
-        controls_.list.appendRow({text::decimal(number), std::move(url), msg::kMarkPending},
-                                 std::move(templateText));
+        list_.appendRow({text::decimal(number), std::move(url), markText(Mark::Pending)}, std::move(templateText));
     }
-    state_.urlTotal.fetch_add(1);
+    total_.fetch_add(1);
 }
 
-void UrlLibrary::reportImport(std::size_t added)
+int UrlLibrary::add(std::string_view line)
 {
-    controls_.statusLine.setText(msg::kImported + text::decimal(static_cast<long long>(added)) +
-                                 msg::kUrlsTotal + text::decimal(state_.urlTotal.load()) + msg::kUrls);
+    appendTemplate(line);
+    return total();
 }
 
-void UrlLibrary::onImportClick()
+SaveResult UrlLibrary::saveTo(const std::filesystem::path& path, bool onlySuccess)
 {
-    const std::filesystem::path path = controls_.dialogs.openFileName(msg::kTextFileFilter);
-    if (path.empty())
-        return;
-    loadFile(path);
-}
-
-void UrlLibrary::onAddClick()
-{
-    syncSiteHost();
-    appendTemplate(controls_.addBox.text());
-    controls_.statusLine.setText(msg::kInsertedOne + text::decimal(state_.urlTotal.load()) + msg::kUrls);
-}
-
-void UrlLibrary::onSaveClick()
-{
-    const std::filesystem::path path = controls_.dialogs.saveFileName(msg::kTextFileFilter);
-    if (path.empty())
-        return;
     // Rows of a file still loading are part of the library the user sees arriving; saving
     // without them (onto that very file, perhaps) would drop the rest of it.
     waitUntilLoaded();
-    const Text host = syncSiteHost();
-    const std::vector<base::ListStore::Row> rows = controls_.list.rows();
+    const Text host = siteHost();
+    const std::vector<base::ListStore::Row> rows = list_.rows();
     Text out;
     out.reserve(rows.size() * 64);
     for (const base::ListStore::Row& row : rows) {
-        if (controls_.onlySuccess.isChecked() && row.cells[kMarkColumn] != msg::kMarkSuccess)
+        if (onlySuccess && markFromText(row.cells[kMarkColumn]) != Mark::Success)
             continue;
         // The row's own template, so that a host typed into the address box after loading can
         // never be written into the library in place of "{$url}". Collapsing the host as well
@@ -162,51 +143,32 @@ void UrlLibrary::onSaveClick()
         out += collapseHost(row.source ? *row.source : row.cells[kUrlColumn], host);
         out += "\r\n";
     }
-    const std::string failure = base::writeFileAtomically(path, out);
-    if (!failure.empty()) {
-        controls_.statusLine.setText(msg::kSaveFailed + displayName(path) + text::utf8ToGbk("（") +
-                                     text::utf8ToGbk(failure) + text::utf8ToGbk("）"));
-    }
+    SaveResult result;
+    std::string failure = base::writeFileAtomically(path, out);
+    if (!failure.empty())
+        result.failure = std::move(failure);
+    return result;
 }
 
-Text UrlLibrary::selectedUrl() const
+Text UrlLibrary::urlAt(int row) const
 {
-    return controls_.list.cell(controls_.list.selection(), kUrlColumn);
+    return list_.cell(row, kUrlColumn);
 }
 
-void UrlLibrary::onListDoubleClick()
+bool UrlLibrary::editUrl(int row, const Text& shownUrl, std::string_view edited)
 {
-    const Text url = selectedUrl();
-    if (!url.empty())
-        controls_.shell.openUrl(url);
-}
-
-bool UrlLibrary::onListRightClick() const
-{
-    return !selectedUrl().empty();
-}
-
-void UrlLibrary::onMenuEditUrl()
-{
-    syncSiteHost();
-    const int row = controls_.list.selection();
-    const Text url = controls_.list.cell(row, kUrlColumn);
-    if (url.empty())
-        return;
-    const std::optional<Text> edited =
-        controls_.dialogs.askText(msg::kEditUrlTitle, msg::kEditUrlPrompt, url);
-    if (!edited || *edited == url)
-        return;
+    if (edited == shownUrl)
+        return false;
     // The edited address becomes the row's template, the site host in it standing for
     // "{$url}", so the row follows later changes of the address like every loaded row.
     const std::lock_guard lock(hostMutex_);
-    Text templateText = collapseHost(templateOf(*edited), host_);
+    Text templateText = collapseHost(templateOf(edited), host_);
     Text newUrl = fillTemplate(templateText, host_);
-    controls_.list.updateRow(row, [&](base::ListStore::Row& target) {
-        if (target.cells[kUrlColumn] != url)
-            return false; // the row changed while the box was open; leave it
+    return list_.updateRow(row, [&](base::ListStore::Row& target) {
+        if (target.cells[kUrlColumn] != shownUrl)
+            return false; // the row changed while the user typed; leave it
         if (newUrl != target.cells[kUrlColumn]) {
-            target.cells[kMarkColumn] = msg::kMarkPending;
+            target.cells[kMarkColumn] = markText(Mark::Pending);
             target.note.clear();
         }
         target.cells[kUrlColumn] = std::move(newUrl);
@@ -215,23 +177,16 @@ void UrlLibrary::onMenuEditUrl()
     });
 }
 
-void UrlLibrary::onMenuOpenUrl()
+bool UrlLibrary::deleteRow(int row)
 {
-    controls_.shell.openUrl(selectedUrl());
+    return list_.deleteRow(row);
 }
 
-void UrlLibrary::onMenuDeleteUrl()
+void UrlLibrary::deleteAll()
 {
-    controls_.list.deleteRow(controls_.list.selection());
-}
-
-void UrlLibrary::onMenuDeleteAll()
-{
-    controls_.list.deleteAll();
-    state_.urlTotal = 0;
-    state_.startedCount = 0;
-    state_.rowCounter = 0;
-    controls_.statusLine.setText(msg::kCleared + text::decimal(state_.urlTotal.load()) + msg::kUrls);
+    list_.deleteAll();
+    total_ = 0;
+    rowCounter_ = 0;
 }
 
 } // namespace tavrin::library

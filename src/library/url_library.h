@@ -1,90 +1,121 @@
-// The URL library: the templates of the list view and every operation on them (load, import,
-// add, save, open, edit, delete). The list view is the only store; this class holds no rows.
+// The URL library: the rows of the list and every operation on them (load, add, save, edit,
+// delete), with typed results. The list store is the only store; this class holds no rows.
+//
+// Every row keeps the template it came from beside its URL, and the URL is always that template
+// expanded with the site host in use; setSiteAddress() expands every row again when the host
+// changes. What the operations mean for the user (dialogs, status texts) is the front end's
+// business: the window's handlers and the command line build their texts from these results.
+//
+// Threads: every method may be called from any thread. Loads started in the background run on
+// loader threads of their own; a save waits for them.
 #pragma once
 
 #include "base/list_store.h"
 #include "base/thread_group.h"
-#include "platform/controls.h"
-#include "platform/desktop.h"
-#include "state/program_state.h"
+#include "library/mark.h"
+#include "text/gbk_text.h"
 
+#include <atomic>
+#include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <stop_token>
+#include <string>
 
 namespace tavrin::library {
 
-// Columns of the list view.
-inline constexpr int kNumberColumn = 0;
-inline constexpr int kUrlColumn = 1;
-inline constexpr int kMarkColumn = 2;
-
-// The controls of the main window that the library reads and writes.
-struct LibraryControls
+// What a load of a template file did.
+struct LoadResult
 {
-    base::ListStore& list;
-    platform::TextControl& siteAddress;  // 编辑框1
-    platform::TextControl& addBox;       // 编辑框2
-    platform::TextControl& statusLine;   // 透明标签2
-    platform::CheckControl& onlySuccess; // 选择框1
-    platform::Dialogs& dialogs;
-    platform::Shell& shell;
+    enum class Outcome
+    {
+        // Every entry was appended (none for an empty file).
+        Loaded,
+        // Missing, a folder or not readable: nothing appended (the window counts it as an empty
+        // file).
+        Unreadable,
+        // Refused whole, nothing appended: larger than the size limit ...
+        TooLarge,
+        // ... text after a NUL byte (a picture, a program, UTF-16) ...
+        NotText,
+        // ... or more entries than a list may take.
+        TooManyEntries,
+        // The load was stopped part way (the library is going away).
+        Stopped,
+    };
+    Outcome outcome = Outcome::Loaded;
+    std::filesystem::path path;
+    // Entries appended.
+    std::size_t added = 0;
+    // The library's total after the load (see total()).
+    int total = 0;
+};
+
+// What a save did: nothing on success, else why it failed (the old file is then unchanged).
+struct SaveResult
+{
+    std::optional<std::string> failure;
+    [[nodiscard]] bool saved() const { return !failure; }
 };
 
 class UrlLibrary
 {
 public:
-    UrlLibrary(LibraryControls controls, ProgramState& state);
+    // `siteAddress` is the address the first rows are expanded with (only its host counts).
+    UrlLibrary(base::ListStore& list, std::string_view siteAddress);
     UrlLibrary(const UrlLibrary&) = delete;
     UrlLibrary& operator=(const UrlLibrary&) = delete;
 
-    enum class LoadKind
-    {
-        // url.txt at start: a missing or empty file leaves the status line alone.
-        Startup,
-        // A file the user picked: the status line always reports the count, 0 included.
-        Import,
-    };
+    // Takes a new site address. When its host differs from the one in use, every row is
+    // expanded again from its template, and rows whose URL changed get the pending mark (their
+    // old verdict was about another URL). Gives the host in use now.
+    text::Text setSiteAddress(std::string_view siteAddress);
+    [[nodiscard]] text::Text siteHost() const;
 
-    // Reads a template file and appends its entries on a loader thread of its own, which then
-    // reports the import in the status line.
-    void loadFile(const std::filesystem::path& path, LoadKind kind = LoadKind::Import);
-
-    // Handlers of the window's controls; user-interface thread.
-    void onImportClick();
-    void onAddClick();
-    void onSaveClick();
-    void onListDoubleClick();
-    // True when the pop-up menu may open: the selected row has a non-empty URL.
-    [[nodiscard]] bool onListRightClick() const;
-    void onMenuEditUrl();
-    void onMenuOpenUrl();
-    void onMenuDeleteUrl();
-    void onMenuDeleteAll();
-
-    // Brings the rows up to date with the site address: when its host differs from the one the
-    // rows were expanded with, every row is expanded again from its template, and rows whose
-    // URL changed get the pending mark (their old verdict was about another URL). Called when
-    // the address box's editing ends and before anything reads the rows (a pass, a single
-    // submit, a save, an edit). Gives the host the rows are now expanded with. Any thread.
-    text::Text syncSiteHost();
-    // The host the rows are expanded with.
-    [[nodiscard]] text::Text siteHostInUse() const;
-
+    // Reads a template file and appends its entries, on the calling thread. A file that is too
+    // large, not text or has too many entries is refused whole.
+    [[nodiscard]] LoadResult load(const std::filesystem::path& path, const std::stop_token& stop = {});
+    // The same on a loader thread of its own; `done` is called there with the result (not for a
+    // load stopped because the library is going away).
+    void loadInBackground(std::filesystem::path path, std::function<void(const LoadResult&)> done);
     [[nodiscard]] bool isLoading() const { return loaders_.running() > 0; }
-    // Blocks until every loader started so far has finished.
+    // Blocks until every load started in the background so far has finished.
     void waitUntilLoaded();
 
-private:
-    void runLoader(const std::stop_token& stop, const std::filesystem::path& path, LoadKind kind);
-    // Appends one template as a new row and counts it; safe from any thread. Every cell write
-    // of a row goes to the index its own insertion returned.
-    void appendTemplate(std::string_view line);
-    [[nodiscard]] text::Text selectedUrl() const;
-    void reportImport(std::size_t added);
+    // Appends one template; gives the total after it.
+    int add(std::string_view line);
 
-    LibraryControls controls_;
-    ProgramState& state_;
+    // Writes every row's template (only the rows marked √ with `onlySuccess`) to `path`, the site
+    // host turned back into "{$url}", each line ended by CR LF. The file is replaced atomically;
+    // a failure leaves the old one as it was. Waits for loads still running first, so that the
+    // file holds every row of them.
+    [[nodiscard]] SaveResult saveTo(const std::filesystem::path& path, bool onlySuccess);
+
+    // The URL of a row; empty for a row that does not exist.
+    [[nodiscard]] text::Text urlAt(int row) const;
+    // Makes `edited` the template of `row` (the site host in it standing for "{$url}") and
+    // expands it. Nothing happens when the row no longer shows `shownUrl` (it changed while the
+    // user typed) or the edit is the URL as it was. True when the row changed.
+    bool editUrl(int row, const text::Text& shownUrl, std::string_view edited);
+    // Deleting single rows lowers neither the total nor the numbering.
+    bool deleteRow(int row);
+    // Deletes every row and starts numbering and the total from zero again.
+    void deleteAll();
+
+    // Rows added by loads and adds since the start or the last deleteAll().
+    [[nodiscard]] int total() const { return total_.load(); }
+
+private:
+    // Appends one template as a new row and counts it; any thread. Every cell write of a row
+    // goes to the index its own insertion returned.
+    void appendTemplate(std::string_view line);
+
+    base::ListStore& list_;
+    // The last number handed out; the next row gets this + 1.
+    std::atomic<int> rowCounter_{0};
+    std::atomic<int> total_{0};
     // The host every row is expanded with. A row is appended, and the rows are expanded again,
     // under this lock, so no loader can add a row expanded with a host that has just been
     // replaced.

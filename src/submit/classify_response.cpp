@@ -52,9 +52,9 @@ ResponseVerdict classifyResponse(std::string_view headerText, std::string_view b
     return ResponseVerdict{true, ResponseTest::Passed, status};
 }
 
-const text::Text& verdictMark(const ResponseVerdict& verdict)
+library::Mark verdictMark(const ResponseVerdict& verdict)
 {
-    return verdict.success ? msg::kMarkSuccess : msg::kMarkFailure;
+    return verdict.success ? library::Mark::Success : library::Mark::Failure;
 }
 
 std::string_view describeTest(ResponseTest test)

@@ -1,6 +1,7 @@
 // The rule that turns a fetched response into the mark of its row.
 #pragma once
 
+#include "library/mark.h"
 #include "text/gbk_text.h"
 
 #include <string>
@@ -58,7 +59,7 @@ struct ResponseVerdict
 // empty for a success.
 [[nodiscard]] std::string describeVerdict(const ResponseVerdict& verdict);
 
-// The row mark of a verdict: "√" or "×" (GBK).
-[[nodiscard]] const text::Text& verdictMark(const ResponseVerdict& verdict);
+// The row mark of a verdict: Success or Failure.
+[[nodiscard]] library::Mark verdictMark(const ResponseVerdict& verdict);
 
 } // namespace tavrin::submit

@@ -111,7 +111,7 @@ bool samePageForAnyHost(std::string_view page, std::string_view host, std::strin
     return withHostReplaced(page, host) == withHostReplaced(otherPage, otherHost);
 }
 
-RowOutcome checkRow(const RowRequest& row, const CheckOptions& options, const std::stop_token& stop,
+RowResult checkRow(const RowRequest& row, const CheckOptions& options, const std::stop_token& stop,
                     net::FetchOutcome* lastAttempt)
 {
     const auto start = Clock::now();
@@ -134,7 +134,7 @@ RowOutcome checkRow(const RowRequest& row, const CheckOptions& options, const st
     }
 
     RetriedFetch fetched = fetchWithRetries(request, deadline, stop, options.retry);
-    RowOutcome outcome;
+    RowResult outcome;
     outcome.timeLimitSeconds = limitSeconds;
     outcome.timedOut = fetched.outcome.end == net::FetchEnd::TimedOut;
     outcome.evidence = evidenceOf(fetched, row.siteHost);

@@ -2,6 +2,7 @@
 // check is a timed HTTP request and the response classification; tests substitute their own.
 #pragma once
 
+#include "library/mark.h"
 #include "submit/classify_response.h"
 #include "text/gbk_text.h"
 
@@ -41,10 +42,11 @@ struct RowEvidence
     bool linksToSite = false;
 };
 
-struct RowOutcome
+// What the check of one row found: the verdict, the test that decided it, and the evidence.
+struct RowResult
 {
-    // "√" or "×".
-    text::Text mark;
+    // Success or Failure.
+    library::Mark mark = library::Mark::Failure;
     ResponseTest decidedBy = ResponseTest::Passed;
     // The HTTP status of the final response; 0 when none arrived.
     int httpStatus = 0;
@@ -59,6 +61,6 @@ struct RowOutcome
 };
 
 // Checks one row. Must return promptly once `stop` is raised; the outcome is then ignored.
-using RowCheck = std::function<RowOutcome(const RowRequest& request, const std::stop_token& stop)>;
+using RowCheck = std::function<RowResult(const RowRequest& request, const std::stop_token& stop)>;
 
 } // namespace tavrin::submit

@@ -1,21 +1,11 @@
 #include "submit/submission_engine.h"
 
-#include "submit/pass_plan.h"
-#include "submit/verdict_note.h"
-#include "text/messages.h"
-#include "text/number_text.h"
+#include "library/mark.h"
 
 #include <chrono>
 #include <mutex>
 
 namespace tavrin::submit {
-
-namespace {
-
-constexpr int kMarkColumn = 2;
-constexpr int kUrlColumn = 1;
-
-} // namespace
 
 struct SubmissionEngine::Pass
 {
@@ -36,9 +26,8 @@ struct SubmissionEngine::Pass
     [[nodiscard]] int rowCount() const { return static_cast<int>(rows.size()); }
 };
 
-SubmissionEngine::SubmissionEngine(SubmitControls controls, ProgramState& state, RowCheck check)
-    : controls_(controls)
-    , state_(state)
+SubmissionEngine::SubmissionEngine(base::ListStore& list, RowCheck check)
+    : list_(list)
     , check_(std::move(check))
 {}
 
@@ -61,18 +50,10 @@ template <typename Write> bool SubmissionEngine::writeForPass(const Pass& pass, 
     return true;
 }
 
-void SubmissionEngine::toggleSubmit()
+void SubmissionEngine::setListener(PassListener* listener)
 {
-    if (controls_.submitButton.text() == msg::caption::kStartSubmit)
-        startPass();
-    else
-        stopPass();
-}
-
-void SubmissionEngine::onLoopTick()
-{
-    if (controls_.loopSubmit.isChecked() && state_.passEnded.load() == 1)
-        toggleSubmit();
+    std::unique_lock lock(writeGate_);
+    listener_ = listener;
 }
 
 text::Text SubmissionEngine::prepareRows()
@@ -80,32 +61,28 @@ text::Text SubmissionEngine::prepareRows()
     return prepareRows_ ? prepareRows_() : text::Text();
 }
 
-void SubmissionEngine::startPass()
+StartResult SubmissionEngine::start(int threads)
 {
-    const int threads = text::intFromText(controls_.threadCountBox.text());
-    if (threads < kMinThreads || threads > kMaxThreads) {
-        controls_.statusLine.setText(msg::kBadThreadCount);
-        return;
-    }
-    state_.passEnded = 0;
-    controls_.submitButton.setText(msg::caption::kStopSubmit);
+    if (threads < kMinThreads || threads > kMaxThreads)
+        return StartResult::BadThreadCount;
+    state_ = PassState::Running;
 
     text::Text siteHost = prepareRows();
-    std::vector<base::ListStore::Row> listed = controls_.list.rows();
+    std::vector<base::ListStore::Row> listed = list_.rows();
     std::vector<SubmitRow> rows;
     std::vector<text::Text> urls;
     rows.reserve(listed.size());
     urls.reserve(listed.size());
     for (std::size_t i = 0; i < listed.size(); ++i) {
         base::ListStore::Row& row = listed[i];
-        urls.push_back(row.cells[kUrlColumn]);
-        rows.push_back(
-            SubmitRow{std::move(row.cells[kUrlColumn]), static_cast<int>(i), std::move(row.source)});
+        urls.push_back(row.cells[library::kUrlColumn]);
+        rows.push_back(SubmitRow{std::move(row.cells[library::kUrlColumn]), static_cast<int>(i),
+                                 std::move(row.source)});
     }
     listed.clear();
     // Every row waits again; what an earlier check found no longer applies.
-    controls_.list.updateRows([](base::ListStore::Row& row) {
-        row.cells[kMarkColumn] = msg::kMarkPending;
+    list_.updateRows([](base::ListStore::Row& row) {
+        row.cells[library::kMarkColumn] = library::markText(library::Mark::Pending);
         row.note.clear();
         return true;
     });
@@ -121,21 +98,19 @@ void SubmissionEngine::startPass()
     // One worker more than the thread count, as there always was.
     for (int worker = 0; worker <= threads; ++worker)
         passWorkers_.start([this, pass](const std::stop_token& stop) { passWorker(pass, stop); });
+    return StartResult::Started;
 }
 
-void SubmissionEngine::stopPass()
+void SubmissionEngine::stop()
 {
-    controls_.submitButton.setText(msg::caption::kStartSubmit);
     {
         // Waits for a worker's write under way; after this no worker of the pass writes.
         std::unique_lock lock(writeGate_);
         ++currentPassId_;
     }
     passWorkers_.requestStop();
-    controls_.statusLine.setText(msg::kStoppedAll);
-    controls_.progress.setPosition(0);
-    state_.startedCount = 0;
-    state_.passEnded = 1;
+    startedCount_ = 0;
+    state_ = PassState::Stopped;
 }
 
 void SubmissionEngine::passWorker(const std::shared_ptr<Pass>& pass, const std::stop_token& stop)
@@ -157,25 +132,22 @@ void SubmissionEngine::submitOneRow(const Pass& pass, int position, const std::s
     const SubmitRow& row = pass.rows[static_cast<std::size_t>(position - 1)];
     const bool started = writeForPass(pass, [&] {
         const std::lock_guard progressLock(progressMutex_);
-        const int number = state_.startedCount.fetch_add(1) + 1;
-        controls_.statusLine.setText(msg::kSubmitting + text::decimal(number) + msg::kSubmittingUrl +
-                                     row.url);
-        controls_.progress.setPosition(progressPercent(state_.startedCount.load(), pass.rowCount()));
+        const int number = startedCount_.fetch_add(1) + 1;
+        if (listener_)
+            listener_->rowStarted(row, number, pass.rowCount());
         // A row deleted, moved or given another URL since the pass started is not marked.
-        controls_.list.setCellAndNoteIf(row.listIndex, kUrlColumn, row.url, kMarkColumn, msg::kMarkWorking,
-                                        {});
+        library::setMark(list_, row.listIndex, library::Mark::Working, {}, &row.url);
     });
     if (!started)
         return;
-    const RowOutcome outcome = check_(RowRequest{row.url, row.templateText, pass.siteHost, false}, stop);
+    const RowResult result = check_(RowRequest{row.url, row.templateText, pass.siteHost, false}, stop);
     if (stop.stop_requested())
         return;
-    text::Text note = verdictNote(outcome);
+    text::Text note = makeNote_ ? makeNote_(result) : text::Text();
     writeForPass(pass, [&] {
-        controls_.list.setCellAndNoteIf(row.listIndex, kUrlColumn, row.url, kMarkColumn, outcome.mark,
-                                        std::move(note));
-        if (rowObserver_)
-            rowObserver_(row, outcome);
+        library::setMark(list_, row.listIndex, result.mark, std::move(note), &row.url);
+        if (listener_)
+            listener_->rowChecked(row, result);
     });
 }
 
@@ -183,33 +155,33 @@ void SubmissionEngine::completionCheck(const Pass& pass)
 {
     writeForPass(pass, [&] {
         const std::lock_guard progressLock(progressMutex_);
-        if (state_.startedCount.load() != pass.rowCount())
+        if (startedCount_.load() != pass.rowCount())
             return;
-        controls_.statusLine.setText(msg::kAllSubmitted);
-        controls_.progress.setPosition(0);
-        state_.startedCount = 0;
-        state_.passEnded = 1;
+        startedCount_ = 0;
+        state_ = PassState::Completed;
+        if (listener_)
+            listener_->passCompleted();
     });
 }
 
-void SubmissionEngine::submitSelected()
+void SubmissionEngine::submitOne(int row)
 {
-    singleSubmits_.start([this, siteHost = prepareRows()](const std::stop_token& stop) {
-        singleSubmitWorker(siteHost, stop);
-    });
-}
-
-void SubmissionEngine::singleSubmitWorker(const text::Text& siteHost, const std::stop_token& stop)
-{
-    const int index = controls_.list.selection();
-    if (index < 0)
+    if (row < 0 || row >= list_.rowCount())
         return;
-    const text::Text url = controls_.list.cell(index, kUrlColumn);
-    controls_.list.setCellAndNoteIf(index, kUrlColumn, url, kMarkColumn, msg::kMarkWorking, {});
-    const RowOutcome outcome = check_(RowRequest{url, controls_.list.source(index), siteHost, true}, stop);
+    singleSubmits_.start([this, row, siteHost = prepareRows()](const std::stop_token& stop) {
+        singleSubmitWorker(row, siteHost, stop);
+    });
+}
+
+void SubmissionEngine::singleSubmitWorker(int row, const text::Text& siteHost, const std::stop_token& stop)
+{
+    const text::Text url = list_.cell(row, library::kUrlColumn);
+    if (!library::setMark(list_, row, library::Mark::Working, {}, &url))
+        return;
+    const RowResult result = check_(RowRequest{url, list_.source(row), siteHost, true}, stop);
     if (stop.stop_requested())
         return;
-    controls_.list.setCellAndNoteIf(index, kUrlColumn, url, kMarkColumn, outcome.mark, verdictNote(outcome));
+    library::setMark(list_, row, result.mark, makeNote_ ? makeNote_(result) : text::Text(), &url);
 }
 
 void SubmissionEngine::waitForPassWorkers()

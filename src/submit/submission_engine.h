@@ -1,29 +1,32 @@
-// Submission passes: every row of the list fetched once by a group of worker threads, each row
-// marked "√" or "×", with progress in the status line and the progress bar.
+// Submission passes: every row of the list checked once by a group of worker threads, each row
+// marked √ or ×.
 //
-// One button starts and stops a pass by its caption; a 2-second timer repeats passes while the
-// loop box is checked. A pass runs the thread count's worth of workers plus one; each takes the
-// next row from the pass's scheduler whenever it is free (row_scheduler.h says in which order),
-// so rows are checked in a different order than they are listed, and the marks arrive in that
-// order.
+// The engine knows nothing of buttons or status lines. A front end starts and stops passes,
+// checks single rows, and hears what happens through a PassListener: a row started, a row
+// checked (with its typed result), the pass completed. The window turns that into its captions,
+// status texts and progress bar (window/submit_handlers.h); the command line into its printout.
 //
-// Stopping is cooperative and immediate: stopPass() retires the pass under a write gate, so
-// once it returns no worker of that pass writes a cell, the status line, the progress bar or a
-// counter again, and the fetches in flight are cancelled. Nothing waits on the user-interface
-// thread.
+// A pass runs the thread count's worth of workers plus one; each takes the next row from the
+// pass's scheduler whenever it is free (row_scheduler.h says in which order), so rows are checked
+// in a different order than they are listed, and the marks arrive in that order. A row's mark
+// lands on the row only while it still holds the URL that was checked.
+//
+// Stopping is cooperative and immediate: stop() retires the pass under a write gate, so once it
+// returns no worker of that pass writes a mark or tells the listener anything again, and the
+// fetches in flight are cancelled. Nothing waits on the caller's thread.
 #pragma once
 
 #include "base/list_store.h"
 #include "base/thread_group.h"
-#include "platform/controls.h"
-#include "state/program_state.h"
 #include "submit/row_check.h"
 #include "submit/row_scheduler.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <shared_mutex>
 
 namespace tavrin::submit {
@@ -39,39 +42,58 @@ struct SubmitRow
     std::optional<text::Text> templateText;
 };
 
-// The controls of the main window that a pass reads and writes.
-struct SubmitControls
+// What a pass reports as it goes. Called on worker threads while the engine holds the locks
+// that order these reports (a row's start never lands after the completion, nothing after a
+// stop): an implementation must be quick and must not call back into the engine.
+class PassListener
 {
-    base::ListStore& list;                 // 超级列表框1
-    platform::TextControl& submitButton;   // 按钮1
-    platform::TextControl& threadCountBox; // 编辑框3
-    platform::CheckControl& loopSubmit;    // 选择框2
-    platform::TextControl& statusLine;     // 透明标签2
-    platform::ProgressControl& progress;   // 进度条1
+public:
+    virtual ~PassListener() = default;
+    // `row` is being checked: the `started`-th row taken in this pass, out of `rows`.
+    virtual void rowStarted(const SubmitRow& row, int started, int rows) = 0;
+    // Its check is done, and its mark is in the list.
+    virtual void rowChecked(const SubmitRow& row, const RowResult& result) = 0;
+    // Every row has been started and a worker has run out of rows. The last checks may still
+    // be running; their rowChecked reports follow.
+    virtual void passCompleted() = 0;
+};
+
+enum class PassState
+{
+    Idle,      // no pass yet
+    Running,   // started, not yet completed or stopped
+    Completed, // every row started; reported by passCompleted()
+    Stopped,   // ended by stop()
+};
+
+// Thread counts outside this range do not start a pass: fewer than one cannot share out the
+// rows, and hundreds of thousands of threads would bring the machine down.
+inline constexpr int kMinThreads = 1;
+inline constexpr int kMaxThreads = 500;
+
+enum class StartResult
+{
+    Started,
+    BadThreadCount, // outside kMinThreads..kMaxThreads; nothing was changed
 };
 
 class SubmissionEngine
 {
 public:
-    SubmissionEngine(SubmitControls controls, ProgramState& state, RowCheck check);
+    SubmissionEngine(base::ListStore& list, RowCheck check);
     // Stops every worker and single submit, cancels their fetches and waits for them.
     ~SubmissionEngine();
     SubmissionEngine(const SubmissionEngine&) = delete;
     SubmissionEngine& operator=(const SubmissionEngine&) = delete;
 
-    // The start/stop button: starts a pass when its caption reads "开始提交", else stops.
-    void toggleSubmit();
-    // The loop timer's tick: with the loop box checked, a pass that has ended is toggled (first a
-    // stop, which leaves the stop message, then on the next tick a new start).
-    void onLoopTick();
-    // 提交网址: fetches the selected row on a thread of its own, outside any pass, with the
-    // stricter rule that an empty body fails.
-    void submitSelected();
+    // Replaces the listener (null for none). Waits for a report under way, so once it returns
+    // the old listener hears nothing more and may go away.
+    void setListener(PassListener* listener);
 
-    // Called from a worker for every row of the current pass whose check finished, right when
-    // its mark is written (never for a stopped pass). Set it before the first pass.
-    using RowObserver = std::function<void(const SubmitRow& row, const RowOutcome& outcome)>;
-    void setRowObserver(RowObserver observer) { rowObserver_ = std::move(observer); }
+    // Makes the note that goes into the list beside a row's mark (what the window shows over
+    // it); unset, marks carry no note. Called on worker threads. Set before the first pass.
+    using NoteMaker = std::function<text::Text(const RowResult& result)>;
+    void setNoteMaker(NoteMaker makeNote) { makeNote_ = std::move(makeNote); }
 
     // Called on the starting thread right before a pass or a single submit reads the rows: it
     // brings the rows up to date with the site address and gives the site host they are
@@ -80,10 +102,32 @@ public:
     using PrepareRows = std::function<text::Text()>;
     void setPrepareRows(PrepareRows prepare) { prepareRows_ = std::move(prepare); }
 
-    // True while a worker of a pass is still running (after completion, one may still be
-    // finishing the fetch of its last row).
-    [[nodiscard]] bool passWorkersRunning() const { return passWorkers_.running() > 0; }
+    // Starts a pass over every row of the list with `threads` workers (plus one), every row
+    // marked pending first. Returns at once.
+    [[nodiscard]] StartResult start(int threads);
+    // Ends the current pass: after it returns, no worker of it marks a row or reports again.
+    // Rows in hand keep their working mark. Returns at once.
+    void stop();
+    // Checks the row at `row` on a thread of its own, outside any pass, with the stricter rule
+    // that an empty body fails. Nothing for a row that does not exist.
+    void submitOne(int row);
 
+    [[nodiscard]] PassState state() const { return state_.load(); }
+    // Rows taken into work in the current pass so far (0 once it has ended).
+    [[nodiscard]] int startedRows() const { return startedCount_.load(); }
+    // A pass has completed or was stopped (the loop timer restarts only then).
+    [[nodiscard]] bool passEnded() const
+    {
+        const PassState now = state();
+        return now == PassState::Completed || now == PassState::Stopped;
+    }
+    // Forgets the rows started in the current pass, as clearing the list does: a pass running
+    // then never completes by itself.
+    void forgetStartedRows() { startedCount_ = 0; }
+
+    // True while a worker of a pass is still running (after completion, one may still be
+    // finishing the check of its last row).
+    [[nodiscard]] bool passWorkersRunning() const { return passWorkers_.running() > 0; }
     // Joins the workers of the passes started so far (they must end by themselves or by a stop).
     void waitForPassWorkers();
     void waitForSingleSubmits();
@@ -91,32 +135,34 @@ public:
 private:
     struct Pass;
 
-    void startPass();
-    void stopPass();
     void passWorker(const std::shared_ptr<Pass>& pass, const std::stop_token& stop);
     void submitOneRow(const Pass& pass, int position, const std::stop_token& stop);
     void completionCheck(const Pass& pass);
-    void singleSubmitWorker(const text::Text& siteHost, const std::stop_token& stop);
+    void singleSubmitWorker(int row, const text::Text& siteHost, const std::stop_token& stop);
     [[nodiscard]] text::Text prepareRows();
-    // Runs `write` only while `pass` is the current pass; stopPass() waits for a write under way.
+    // Runs `write` only while `pass` is the current pass; stop() waits for a write under way.
     template <typename Write> bool writeForPass(const Pass& pass, Write&& write);
 
-    SubmitControls controls_;
-    ProgramState& state_;
+    base::ListStore& list_;
     RowCheck check_;
-    // The last pass started (user-interface thread): the next one learns its hosts' times.
-    std::shared_ptr<Pass> lastPass_;
-    RowObserver rowObserver_;
+    PassListener* listener_ = nullptr; // guarded by writeGate_
+    NoteMaker makeNote_;
     PrepareRows prepareRows_;
+    // The last pass started (starting thread): the next one learns its hosts' times.
+    std::shared_ptr<Pass> lastPass_;
 
-    // Workers hold it shared while they check their pass and write; stopPass() takes it
-    // exclusively to retire the pass.
+    std::atomic<PassState> state_{PassState::Idle};
+    // Rows taken into work in the current pass, shared by its workers.
+    std::atomic<int> startedCount_{0};
+
+    // Workers hold it shared while they check their pass and write; stop() takes it exclusively
+    // to retire the pass.
     std::shared_mutex writeGate_;
     std::uint64_t currentPassId_ = 0; // guarded by writeGate_
-    std::uint64_t lastPassId_ = 0;    // user-interface thread
-    // Makes a row's start (the count, its status text, the progress) and the completion check
-    // one step each: otherwise the start of the last row could be counted, the completion text
-    // written, and only then the start's "submitting row N" text land over it.
+    std::uint64_t lastPassId_ = 0;    // starting thread
+    // Makes a row's start (the count and its report) and the completion check one step each:
+    // otherwise the start of the last row could be counted, the completion reported, and only
+    // then the start's report land after it.
     std::mutex progressMutex_;
 
     // Declared last: destroyed first, so no thread outlives what it uses.

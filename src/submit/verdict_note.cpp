@@ -10,7 +10,7 @@ namespace {
 namespace words = msg::verdict;
 using text::Text;
 
-Text decidingTest(const RowOutcome& outcome)
+Text decidingTest(const RowResult& outcome)
 {
     switch (outcome.decidedBy) {
     case ResponseTest::Passed:
@@ -41,10 +41,10 @@ Text decidingTest(const RowOutcome& outcome)
 
 } // namespace
 
-Text verdictNote(const RowOutcome& outcome)
+Text verdictNote(const RowResult& outcome)
 {
     const RowEvidence& evidence = outcome.evidence;
-    Text note = outcome.mark + words::kSeparator + decidingTest(outcome);
+    Text note = library::markText(outcome.mark) + words::kSeparator + decidingTest(outcome);
     if (evidence.attempts > 1)
         note += words::kRetriedPrefix + text::decimal(evidence.attempts - 1) + words::kRetriedSuffix;
     if (outcome.httpStatus > 0)

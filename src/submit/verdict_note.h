@@ -9,6 +9,6 @@ namespace tavrin::submit {
 // For example "×：HTTP 503（重试2次）" or "√：页面提到了网址，有链接", followed by lines for the
 // status, title, final address, size and time that the check saw (GBK, lines ending in CR LF
 // between them).
-[[nodiscard]] text::Text verdictNote(const RowOutcome& outcome);
+[[nodiscard]] text::Text verdictNote(const RowResult& outcome);
 
 } // namespace tavrin::submit

@@ -16,6 +16,11 @@ namespace {
 using base::ListStore;
 using text::utf8ToGbk;
 
+LetterCase caseOf(bool caseSensitive)
+{
+    return caseSensitive ? LetterCase::Sensitive : LetterCase::Ignored;
+}
+
 // The binary-insertion sort written out plainly, with arrays that shift on every insertion:
 // the reference that the fast version must match exactly.
 std::vector<int> plainSortedOrder(const std::vector<std::string_view>& keys, SortKeyType type,
@@ -29,7 +34,7 @@ std::vector<int> plainSortedOrder(const std::vector<std::string_view>& keys, Sor
             const double d = value(a) - value(b);
             return std::fabs(d) <= 1e-7 ? 0 : (d < 0 ? -1 : 1);
         }
-        return compareGbk(a, b, caseSensitive);
+        return compareGbk(a, b, caseOf(caseSensitive));
     };
     std::vector<std::string_view> sorted; // 0-based here; positions below are 1-based
     std::vector<int> order;
@@ -90,7 +95,7 @@ TEST(ListSort, MatchesThePlainAlgorithmOnRandomInputsWithManyTies)
             for (const bool caseSensitive : {true, false}) {
                 SCOPED_TRACE(testing::Message() << "round " << round << " type " << static_cast<int>(type)
                                                 << " case " << caseSensitive);
-                ASSERT_EQ(sortedOrder(keys, type, caseSensitive),
+                ASSERT_EQ(sortedOrder(keys, type, caseOf(caseSensitive)),
                           plainSortedOrder(keys, type, caseSensitive));
             }
         }
@@ -122,7 +127,7 @@ TEST(ListSort, CompareGbkCountsDoubleByteCharactersAsUnits)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.a) + " vs " + testing::PrintToString(c.b));
-        const int result = compareGbk(c.a, c.b, c.caseSensitive);
+        const int result = compareGbk(c.a, c.b, caseOf(c.caseSensitive));
         EXPECT_EQ((result > 0) - (result < 0), c.sign);
     }
 }
@@ -134,7 +139,7 @@ TEST(ListSort, FindInsertPosTieRules)
         return keys[static_cast<std::size_t>(position - 1)];
     };
     const auto position = [&](std::string_view key, int count) {
-        return findInsertPos(keyAt, count, key, SortKeyType::Text, true);
+        return findInsertPos(keyAt, count, key, SortKeyType::Text, LetterCase::Sensitive);
     };
     EXPECT_EQ(position("x", 0), 1);
     EXPECT_EQ(position("c", 5), 6) << "equal to the last goes after it";
@@ -142,8 +147,8 @@ TEST(ListSort, FindInsertPosTieRules)
     EXPECT_EQ(position("b", 5), 4) << "equal to the middle key met goes right after it";
     EXPECT_EQ(position("bb", 5), 5);
     EXPECT_EQ(position("\xBC\xD9", 5), 6);
-    EXPECT_EQ(findInsertPos(keyAt, 5, "\xBC\xD9", SortKeyType::Flag, true), 6);
-    EXPECT_EQ(findInsertPos(keyAt, 5, "x", SortKeyType::Flag, true), 1);
+    EXPECT_EQ(findInsertPos(keyAt, 5, "\xBC\xD9", SortKeyType::Flag, LetterCase::Sensitive), 6);
+    EXPECT_EQ(findInsertPos(keyAt, 5, "x", SortKeyType::Flag, LetterCase::Sensitive), 1);
 }
 
 TEST(ListSort, TrimsAsciiAndFullWidthSpacesFromKeysOnly)
@@ -183,14 +188,14 @@ TEST(SortListView, HeaderClickOrdersAsText)
 {
     ListStore numbers;
     fill(numbers, {"1", "2", "10", "11", "3"}, 0);
-    sortListView(numbers, 0, 1, false);
+    sortListView(numbers, 0, SortKeyType::Text, LetterCase::Ignored);
     EXPECT_EQ(columnOf(numbers, 0), (std::vector<std::string>{"1", "10", "11", "2", "3"}));
     // Whole rows move together.
     EXPECT_EQ(columnOf(numbers, 1), (std::vector<std::string>{"u1", "u3", "u4", "u2", "u5"}));
 
     ListStore marks;
     fill(marks, {msg::kMarkPending, msg::kMarkSuccess, msg::kMarkFailure, msg::kMarkWorking}, 2);
-    sortListView(marks, 2, 1, false);
+    sortListView(marks, 2, SortKeyType::Text, LetterCase::Ignored);
     EXPECT_EQ(columnOf(marks, 2), (std::vector<std::string>{msg::kMarkWorking, msg::kMarkFailure,
                                                             msg::kMarkSuccess, msg::kMarkPending}));
 }
@@ -201,7 +206,7 @@ TEST(SortListView, EqualKeysStayPutAndCellsKeepTheirSpaces)
     fill(list, {"b", " A", "a", "B",
                 "\xA1\xA1"
                 "a "});
-    sortListView(list, 1, 1, false);
+    sortListView(list, 1, SortKeyType::Text, LetterCase::Ignored);
     // Keys equal to the first one placed so far (but below the last) go in front of it.
     const std::vector<std::string> sorted = {"\xA1\xA1"
                                              "a ",
@@ -209,7 +214,7 @@ TEST(SortListView, EqualKeysStayPutAndCellsKeepTheirSpaces)
     EXPECT_EQ(columnOf(list, 1), sorted);
     EXPECT_EQ(columnOf(list, 0), (std::vector<std::string>{"5", "3", "2", "1", "4"}));
     // A second click leaves a sorted list as it is.
-    sortListView(list, 1, 1, false);
+    sortListView(list, 1, SortKeyType::Text, LetterCase::Ignored);
     EXPECT_EQ(columnOf(list, 1), sorted);
     EXPECT_EQ(columnOf(list, 0), (std::vector<std::string>{"5", "3", "2", "1", "4"}));
 }
@@ -224,8 +229,8 @@ TEST(SortListView, DescendingIsTheExactReverse)
     ListStore down;
     fill(up, texts);
     fill(down, texts);
-    sortListView(up, 1, 1, false, true);
-    sortListView(down, 1, 1, false, false);
+    sortListView(up, 1, SortKeyType::Text, LetterCase::Ignored, SortOrder::Ascending);
+    sortListView(down, 1, SortKeyType::Text, LetterCase::Ignored, SortOrder::Descending);
     std::vector<std::string> reversed = columnOf(up, 0);
     std::reverse(reversed.begin(), reversed.end());
     EXPECT_EQ(columnOf(down, 0), reversed);
@@ -237,7 +242,7 @@ TEST(SortListView, KeepsTheSelectedRowSelectedAndInView)
     fill(list, {"c", "a", "b"});
     list.setSelection(0);
     (void)list.takeChanges();
-    sortListView(list, 1, 1, false);
+    sortListView(list, 1, SortKeyType::Text, LetterCase::Ignored);
     EXPECT_EQ(list.selection(), 2);
     EXPECT_EQ(list.cell(2, 1), "c");
     const ListStore::Changes changes = list.takeChanges();
@@ -247,13 +252,13 @@ TEST(SortListView, KeepsTheSelectedRowSelectedAndInView)
     // The marker stays on the row: after the next sort the first row from the top carrying it
     // wins, even when the selection meanwhile moved to another row.
     list.setSelection(0);
-    sortListView(list, 0, 1, false);
+    sortListView(list, 0, SortKeyType::Text, LetterCase::Ignored);
     EXPECT_EQ(list.selection(), 0);
     EXPECT_EQ(list.cell(0, 1), "c");
 
     ListStore unselected;
     fill(unselected, {"b", "a"});
-    sortListView(unselected, 1, 1, false);
+    sortListView(unselected, 1, SortKeyType::Text, LetterCase::Ignored);
     EXPECT_EQ(unselected.selection(), -1);
     EXPECT_EQ(unselected.itemData(0) + unselected.itemData(1), 0);
 }
@@ -261,14 +266,14 @@ TEST(SortListView, KeepsTheSelectedRowSelectedAndInView)
 TEST(SortListView, EmptyListAndUnknownKeyType)
 {
     ListStore empty;
-    EXPECT_GE(sortListView(empty, 1, 1, false), 0);
+    EXPECT_GE(sortListView(empty, 1, SortKeyType::Text, LetterCase::Ignored), 0);
     EXPECT_EQ(empty.rowCount(), 0);
 
     ListStore list;
     fill(list, {"10", "9"});
-    sortListView(list, 1, 42); // taken as text
+    sortListView(list, 1, sortKeyTypeFrom(42)); // taken as text
     EXPECT_EQ(columnOf(list, 1), (std::vector<std::string>{"10", "9"}));
-    sortListView(list, 1, 0); // as numbers
+    sortListView(list, 1, sortKeyTypeFrom(0)); // as numbers
     EXPECT_EQ(columnOf(list, 1), (std::vector<std::string>{"9", "10"}));
 }
 

@@ -75,7 +75,7 @@ protected:
     Text save(const std::filesystem::path& target)
     {
         dialogs.queueFileName(target);
-        library.onSaveClick();
+        handlers.onSaveClick();
         return statusLine.text();
     }
     std::function<std::string()> saveJob(const std::filesystem::path& target)
@@ -309,7 +309,7 @@ TEST_F(SaveSafety, ASaveWaitsForALoadStillRunning)
     for (int i = 0; i < 20000; ++i)
         file += templateLine(i) + "\r\n";
     const auto target = dir.write("url.txt", file);
-    library.loadFile(target);
+    handlers.loadFile(target);
     const Text status = save(target);
     EXPECT_EQ(status, utf8ToGbk("导入：20000个网址，共：20000个网址"));
     EXPECT_TRUE(TempDir::read(target) == file)

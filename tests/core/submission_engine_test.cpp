@@ -1,7 +1,9 @@
 #include "submit/submission_engine.h"
 
+#include "window/submit_handlers.h"
+
 #include "platform/headless/memory_controls.h"
-#include "submit/pass_plan.h"
+#include "submit/pass_progress.h"
 #include "text/messages.h"
 
 #include <gtest/gtest.h>
@@ -29,12 +31,13 @@ TEST(PassPlan, ProgressIsTruncatedDoubleArithmetic)
     EXPECT_EQ(progressPercent(0, 0), 0);
 }
 
-RowOutcome outcomeWith(const Text& mark)
+RowResult outcomeWith(const Text& mark)
 {
-    RowOutcome outcome;
-    outcome.mark = mark;
-    outcome.decidedBy = mark == msg::kMarkSuccess ? ResponseTest::Passed : ResponseTest::HttpError;
-    outcome.httpStatus = mark == msg::kMarkSuccess ? 200 : 503;
+    RowResult outcome;
+    const bool success = mark == msg::kMarkSuccess;
+    outcome.mark = success ? library::Mark::Success : library::Mark::Failure;
+    outcome.decidedBy = success ? ResponseTest::Passed : ResponseTest::HttpError;
+    outcome.httpStatus = success ? 200 : 503;
     return outcome;
 }
 
@@ -81,11 +84,11 @@ protected:
     void finishPass()
     {
         engine.waitForPassWorkers();
-        ASSERT_EQ(state.passEnded.load(), 1);
+        ASSERT_TRUE(engine.passEnded());
     }
 
     // Default check: "√" for every URL, remembering which thread checked it and in what order.
-    RowOutcome check(const RowRequest& request, const std::stop_token& stop)
+    RowResult check(const RowRequest& request, const std::stop_token& stop)
     {
         const Text& url = request.url;
         {
@@ -125,11 +128,11 @@ protected:
     platform::MemoryCheckControl loopSubmit;
     platform::MemoryTextControl statusLine{msg::kStatusInitial};
     platform::MemoryProgressControl progress;
-    ProgramState state;
-    SubmissionEngine engine{
-        {list, submitButton, threadCountBox, loopSubmit, statusLine, progress},
-        state,
-        [this](const RowRequest& request, const std::stop_token& stop) { return check(request, stop); }};
+    SubmissionEngine engine{list, [this](const RowRequest& request, const std::stop_token& stop) {
+                                return check(request, stop);
+                            }};
+    // The window's side of the pass: the button, the loop timer, the status line and the bar.
+    window::SubmitHandlers window{{submitButton, threadCountBox, loopSubmit, statusLine, progress}, engine};
 };
 
 TEST_F(EngineTest, PassMarksEveryRowAndCompletes)
@@ -138,7 +141,7 @@ TEST_F(EngineTest, PassMarksEveryRowAndCompletes)
     list.setCell(5, 2, msg::kMarkFailure);
     verdict = [](const Text& url) { return url.ends_with("7") ? msg::kMarkFailure : msg::kMarkSuccess; };
 
-    engine.toggleSubmit();
+    window.toggleSubmit();
     EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
     finishPass();
 
@@ -148,10 +151,10 @@ TEST_F(EngineTest, PassMarksEveryRowAndCompletes)
     }
     EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
     EXPECT_EQ(progress.position(), 0);
-    EXPECT_EQ(state.startedCount.load(), 0);
+    EXPECT_EQ(engine.startedRows(), 0);
     // Completion leaves the caption: the next press stops (closing the pass), the one after starts.
     EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
-    engine.toggleSubmit();
+    window.toggleSubmit();
     EXPECT_EQ(statusLine.text(), msg::kStoppedAll);
     EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
 }
@@ -164,7 +167,7 @@ TEST_F(EngineTest, SlowRowsHoldBackNothingButThemselves)
     threadCountBox.setText("4");
     const std::set<Text> slow = {"http://x.example/2", "http://x.example/3", "http://x.example/31"};
     holdOnly = [&slow](const Text& url) { return slow.count(url) > 0; };
-    engine.toggleSubmit();
+    window.toggleSubmit();
     waitUntilHeld(3);
     ASSERT_TRUE(waitForMarks(57, msg::kMarkSuccess));
     for (int row = 0; row < 60; ++row) {
@@ -182,7 +185,7 @@ TEST_F(EngineTest, FewerRowsThanThreadsAllRunAtOnce)
 {
     fill(30);
     holdChecks = true;
-    engine.toggleSubmit();
+    window.toggleSubmit();
     // With 50 threads, every one of the 30 rows is in hand at the same time.
     waitUntilHeld(30);
     EXPECT_EQ(marks(), std::vector<Text>(30, msg::kMarkWorking));
@@ -196,11 +199,11 @@ TEST_F(EngineTest, FewerRowsThanThreadsAllRunAtOnce)
 
 TEST_F(EngineTest, EmptyListCompletesAtOnce)
 {
-    engine.toggleSubmit();
+    window.toggleSubmit();
     finishPass();
     EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
     EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
-    engine.toggleSubmit();
+    window.toggleSubmit();
     EXPECT_EQ(statusLine.text(), msg::kStoppedAll);
     EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
 }
@@ -211,13 +214,13 @@ TEST_F(EngineTest, RefusesThreadCountsOutsideOneTo500)
     for (const char* count : {"0", "", "501", "-2", "abc", "99999999999"}) {
         SCOPED_TRACE(count);
         threadCountBox.setText(count);
-        engine.toggleSubmit();
+        window.toggleSubmit();
         EXPECT_EQ(statusLine.text(), msg::kBadThreadCount);
         EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
         EXPECT_EQ(marks(), std::vector<Text>(3, msg::kMarkPending));
     }
     threadCountBox.setText("500");
-    engine.toggleSubmit();
+    window.toggleSubmit();
     finishPass();
     EXPECT_EQ(marks(), std::vector<Text>(3, msg::kMarkSuccess));
 }
@@ -228,13 +231,13 @@ TEST_F(EngineTest, StopCancelsFetchesAndNothingIsWrittenAfterwards)
     // Four threads and the one more a pass always runs: five rows in hand.
     threadCountBox.setText("4");
     holdChecks = true;
-    engine.toggleSubmit();
+    window.toggleSubmit();
     waitUntilHeld(5);
     const std::vector<Text> working = marks();
     EXPECT_EQ(std::count(working.begin(), working.end(), msg::kMarkWorking), 5);
     EXPECT_EQ(progress.position(), 62);
 
-    engine.toggleSubmit();
+    window.toggleSubmit();
     EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
     const std::vector<Text> atStop = marks();
     // The held checks now return "√"; none of it may reach the list or the status line.
@@ -242,8 +245,8 @@ TEST_F(EngineTest, StopCancelsFetchesAndNothingIsWrittenAfterwards)
     EXPECT_EQ(marks(), atStop);
     EXPECT_EQ(statusLine.text(), msg::kStoppedAll);
     EXPECT_EQ(progress.position(), 0);
-    EXPECT_EQ(state.startedCount.load(), 0);
-    EXPECT_EQ(state.passEnded.load(), 1);
+    EXPECT_EQ(engine.startedRows(), 0);
+    EXPECT_TRUE(engine.passEnded());
     EXPECT_EQ(order.size(), 5u) << "no further rows were started";
 }
 
@@ -251,22 +254,22 @@ TEST_F(EngineTest, LoopTicksRestartPasses)
 {
     fill(2);
     loopSubmit.setChecked(true);
-    engine.onLoopTick();
+    window.onLoopTick();
     EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit) << "the first pass is started by hand";
 
-    engine.toggleSubmit();
+    window.toggleSubmit();
     finishPass();
-    engine.onLoopTick();
+    window.onLoopTick();
     EXPECT_EQ(statusLine.text(), msg::kStoppedAll);
     EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
-    engine.onLoopTick();
+    window.onLoopTick();
     EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
     finishPass();
     EXPECT_EQ(order.size(), 4u);
 
     // Unchecked, ticks do nothing.
     loopSubmit.setChecked(false);
-    engine.onLoopTick();
+    window.onLoopTick();
     EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
 }
 
@@ -276,14 +279,14 @@ TEST_F(EngineTest, StoppingDuringALoopRestartsOnTheNextTick)
     loopSubmit.setChecked(true);
     holdChecks = true;
     threadCountBox.setText("2");
-    engine.toggleSubmit();
-    engine.onLoopTick(); // running: nothing
+    window.toggleSubmit();
+    window.onLoopTick(); // running: nothing
     EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
     waitUntilHeld(3);
-    engine.toggleSubmit();
+    window.toggleSubmit();
     engine.waitForPassWorkers();
     holdChecks = false;
-    engine.onLoopTick();
+    window.onLoopTick();
     EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
     finishPass();
     EXPECT_EQ(marks(), std::vector<Text>(4, msg::kMarkSuccess));
@@ -294,7 +297,7 @@ TEST_F(EngineTest, MarksLandOnlyOnTheRowWhoseUrlWasChecked)
     fill(6);
     threadCountBox.setText("2");
     holdChecks = true;
-    engine.toggleSubmit();
+    window.toggleSubmit();
     waitUntilHeld(3);
     // The rows go, and another row takes the first position.
     list.deleteAll();
@@ -321,7 +324,7 @@ TEST_F(EngineTest, APassAsksForTheRowsToBeReadyAndKnowsTheSiteHost)
         list.setCell(3, 1, "http://t.example/?q=new.example");
         return Text("new.example");
     });
-    engine.toggleSubmit();
+    window.toggleSubmit();
     finishPass();
     EXPECT_EQ(prepared, 1);
     EXPECT_EQ(checkedBy.count("http://t.example/?q=new.example"), 1u);
@@ -331,7 +334,7 @@ TEST_F(EngineTest, APassAsksForTheRowsToBeReadyAndKnowsTheSiteHost)
     EXPECT_FALSE(list.note(3).empty()) << "the mark carries what the check found";
 
     list.setSelection(3);
-    engine.submitSelected();
+    window.submitSelected(list.selection());
     engine.waitForSingleSubmits();
     EXPECT_EQ(prepared, 2);
     EXPECT_EQ(lastRequest.templateText, std::optional<Text>("http://t.example/?q={$url}"));
@@ -340,14 +343,14 @@ TEST_F(EngineTest, APassAsksForTheRowsToBeReadyAndKnowsTheSiteHost)
 TEST_F(EngineTest, SingleSubmitMarksTheSelectedRowWithTheStricterRule)
 {
     fill(3);
-    engine.submitSelected();
+    window.submitSelected(list.selection());
     engine.waitForSingleSubmits();
     EXPECT_EQ(marks(), std::vector<Text>(3, msg::kMarkPending)) << "no selection, no change";
     EXPECT_TRUE(order.empty());
 
     list.setSelection(1);
     verdict = [](const Text&) { return msg::kMarkFailure; };
-    engine.submitSelected();
+    window.submitSelected(list.selection());
     engine.waitForSingleSubmits();
     EXPECT_EQ(marks(), (std::vector<Text>{msg::kMarkPending, msg::kMarkFailure, msg::kMarkPending}));
     EXPECT_TRUE(lastEmptyBodyFails);
@@ -402,19 +405,17 @@ TEST(EngineCompletion, TheLastRowsStartCannotOverwriteTheCompletionText)
     platform::MemoryCheckControl loopSubmit;
     SlowStartStatusLine statusLine{"http://x.example/3"};
     platform::MemoryProgressControl progress;
-    ProgramState state;
-    SubmissionEngine engine{{list, submitButton, threadCountBox, loopSubmit, statusLine, progress},
-                            state,
-                            [&](const RowRequest& request, const std::stop_token&) {
+    SubmissionEngine engine{list, [&](const RowRequest& request, const std::stop_token&) {
                                 if (request.url.ends_with("/1")) {
                                     EXPECT_TRUE(statusLine.waitForSlowWrite());
                                 }
                                 return outcomeWith(msg::kMarkSuccess);
                             }};
+    window::SubmitHandlers window{{submitButton, threadCountBox, loopSubmit, statusLine, progress}, engine};
 
-    engine.toggleSubmit();
+    window.toggleSubmit();
     engine.waitForPassWorkers();
-    EXPECT_EQ(state.passEnded.load(), 1);
+    EXPECT_TRUE(engine.passEnded());
     EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
     EXPECT_EQ(progress.position(), 0);
     EXPECT_EQ(list.column(2), std::vector<Text>(3, msg::kMarkSuccess));

@@ -40,20 +40,20 @@ protected:
 
     void load(const std::filesystem::path& path)
     {
-        library.loadFile(path);
+        handlers.loadFile(path);
         library.waitUntilLoaded();
     }
     void add(const Text& line)
     {
         addBox.setText(line);
-        library.onAddClick();
+        handlers.onAddClick();
     }
     std::string save(bool onlySuccessRows)
     {
         onlySuccess.setChecked(onlySuccessRows);
         const auto file = dir / "saved.txt";
         dialogs.queueFileName(file);
-        library.onSaveClick();
+        handlers.onSaveClick();
         return TempDir::read(file);
     }
 };
@@ -81,7 +81,7 @@ TEST_F(LibraryTest, ImportAppendsAndNumberingContinues)
     const auto file = dir.write("more.txt", "http://a/{$url}\r\nhttp://b/{$url}");
     load(file);
     dialogs.queueFileName(file);
-    library.onImportClick();
+    handlers.onImportClick();
     library.waitUntilLoaded();
 
     EXPECT_EQ(list.rowCount(), 4);
@@ -90,7 +90,7 @@ TEST_F(LibraryTest, ImportAppendsAndNumberingContinues)
     EXPECT_EQ(status(), importedText(2, 4));
 
     // A cancelled dialog changes nothing.
-    library.onImportClick();
+    handlers.onImportClick();
     library.waitUntilLoaded();
     EXPECT_EQ(list.rowCount(), 4);
     EXPECT_EQ(status(), importedText(2, 4));
@@ -117,7 +117,7 @@ TEST_F(LibraryTest, BadFilesLoadWithoutHarm)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        library.onMenuDeleteAll();
+        handlers.onMenuDeleteAll();
         load(c.path);
         EXPECT_EQ(urls(), c.rows);
         EXPECT_EQ(status(), importedText(static_cast<int>(c.rows.size()), static_cast<int>(c.rows.size())));
@@ -126,7 +126,7 @@ TEST_F(LibraryTest, BadFilesLoadWithoutHarm)
 
 TEST_F(LibraryTest, StartUpWithoutUrlTxtKeepsTheInitialStatus)
 {
-    library.loadFile(dir / "url.txt", UrlLibrary::LoadKind::Startup);
+    handlers.loadFile(dir / "url.txt", window::LibraryHandlers::LoadKind::Startup);
     library.waitUntilLoaded();
     EXPECT_EQ(list.rowCount(), 0);
     EXPECT_EQ(status(), msg::kStatusInitial);
@@ -162,12 +162,12 @@ TEST_F(LibraryTest, RefusesAHugeFileWithAMessageWithoutReadingIt)
     };
     add("http://kept/{$url}");
     for (const auto& file : files) {
-        for (const auto kind : {UrlLibrary::LoadKind::Startup, UrlLibrary::LoadKind::Import}) {
+        for (const auto kind : {window::LibraryHandlers::LoadKind::Startup, window::LibraryHandlers::LoadKind::Import}) {
             SCOPED_TRACE(file.filename().string() +
-                         (kind == UrlLibrary::LoadKind::Startup ? " at start" : ""));
+                         (kind == window::LibraryHandlers::LoadKind::Startup ? " at start" : ""));
             statusLine.setText(msg::kStatusInitial);
             const long long readBefore = bytesReadSoFar();
-            library.loadFile(file, kind);
+            handlers.loadFile(file, kind);
             library.waitUntilLoaded();
             EXPECT_LT(bytesReadSoFar() - readBefore, 1 << 20);
             EXPECT_EQ(status(), msg::kImportTooLarge + utf8ToGbk(file.string()));
@@ -200,14 +200,14 @@ TEST_F(LibraryTest, RefusesFilesThatAreNotTextOrHoldTooManyEntries)
     };
     add("http://kept/{$url}");
     for (const auto& c : cases) {
-        for (const auto kind : {UrlLibrary::LoadKind::Startup, UrlLibrary::LoadKind::Import}) {
-            SCOPED_TRACE(std::string(c.name) + (kind == UrlLibrary::LoadKind::Startup ? " at start" : ""));
+        for (const auto kind : {window::LibraryHandlers::LoadKind::Startup, window::LibraryHandlers::LoadKind::Import}) {
+            SCOPED_TRACE(std::string(c.name) + (kind == window::LibraryHandlers::LoadKind::Startup ? " at start" : ""));
             statusLine.setText(msg::kStatusInitial);
-            library.loadFile(c.path, kind);
+            handlers.loadFile(c.path, kind);
             library.waitUntilLoaded();
             EXPECT_EQ(status(), c.message + utf8ToGbk(c.path.string()));
             EXPECT_EQ(urls(), std::vector<Text>{"http://kept/www.my-site.com"}) << "not a row of it is added";
-            EXPECT_EQ(state.urlTotal.load(), 1);
+            EXPECT_EQ(library.total(), 1);
         }
     }
 }
@@ -221,13 +221,13 @@ TEST_F(LibraryTest, AddCountsAndClearResets)
     EXPECT_EQ(addBox.text(), "");
 
     list.setSelection(0);
-    library.onMenuDeleteUrl();
+    handlers.onMenuDeleteUrl();
     add("http://c/{$url}");
     // Deleting a single row lowers neither the total nor the numbering.
     EXPECT_EQ(status(), utf8ToGbk("插入1个网址，共：4个网址"));
     EXPECT_EQ(cell(2, kNumberColumn), "4");
 
-    library.onMenuDeleteAll();
+    handlers.onMenuDeleteAll();
     EXPECT_EQ(list.rowCount(), 0);
     EXPECT_EQ(status(), utf8ToGbk("清空了共：0个网址"));
     add("http://d/{$url}");
@@ -282,7 +282,7 @@ TEST_F(LibraryTest, RowsFollowTheAddressAndKeepTheirTemplates)
     // ended, or a pass, a save, an edit reads the rows).
     siteAddress.setText("https://New-Site.example:8443/home");
     EXPECT_EQ(cell(0, kUrlColumn), "http://a.example/?q=www.my-site.com");
-    EXPECT_EQ(library.syncSiteHost(), "new-site.example");
+    EXPECT_EQ(handlers.onSiteAddressEdited(), "new-site.example");
     EXPECT_EQ(urls(), (std::vector<Text>{"http://a.example/?q=new-site.example",
                                          "http://b.example/new-site.example", "plain text"}));
     // Rows whose URL changed wait for a new check; a row that does not depend on the host keeps
@@ -295,7 +295,7 @@ TEST_F(LibraryTest, RowsFollowTheAddressAndKeepTheirTemplates)
     EXPECT_EQ(cell(3, kUrlColumn), "http://c.example/new-site.example");
     // And back: nothing of the first host was lost.
     siteAddress.setText("www.my-site.com");
-    library.syncSiteHost();
+    handlers.onSiteAddressEdited();
     EXPECT_EQ(cell(0, kUrlColumn), "http://a.example/?q=www.my-site.com");
     EXPECT_EQ(save(false), "http://a.example/?q={$url}\r\nhttp://b.example/{$url}\r\nplain text\r\n"
                            "http://c.example/{$url}\r\n");
@@ -308,13 +308,13 @@ TEST_F(LibraryTest, AnEditedUrlBecomesTheRowsTemplate)
     list.setSelection(0);
     // The edit names the site host in other letters: it stands for the placeholder.
     dialogs.queueText(Text("http://edited.example/?site=WWW.MY-SITE.COM"));
-    library.onMenuEditUrl();
+    handlers.onMenuEditUrl();
     EXPECT_EQ(cell(0, kUrlColumn), "http://edited.example/?site=www.my-site.com");
     EXPECT_EQ(list.source(0), std::optional<Text>("http://edited.example/?site={$url}"));
     EXPECT_EQ(cell(0, kMarkColumn), msg::kMarkPending) << "the old verdict was about another URL";
 
     siteAddress.setText("next.example");
-    library.syncSiteHost();
+    handlers.onSiteAddressEdited();
     EXPECT_EQ(cell(0, kUrlColumn), "http://edited.example/?site=next.example");
     EXPECT_EQ(save(false), "http://edited.example/?site={$url}\r\n");
 }
@@ -355,13 +355,13 @@ TEST_F(LibraryTest, FailedSaveKeepsTheOldFileAndSaysSo)
     add("http://a/{$url}");
     const auto existing = dir.write("keep.txt", "old library\r\n");
     dialogs.queueFileName(existing / "child.txt");
-    library.onSaveClick();
+    handlers.onSaveClick();
     EXPECT_EQ(status().rfind(msg::kSaveFailed, 0), 0u);
     EXPECT_EQ(TempDir::read(existing), "old library\r\n");
 
     // Cancelling the dialog writes nothing and says nothing.
     statusLine.setText("before");
-    library.onSaveClick();
+    handlers.onSaveClick();
     EXPECT_EQ(status(), "before");
 }
 
@@ -369,26 +369,26 @@ TEST_F(LibraryTest, RowActionsNeedASelectedUrl)
 {
     add("http://a/{$url}");
     add("");
-    EXPECT_FALSE(library.onListRightClick());
-    library.onListDoubleClick();
+    EXPECT_FALSE(handlers.onListRightClick());
+    handlers.onListDoubleClick();
     EXPECT_TRUE(shell.opened().empty());
 
     list.setSelection(1);
-    EXPECT_FALSE(library.onListRightClick());
-    library.onListDoubleClick();
+    EXPECT_FALSE(handlers.onListRightClick());
+    handlers.onListDoubleClick();
     EXPECT_TRUE(shell.opened().empty());
 
     list.setSelection(0);
-    EXPECT_TRUE(library.onListRightClick());
-    library.onListDoubleClick();
-    library.onMenuOpenUrl();
+    EXPECT_TRUE(handlers.onListRightClick());
+    handlers.onListDoubleClick();
+    handlers.onMenuOpenUrl();
     EXPECT_EQ(shell.opened(), (std::vector<Text>{"http://a/www.my-site.com", "http://a/www.my-site.com"}));
 
     dialogs.queueText(std::nullopt);
-    library.onMenuEditUrl();
+    handlers.onMenuEditUrl();
     EXPECT_EQ(cell(0, kUrlColumn), "http://a/www.my-site.com");
     dialogs.queueText(Text("http://edited/"));
-    library.onMenuEditUrl();
+    handlers.onMenuEditUrl();
     EXPECT_EQ(cell(0, kUrlColumn), "http://edited/");
     EXPECT_EQ(list.source(0), std::optional<Text>("http://edited/"));
 }
@@ -401,14 +401,14 @@ TEST_F(LibraryTest, ConcurrentLoadsAndAddsKeepTheirOwnRows)
         first += "http://first/" + std::to_string(i) + "/{$url}\r\n";
         second += "http://second/" + std::to_string(i) + "/{$url}\r\n";
     }
-    library.loadFile(dir.write("first.txt", first));
-    library.loadFile(dir.write("second.txt", second));
+    handlers.loadFile(dir.write("first.txt", first));
+    handlers.loadFile(dir.write("second.txt", second));
     for (int i = 0; i < 200; ++i)
         add("http://added/{$url}");
     library.waitUntilLoaded();
 
     ASSERT_EQ(list.rowCount(), 6200);
-    EXPECT_EQ(state.urlTotal.load(), 6200);
+    EXPECT_EQ(library.total(), 6200);
     std::vector<int> nextOf(2, 0);
     std::set<std::string> numbers;
     for (const ListStore::Row& row : list.rows()) {

@@ -169,7 +169,7 @@ private slots:
         QCOMPARE(control<QProgressBar>("进度条1")->value(), 0);
         QVERIFY(!control<QCheckBox>("选择框1")->isChecked());
         QVERIFY(!control<QCheckBox>("选择框2")->isChecked());
-        QCOMPARE(window.state().currentVersion, msg::kVersion);
+        QCOMPARE(window.currentVersion(), msg::kVersion);
 
         const QStringList headers = {u("编号"), u("查询网址"), u("成功")};
         for (int column = 0; column < 3; ++column)

@@ -296,10 +296,10 @@ TEST_P(HostileRowCheck, EndsWithItsMarkWithinTheLimit)
     const CheckOptions options = testing_support::rulesWithin(limitSeconds);
 
     const auto start = Clock::now();
-    const RowOutcome outcome = checkRow(testing_support::rowFor(hostile.url()), options);
+    const RowResult outcome = checkRow(testing_support::rowFor(hostile.url()), options);
     const auto took = Clock::now() - start;
 
-    EXPECT_EQ(outcome.mark, row.succeeds ? msg::kMarkSuccess : msg::kMarkFailure) << outcome.reason;
+    EXPECT_EQ(outcome.mark, row.succeeds ? library::Mark::Success : library::Mark::Failure) << outcome.reason;
     EXPECT_EQ(outcome.httpStatus, row.status) << outcome.reason;
     EXPECT_LT(took, std::chrono::seconds(limitSeconds) + kMargin);
     const std::string atTheLimit = "no response within " + std::to_string(limitSeconds) + " s";
@@ -383,7 +383,7 @@ TEST_P(HostileMemory, StaysBoundedWhileTheServerSendsWithoutEnd)
 {
     const HostileServer hostile(GetParam());
     ResidentMemoryWatch watch;
-    const RowOutcome outcome = checkRow(testing_support::rowFor(hostile.url()),
+    const RowResult outcome = checkRow(testing_support::rowFor(hostile.url()),
                                         testing_support::rulesWithin(limitSecondsFor(GetParam())));
     EXPECT_LT(watch.peakGrowthKiB(), kResidentGrowthBoundKiB) << outcome.reason;
 }
@@ -448,24 +448,25 @@ TEST_F(HostileServerTest, PassOverEveryServerMarksEveryRowAndGivesEverythingBack
             servers.push_back(std::make_unique<HostileServer>(row));
             list.appendRow({std::to_string(list.rowCount() + 1), servers.back()->url(), msg::kMarkPending});
         }
-        platform::MemoryTextControl submitButton{msg::caption::kStartSubmit};
-        platform::MemoryTextControl threadCountBox{std::to_string(kThreads)};
-        platform::MemoryCheckControl loopSubmit;
-        platform::MemoryTextControl statusLine;
-        platform::MemoryProgressControl progress;
-        ProgramState state;
-        SubmissionEngine engine(
-            SubmitControls{list, submitButton, threadCountBox, loopSubmit, statusLine, progress}, state,
-            httpRowCheck(testing_support::rulesWithin(kPassLimitSeconds)));
         // What decided each mark, for the failure messages; each worker writes its own rows.
-        std::vector<std::string> reasons(rows.size());
-        engine.setRowObserver([&](const SubmitRow& row, const RowOutcome& outcome) {
-            reasons[static_cast<std::size_t>(row.listIndex)] =
-                outcome.reason + " after " + std::to_string(outcome.milliseconds) + " ms";
-        });
+        struct Reasons final : PassListener
+        {
+            std::vector<std::string> byRow;
+            std::atomic<bool> completed{false};
+            void rowStarted(const SubmitRow&, int, int) override {}
+            void rowChecked(const SubmitRow& row, const RowResult& result) override
+            {
+                byRow[static_cast<std::size_t>(row.listIndex)] =
+                    result.reason + " after " + std::to_string(result.milliseconds) + " ms";
+            }
+            void passCompleted() override { completed = true; }
+        } reasons;
+        reasons.byRow.resize(rows.size());
+        SubmissionEngine engine(list, httpRowCheck(testing_support::rulesWithin(kPassLimitSeconds)));
+        engine.setListener(&reasons);
 
         const auto start = Clock::now();
-        engine.toggleSubmit();
+        ASSERT_EQ(engine.start(kThreads), StartResult::Started);
         engine.waitForPassWorkers();
         const auto took = Clock::now() - start;
 
@@ -475,12 +476,12 @@ TEST_F(HostileServerTest, PassOverEveryServerMarksEveryRowAndGivesEverythingBack
         });
         EXPECT_LT(took, rowsAtTheLimit * (kPassLimit + kMargin) + kMargin);
         const int rowCount = static_cast<int>(rows.size());
-        EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
-        EXPECT_EQ(state.passEnded.load(), 1);
+        EXPECT_TRUE(reasons.completed.load());
+        EXPECT_EQ(engine.state(), PassState::Completed);
         for (int i = 0; i < rowCount; ++i) {
             const HostileCase& row = rows[static_cast<std::size_t>(i)];
             EXPECT_EQ(list.cell(i, 2), row.succeeds ? msg::kMarkSuccess : msg::kMarkFailure)
-                << row.label << ": " << reasons[static_cast<std::size_t>(i)];
+                << row.label << ": " << reasons.byRow[static_cast<std::size_t>(i)];
         }
     }
     // The connection cache keeps a connection whose last exchange was whole (the keep-alive
@@ -493,7 +494,7 @@ TEST_F(HostileServerTest, PassOverEveryServerMarksEveryRowAndGivesEverythingBack
         EXPECT_EQ(checkRow(testing_support::rowFor(closing.url("/")),
                            testing_support::rulesWithin(kLongLimitSeconds))
                       .mark,
-                  msg::kMarkSuccess);
+                  library::Mark::Success);
     }
     // Workers joined, engine and servers gone: what the pass took is given back. The counts may
     // end below the start (connections of earlier tests that the cache has closed meanwhile),

@@ -95,13 +95,13 @@ TEST_P(RetryTest, EndsWithTheLastAttemptsVerdictWithinTheLimit)
 {
     const RetryCase& c = GetParam();
     const auto start = Clock::now();
-    const RowOutcome outcome = checkRow(testing_support::rowFor(server.url("/service"), "www.mine.example"),
+    const RowResult outcome = checkRow(testing_support::rowFor(server.url("/service"), "www.mine.example"),
                                         testing_support::rulesWithin(c.limitSeconds));
     const auto took = Clock::now() - start;
     EXPECT_EQ(outcome.evidence.attempts, c.attempts);
     EXPECT_EQ(requests.load(), static_cast<std::size_t>(c.attempts));
     EXPECT_EQ(outcome.decidedBy, c.decidedBy);
-    EXPECT_EQ(outcome.mark, c.decidedBy == ResponseTest::Passed ? msg::kMarkSuccess : msg::kMarkFailure);
+    EXPECT_EQ(outcome.mark, c.decidedBy == ResponseTest::Passed ? library::Mark::Success : library::Mark::Failure);
     EXPECT_EQ(outcome.reason, c.reason);
     EXPECT_GE(took, c.atLeast);
     EXPECT_LT(took, c.within);
@@ -224,9 +224,9 @@ TEST(Retry, AConnectionResetBeforeAnyResponseIsAskedAgain)
         }
         connection.send("HTTP/1.1 200 OK\r\nContent-Length: 6\r\nConnection: close\r\n\r\nlisted");
     });
-    const RowOutcome outcome =
+    const RowResult outcome =
         checkRow(testing_support::rowFor(server.url("/")), testing_support::rulesWithin(10));
-    EXPECT_EQ(outcome.mark, msg::kMarkSuccess) << outcome.reason;
+    EXPECT_EQ(outcome.mark, library::Mark::Success) << outcome.reason;
     EXPECT_EQ(outcome.evidence.attempts, 2);
     EXPECT_EQ(server.requests().size(), 2u);
 }
@@ -239,7 +239,7 @@ TEST(Retry, ARefusedConnectionIsNotAskedAgain)
         const RawServer gone = RawServer::silent();
         url = gone.url("/");
     }
-    const RowOutcome outcome = checkRow(testing_support::rowFor(url), testing_support::rulesWithin(10));
+    const RowResult outcome = checkRow(testing_support::rowFor(url), testing_support::rulesWithin(10));
     EXPECT_EQ(outcome.decidedBy, ResponseTest::NoResponse);
     EXPECT_EQ(outcome.evidence.attempts, 1);
 }
@@ -262,7 +262,7 @@ TEST(Retry, AStopDuringTheWaitEndsTheRowWithoutAnotherRequest)
         stop.request_stop();
     });
     const auto start = Clock::now();
-    const RowOutcome outcome = checkRow(testing_support::rowFor(server.url("/busy")),
+    const RowResult outcome = checkRow(testing_support::rowFor(server.url("/busy")),
                                         testing_support::rulesWithin(30), stop.get_token());
     const auto took = Clock::now() - start;
     stopper.join();
@@ -328,8 +328,8 @@ protected:
 
 TEST_F(StricterRulesTest, EvidenceTellsWhatThePageHolds)
 {
-    const RowOutcome linked = checkRow(row("/linked"), testing_support::rulesWithin(10));
-    EXPECT_EQ(linked.mark, msg::kMarkSuccess);
+    const RowResult linked = checkRow(row("/linked"), testing_support::rulesWithin(10));
+    EXPECT_EQ(linked.mark, library::Mark::Success);
     EXPECT_EQ(linked.evidence.finalUrl, row("/linked").url);
     EXPECT_EQ(linked.evidence.attempts, 1);
     EXPECT_GT(linked.evidence.bytes, 0);
@@ -337,8 +337,8 @@ TEST_F(StricterRulesTest, EvidenceTellsWhatThePageHolds)
     EXPECT_TRUE(linked.evidence.mentionsSite);
     EXPECT_TRUE(linked.evidence.linksToSite);
 
-    const RowOutcome silent = checkRow(row("/silent"), testing_support::rulesWithin(10));
-    EXPECT_EQ(silent.mark, msg::kMarkSuccess) << "the stricter rules are off unless asked for";
+    const RowResult silent = checkRow(row("/silent"), testing_support::rulesWithin(10));
+    EXPECT_EQ(silent.mark, library::Mark::Success) << "the stricter rules are off unless asked for";
     EXPECT_FALSE(silent.evidence.mentionsSite);
     EXPECT_FALSE(silent.evidence.linksToSite);
 }
@@ -363,7 +363,7 @@ TEST_F(StricterRulesTest, MentionAndLinkRulesFailPagesWithoutThem)
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message()
                      << c.path << " mention " << c.requireMention << " link " << c.requireLink);
-        const RowOutcome outcome =
+        const RowResult outcome =
             checkRow(row(c.path), testing_support::rulesWithin(10, {.requireMention = c.requireMention,
                                                                     .requireLink = c.requireLink,
                                                                     .baseline = false}));
@@ -374,7 +374,7 @@ TEST_F(StricterRulesTest, MentionAndLinkRulesFailPagesWithoutThem)
 
 TEST_F(StricterRulesTest, BaselineFailsAPageThatIsTheSameForAnySite)
 {
-    const RowOutcome echo = checkRow(
+    const RowResult echo = checkRow(
         row("/echo"),
         testing_support::rulesWithin(10, {.requireMention = false, .requireLink = false, .baseline = true}));
     EXPECT_EQ(echo.decidedBy, ResponseTest::SamePage);
@@ -388,7 +388,7 @@ TEST_F(StricterRulesTest, BaselineFailsAPageThatIsTheSameForAnySite)
         EXPECT_TRUE(std::regex_match(control, std::regex("[a-z]{12}\\.com"))) << control;
     }
 
-    const RowOutcome lookup = checkRow(
+    const RowResult lookup = checkRow(
         row("/lookup"),
         testing_support::rulesWithin(10, {.requireMention = false, .requireLink = false, .baseline = true}));
     EXPECT_EQ(lookup.decidedBy, ResponseTest::Passed) << lookup.reason;

@@ -3,6 +3,7 @@
 #include "platform/headless/memory_controls.h"
 #include "submit/http_row_check.h"
 #include "submit/submission_engine.h"
+#include "window/submit_handlers.h"
 #include "support/local_server.h"
 #include "support/row_checks.h"
 #include "text/messages.h"
@@ -49,6 +50,7 @@ protected:
     void TearDown() override
     {
         releaseSlow = true;
+        window.reset();
         engine.reset();
         server.stop();
     }
@@ -58,12 +60,14 @@ protected:
         const int row = list.rowCount();
         list.appendRow({std::to_string(row + 1), server.url(path), msg::kMarkPending});
     }
-    SubmissionEngine& make(int timeLimitSeconds)
+    // The engine over the real check, and the window's side of it.
+    window::SubmitHandlers& make(int timeLimitSeconds)
     {
-        engine = std::make_unique<SubmissionEngine>(
-            SubmitControls{list, submitButton, threadCountBox, loopSubmit, statusLine, progress}, state,
-            httpRowCheck(testing_support::rulesWithin(timeLimitSeconds)));
-        return *engine;
+        engine = std::make_unique<SubmissionEngine>(list,
+                                                    httpRowCheck(testing_support::rulesWithin(timeLimitSeconds)));
+        window = std::make_unique<window::SubmitHandlers>(
+            window::SubmitControls{submitButton, threadCountBox, loopSubmit, statusLine, progress}, *engine);
+        return *window;
     }
 
     LocalServer server;
@@ -75,8 +79,8 @@ protected:
     platform::MemoryCheckControl loopSubmit;
     platform::MemoryTextControl statusLine;
     platform::MemoryProgressControl progress;
-    ProgramState state;
     std::unique_ptr<SubmissionEngine> engine;
+    std::unique_ptr<window::SubmitHandlers> window;
 };
 
 TEST_F(PassOverHttp, MarksEachRowByItsResponse)
@@ -84,9 +88,9 @@ TEST_F(PassOverHttp, MarksEachRowByItsResponse)
     for (const char* path : {"/ok", "/missing", "/refresh", "/empty", "/ok"})
         add(path);
     list.appendRow({"6", "http://name.invalid/", msg::kMarkPending});
-    SubmissionEngine& submission = make(10);
+    window::SubmitHandlers& submission = make(10);
     submission.toggleSubmit();
-    submission.waitForPassWorkers();
+    engine->waitForPassWorkers();
 
     const Text yes = msg::kMarkSuccess;
     const Text no = msg::kMarkFailure;
@@ -95,8 +99,8 @@ TEST_F(PassOverHttp, MarksEachRowByItsResponse)
 
     // The same empty body fails when the row is submitted on its own.
     list.setSelection(3);
-    submission.submitSelected();
-    submission.waitForSingleSubmits();
+    submission.submitSelected(list.selection());
+    engine->waitForSingleSubmits();
     EXPECT_EQ(list.cell(3, 2), no);
 }
 
@@ -106,7 +110,7 @@ TEST_F(PassOverHttp, StopReturnsAtOnceAndCancelsTheFetches)
         add("/slow");
     // Three threads and the one more a pass always runs: four rows in hand.
     threadCountBox.setText("3");
-    SubmissionEngine& submission = make(30);
+    window::SubmitHandlers& submission = make(30);
     submission.toggleSubmit();
     for (int i = 0; i < 200 && slowStarted < 4; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -114,7 +118,7 @@ TEST_F(PassOverHttp, StopReturnsAtOnceAndCancelsTheFetches)
 
     const auto stopAt = std::chrono::steady_clock::now();
     submission.toggleSubmit();
-    submission.waitForPassWorkers();
+    engine->waitForPassWorkers();
     EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::seconds(2))
         << "the workers end with their fetches cancelled, not after the server answers";
     const std::vector<Text> marks = list.column(2);
@@ -127,9 +131,9 @@ TEST_F(PassOverHttp, TimedOutRowsFail)
 {
     add("/slow");
     add("/ok");
-    SubmissionEngine& submission = make(1);
+    window::SubmitHandlers& submission = make(1);
     submission.toggleSubmit();
-    submission.waitForPassWorkers();
+    engine->waitForPassWorkers();
     EXPECT_EQ(list.column(2), (std::vector<Text>{msg::kMarkFailure, msg::kMarkSuccess}));
 }
 

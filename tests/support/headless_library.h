@@ -1,13 +1,14 @@
-// The URL library wired to in-memory controls, as the command line runs it, with a folder of its
-// own for the files it reads and writes; test fixtures derive from it to reach them by name.
+// The URL library and the window's handlers for it, wired to in-memory controls, with a folder
+// of its own for the files they read and write; test fixtures derive from it to reach them by
+// name.
 #pragma once
 
 #include "library/url_library.h"
 #include "platform/headless/memory_controls.h"
 #include "platform/headless/scripted_desktop.h"
-#include "state/program_state.h"
 #include "support/temp_dir.h"
 #include "text/messages.h"
+#include "window/library_handlers.h"
 
 namespace tavrin::testing_support {
 
@@ -26,8 +27,8 @@ struct HeadlessLibrary
     platform::MemoryCheckControl onlySuccess;
     platform::ScriptedDialogs dialogs;
     platform::RecordingShell shell;
-    ProgramState state;
-    library::UrlLibrary library{{list, siteAddress, addBox, statusLine, onlySuccess, dialogs, shell}, state};
+    library::UrlLibrary library{list, siteAddress.text()};
+    window::LibraryHandlers handlers{{list, siteAddress, addBox, statusLine, onlySuccess, dialogs, shell}, library};
 };
 
 } // namespace tavrin::testing_support

@@ -1,0 +1,93 @@
+#include "cli/pass_printer.h"
+
+#include "submit/submit_messages.h"
+#include "text/encoding.h"
+#include "text/messages.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+namespace tavrin::cli {
+
+std::string reportLine(int pass, const text::Text& url, const submit::RowResult& result)
+{
+    const submit::RowEvidence& evidence = result.evidence;
+    nlohmann::ordered_json line;
+    line["pass"] = pass;
+    line["url"] = text::gbkToUtf8(url);
+    line["mark"] = text::gbkToUtf8(library::markText(result.mark));
+    line["status"] = result.httpStatus > 0 ? nlohmann::ordered_json(result.httpStatus) : nullptr;
+    line["test"] = result.reason;
+    line["ms"] = result.milliseconds;
+    line["final_url"] = evidence.finalUrl.empty() ? nlohmann::ordered_json(nullptr)
+                                                  : nlohmann::ordered_json(text::gbkToUtf8(evidence.finalUrl));
+    line["attempts"] = evidence.attempts;
+    line["bytes"] = evidence.bytes;
+    line["title"] = evidence.titleUtf8;
+    line["mentions"] = evidence.mentionsSite;
+    line["links"] = evidence.linksToSite;
+    // A title cut from a page is UTF-8 as far as it goes, but a report must never fail over a
+    // stray byte.
+    return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+PassPrinter::PassPrinter(base::AtomicFileWriter* report)
+    : report_(report)
+{}
+
+void PassPrinter::beginPass(int pass)
+{
+    pass_ = pass;
+    succeeded_ = 0;
+    failed_ = 0;
+    retries_ = 0;
+    const std::lock_guard lock(mutex_);
+    completed_ = false;
+}
+
+bool PassPrinter::waitForCompletion(std::chrono::milliseconds wait)
+{
+    std::unique_lock lock(mutex_);
+    return completedChanged_.wait_for(lock, wait, [this] { return completed_; });
+}
+
+text::Text PassPrinter::status() const
+{
+    const std::lock_guard lock(mutex_);
+    return status_;
+}
+
+void PassPrinter::setStatus(text::Text status)
+{
+    const std::lock_guard lock(mutex_);
+    status_ = std::move(status);
+}
+
+void PassPrinter::rowStarted(const submit::SubmitRow& row, int started, int)
+{
+    setStatus(submit::submittingMessage(started, row.url));
+}
+
+void PassPrinter::rowChecked(const submit::SubmitRow& row, const submit::RowResult& result)
+{
+    (result.mark == library::Mark::Success ? succeeded_ : failed_).fetch_add(1);
+    retries_.fetch_add(std::max(result.evidence.attempts - 1, 0));
+    if (!report_)
+        return;
+    const std::string line = reportLine(pass_.load(), row.url, result);
+    const std::lock_guard lock(reportMutex_);
+    report_->append(line);
+}
+
+void PassPrinter::passCompleted()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        status_ = msg::kAllSubmitted;
+        completed_ = true;
+    }
+    completedChanged_.notify_all();
+}
+
+} // namespace tavrin::cli

@@ -1,0 +1,63 @@
+// What tavrin-cli submit hears of a pass: it counts the marks and retries, streams the JSON
+// report, keeps the status text the window would show, and tells the command when the pass has
+// completed.
+//
+// Threads: the PassListener reports arrive on the engine's worker threads; the command reads the
+// counts and waits for completion on its own thread.
+#pragma once
+
+#include "base/file_io.h"
+#include "submit/submission_engine.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace tavrin::cli {
+
+// The JSON report's line for one checked row (UTF-8, ending in a line feed).
+[[nodiscard]] std::string reportLine(int pass, const text::Text& url, const submit::RowResult& result);
+
+class PassPrinter final : public submit::PassListener
+{
+public:
+    // `report`, when given, receives one line per checked row.
+    explicit PassPrinter(base::AtomicFileWriter* report);
+
+    // A new pass, numbered from 1, is about to start.
+    void beginPass(int pass);
+    // Waits at most `wait` for the pass to complete; true once it has.
+    bool waitForCompletion(std::chrono::milliseconds wait);
+    // What the window's status line would show now (GBK).
+    [[nodiscard]] text::Text status() const;
+    void setStatus(text::Text status);
+
+    [[nodiscard]] int succeeded() const { return succeeded_.load(); }
+    [[nodiscard]] int failed() const { return failed_.load(); }
+    // Requests made again after a transient answer, in this pass.
+    [[nodiscard]] int retries() const { return retries_.load(); }
+
+    // PassListener: worker threads.
+    void rowStarted(const submit::SubmitRow& row, int started, int rows) override;
+    void rowChecked(const submit::SubmitRow& row, const submit::RowResult& result) override;
+    void passCompleted() override;
+
+private:
+    base::AtomicFileWriter* report_;
+    std::atomic<int> pass_{0};
+    std::atomic<int> succeeded_{0};
+    std::atomic<int> failed_{0};
+    std::atomic<int> retries_{0};
+
+    mutable std::mutex mutex_;
+    std::condition_variable completedChanged_;
+    bool completed_ = false; // guarded by mutex_
+    text::Text status_;      // guarded by mutex_
+    // One writer at a time: the report is a single file.
+    std::mutex reportMutex_;
+};
+
+} // namespace tavrin::cli

@@ -1,0 +1,53 @@
+#include "library/library_messages.h"
+
+#include "text/encoding.h"
+#include "text/messages.h"
+
+namespace tavrin::library {
+
+namespace {
+
+using text::Text;
+
+Text displayName(const std::filesystem::path& path)
+{
+    return text::utf8ToGbk(path.string());
+}
+
+} // namespace
+
+Text loadMessage(const LoadResult& result)
+{
+    switch (result.outcome) {
+    case LoadResult::Outcome::TooLarge:
+        return msg::kImportTooLarge + displayName(result.path);
+    case LoadResult::Outcome::NotText:
+        return msg::kImportNotText + displayName(result.path);
+    case LoadResult::Outcome::TooManyEntries:
+        return msg::kImportTooManyEntries + displayName(result.path);
+    case LoadResult::Outcome::Loaded:
+    case LoadResult::Outcome::Unreadable:
+    case LoadResult::Outcome::Stopped:
+        break;
+    }
+    return msg::kImported + text::decimal(static_cast<long long>(result.added)) + msg::kUrlsTotal +
+           text::decimal(result.total) + msg::kUrls;
+}
+
+Text insertedMessage(int total)
+{
+    return msg::kInsertedOne + text::decimal(total) + msg::kUrls;
+}
+
+Text clearedMessage(int total)
+{
+    return msg::kCleared + text::decimal(total) + msg::kUrls;
+}
+
+Text saveFailedMessage(const std::filesystem::path& path, std::string_view failure)
+{
+    return msg::kSaveFailed + displayName(path) + text::utf8ToGbk("（") + text::utf8ToGbk(failure) +
+           text::utf8ToGbk("）");
+}
+
+} // namespace tavrin::library
