@@ -8,10 +8,10 @@
 #include "app/main_window.h"
 #include "app/window_look.h"
 #include "library/url_library.h"
-#include "window/library_handlers.h"
 #include "platform/headless/scripted_desktop.h"
 #include "support/local_addresses.h"
 #include "support/temp_dir.h"
+#include "window/library_handlers.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

@@ -2,7 +2,7 @@
 
 # Packages the build and the tests need.
 TAVRIN_PACKAGES=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-webengine-dev
     libcurl4-openssl-dev libcli11-dev libcpp-httplib-dev libssl-dev curl

@@ -3,6 +3,7 @@
 #   ./scripts/test.sh           plain build in build-test/
 #   ./scripts/test.sh --asan    AddressSanitizer + UndefinedBehaviorSanitizer in build-asan/
 #   ./scripts/test.sh --tsan    ThreadSanitizer (GUI-free tests) in build-tsan/
+# TAVRIN_WERROR=ON in the environment makes compiler warnings errors (CI does that).
 set -euo pipefail
 TAVRIN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=common.sh
@@ -17,7 +18,7 @@ case "${1:-}" in
 esac
 
 install_missing
-cmake_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+cmake_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DTAVRIN_WERROR=${TAVRIN_WERROR:-OFF}")
 case "$mode" in
     plain) build_dir="$TAVRIN_ROOT/build-test" ;;
     address) build_dir="$TAVRIN_ROOT/build-asan"; cmake_args+=(-DTAVRIN_SANITIZE=address) ;;

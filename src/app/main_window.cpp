@@ -10,9 +10,9 @@
 #include "platform/qt/qt_text.h"
 #include "submit/http_row_check.h"
 #include "submit/submission_engine.h"
+#include "text/messages.h"
 #include "window/library_handlers.h"
 #include "window/submit_handlers.h"
-#include "text/messages.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -80,13 +80,15 @@ MainWindow::MainWindow(std::filesystem::path programDir, DesktopServices desktop
     setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
 
     library_ = std::make_unique<library::UrlLibrary>(list_, siteAddress_->text());
-    engine_ = std::make_unique<submit::SubmissionEngine>(
-        list_, desktop.rowCheck ? std::move(desktop.rowCheck) : submit::httpRowCheck());
+    engine_ = std::make_unique<submit::SubmissionEngine>(list_, desktop.rowCheck ? std::move(desktop.rowCheck)
+                                                                                 : submit::httpRowCheck());
     libraryHandlers_ = std::make_unique<window::LibraryHandlers>(
-        window::LibraryControls{list_, *siteAddress_, *addBox_, *statusLine_, *onlySuccess_, *dialogs_, *shell_},
+        window::LibraryControls{list_, *siteAddress_, *addBox_, *statusLine_, *onlySuccess_, *dialogs_,
+                                *shell_},
         *library_);
     submitHandlers_ = std::make_unique<window::SubmitHandlers>(
-        window::SubmitControls{*submitButton_, *threadCountBox_, *loopSubmit_, *statusLine_, *progress_}, *engine_);
+        window::SubmitControls{*submitButton_, *threadCountBox_, *loopSubmit_, *statusLine_, *progress_},
+        *engine_);
     // A pass or a single submit takes the address as it stands, typed over or not.
     engine_->setPrepareRows([this] { return libraryHandlers_->onSiteAddressEdited(); });
     // Clearing the list forgets the rows the running pass has started.
@@ -115,37 +117,48 @@ void MainWindow::buildControls()
 
     libraryGroup_ = place(new QGroupBox(toQString(caption::kGroupLibrary), client), "分组框3", 8, 3, 426, 45);
     libraryGroup_->setFont(groupFont());
-    addressLabel_ = place(new QLabel(toQString(caption::kAddressLabel), libraryGroup_), "标签1", 8, 13, 96, 24);
-    siteAddressEdit_ = place(new QLineEdit(QStringLiteral("http://") + QString::fromUtf8(build::kMakerHost), libraryGroup_),
-                    "编辑框1", 48, 15, 190, 20);
+    addressLabel_ =
+        place(new QLabel(toQString(caption::kAddressLabel), libraryGroup_), "标签1", 8, 13, 96, 24);
+    siteAddressEdit_ =
+        place(new QLineEdit(QStringLiteral("http://") + QString::fromUtf8(build::kMakerHost), libraryGroup_),
+              "编辑框1", 48, 15, 190, 20);
     siteAddressEdit_->setMouseTracking(true);
-    importButton_ = place(new QPushButton(toQString(caption::kImport), libraryGroup_), "按钮2", 257, 15, 60, 20);
-    startStopButton_ = place(new QPushButton(toQString(caption::kStartSubmit), libraryGroup_), "按钮1", 329, 15, 60, 20);
+    importButton_ =
+        place(new QPushButton(toQString(caption::kImport), libraryGroup_), "按钮2", 257, 15, 60, 20);
+    startStopButton_ =
+        place(new QPushButton(toQString(caption::kStartSubmit), libraryGroup_), "按钮1", 329, 15, 60, 20);
 
     listGroup_ = place(new QGroupBox(toQString(caption::kGroupList), client), "分组框2", 6, 51, 426, 221);
     listGroup_->setFont(groupFont());
     // Placed on the window, not inside the group box: it only lies over it.
     listView_ = place(new QTableView(client), "超级列表框1", 16, 69, 404, 192);
 
-    settingsGroup_ = place(new QGroupBox(toQString(caption::kGroupSettings), client), "分组框1", 7, 275, 427, 101);
+    settingsGroup_ =
+        place(new QGroupBox(toQString(caption::kGroupSettings), client), "分组框1", 7, 275, 427, 101);
     settingsGroup_->setFont(groupFont());
-    loopCheck_ = place(new QCheckBox(toQString(caption::kLoopSubmit), settingsGroup_), "选择框2", 12, 18, 96, 16);
-    onlySuccessCheck_ = place(new QCheckBox(toQString(caption::kOnlySuccess), settingsGroup_), "选择框1", 12, 41, 96, 16);
-    threadsLabel_ = place(new QLabel(toQString(caption::kThreadsLabel), settingsGroup_), "透明标签1", 119, 16, 48, 16);
-    threadCountEdit_ = place(new QLineEdit(toQString(caption::kDefaultThreads), settingsGroup_), "编辑框3", 168, 15, 24, 16);
+    loopCheck_ =
+        place(new QCheckBox(toQString(caption::kLoopSubmit), settingsGroup_), "选择框2", 12, 18, 96, 16);
+    onlySuccessCheck_ =
+        place(new QCheckBox(toQString(caption::kOnlySuccess), settingsGroup_), "选择框1", 12, 41, 96, 16);
+    threadsLabel_ =
+        place(new QLabel(toQString(caption::kThreadsLabel), settingsGroup_), "透明标签1", 119, 16, 48, 16);
+    threadCountEdit_ =
+        place(new QLineEdit(toQString(caption::kDefaultThreads), settingsGroup_), "编辑框3", 168, 15, 24, 16);
     threadCountEdit_->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), threadCountEdit_));
     saveButton_ = place(new QPushButton(toQString(caption::kSave), settingsGroup_), "按钮3", 136, 40, 60, 20);
     addLabel_ = place(new QLabel(toQString(caption::kAddLabel), settingsGroup_), "标签2", 14, 64, 80, 24);
     addEdit_ = place(new QLineEdit(settingsGroup_), "编辑框2", 94, 67, 190, 20);
     addButton_ = place(new QPushButton(toQString(caption::kAdd), settingsGroup_), "按钮4", 291, 67, 60, 20);
-    versionGroup_ = place(new QGroupBox(toQString(caption::kGroupVersion), settingsGroup_), "分组框4", 285, 9, 134, 42);
+    versionGroup_ =
+        place(new QGroupBox(toQString(caption::kGroupVersion), settingsGroup_), "分组框4", 285, 9, 134, 42);
     versionLabel_ = place(new QLabel(versionGroup_), "标签3", 4, 13, 120, 24);
     versionLabel_->setFont(versionFont());
     versionLabel_->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
 
     // Belongs to the window although it lies over the settings group.
-    checkUpdateButton_ = place(new QPushButton(toQString(caption::kCheckUpdate), client), "按钮5", 365, 342, 60, 20);
+    checkUpdateButton_ =
+        place(new QPushButton(toQString(caption::kCheckUpdate), client), "按钮5", 365, 342, 60, 20);
     statusLabel_ = place(new QLabel(toQString(msg::kStatusInitial), client), "透明标签2", 8, 378, 424, 16);
     progressBar_ = place(new QProgressBar(client), "进度条1", 1, 396, 433, 14);
     progressBar_->setRange(0, 100);
@@ -188,7 +201,8 @@ void MainWindow::buildMenus()
     QAction* deleteUrl = item(listMenu_, caption::kMenuDeleteUrl);
     QAction* deleteAll = item(listMenu_, caption::kMenuDeleteAll);
     connect(editUrl, &QAction::triggered, this, [this] { libraryHandlers_->onMenuEditUrl(); });
-    connect(submitUrl, &QAction::triggered, this, [this] { submitHandlers_->submitSelected(list_.selection()); });
+    connect(submitUrl, &QAction::triggered, this,
+            [this] { submitHandlers_->submitSelected(list_.selection()); });
     connect(openUrl, &QAction::triggered, this, [this] { libraryHandlers_->onMenuOpenUrl(); });
     connect(deleteUrl, &QAction::triggered, this, [this] { libraryHandlers_->onMenuDeleteUrl(); });
     connect(deleteAll, &QAction::triggered, this, [this] { libraryHandlers_->onMenuDeleteAll(); });
@@ -217,7 +231,8 @@ void MainWindow::bindHandlers()
     connect(addButton_, &QPushButton::clicked, this, [this] { libraryHandlers_->onAddClick(); });
     connect(checkUpdateButton_, &QPushButton::clicked, this, &MainWindow::checkForUpdate);
     // A new site address takes effect when its editing ends (Enter, or the focus leaving).
-    connect(siteAddressEdit_, &QLineEdit::editingFinished, this, [this] { libraryHandlers_->onSiteAddressEdited(); });
+    connect(siteAddressEdit_, &QLineEdit::editingFinished, this,
+            [this] { libraryHandlers_->onSiteAddressEdited(); });
     connect(listView_, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { onListDoubleClicked(index.row()); });
     connect(listView_->horizontalHeader(), &QHeaderView::sectionClicked, this,
@@ -234,7 +249,8 @@ void MainWindow::onMainCreated()
     currentVersion_ = msg::kVersion;
     versionLabel_->setText(toQString(msg::kVersionLabelPrefix + currentVersion_));
     // A missing or unreadable url.txt simply leaves the list empty.
-    libraryHandlers_->loadFile(programDir_ / msg::kLibraryFileName, window::LibraryHandlers::LoadKind::Startup);
+    libraryHandlers_->loadFile(programDir_ / msg::kLibraryFileName,
+                               window::LibraryHandlers::LoadKind::Startup);
     loopTimer_->start();
     // Off this thread: the window shows at once, and a newer version is offered when found.
     checkForUpdate();

@@ -217,7 +217,7 @@ void AtomicFileWriter::append(std::string_view bytes)
         return;
     // Small pieces are gathered so that a report of many short lines costs few system calls;
     // a large piece goes straight to the file instead of being copied.
-    constexpr std::size_t kGatherBytes = 64 * 1024;
+    constexpr std::size_t kGatherBytes = std::size_t{64} * 1024;
     if (buffer_.size() + bytes.size() <= kGatherBytes) {
         buffer_ += bytes;
         return;

@@ -20,8 +20,9 @@ std::string reportLine(int pass, const text::Text& url, const submit::RowResult&
     line["status"] = result.httpStatus > 0 ? nlohmann::ordered_json(result.httpStatus) : nullptr;
     line["test"] = result.reason;
     line["ms"] = result.milliseconds;
-    line["final_url"] = evidence.finalUrl.empty() ? nlohmann::ordered_json(nullptr)
-                                                  : nlohmann::ordered_json(text::gbkToUtf8(evidence.finalUrl));
+    line["final_url"] = evidence.finalUrl.empty()
+                            ? nlohmann::ordered_json(nullptr)
+                            : nlohmann::ordered_json(text::gbkToUtf8(evidence.finalUrl));
     line["attempts"] = evidence.attempts;
     line["bytes"] = evidence.bytes;
     line["title"] = evidence.titleUtf8;

@@ -152,8 +152,9 @@ public:
                 out << '\n';
             out << utf8(printer.status()) << '\n';
             if (!interrupted) {
-                out << texts::kPassSummary << pass << ": " << utf8(msg::kMarkSuccess) << ' ' << printer.succeeded()
-                    << ", " << utf8(msg::kMarkFailure) << ' ' << printer.failed() << '\n';
+                out << texts::kPassSummary << pass << ": " << utf8(msg::kMarkSuccess) << ' '
+                    << printer.succeeded() << ", " << utf8(msg::kMarkFailure) << ' ' << printer.failed()
+                    << '\n';
                 // Closing the completed pass, as the loop timer does before the next one.
                 engine.stop();
             }
@@ -215,11 +216,13 @@ private:
             }
         }
         if (interactive_)
-            out << '\r' << progressLine(rows, printer, std::chrono::steady_clock::now() - start) << std::flush;
+            out << '\r' << progressLine(rows, printer, std::chrono::steady_clock::now() - start)
+                << std::flush;
         return false;
     }
 
-    static std::string progressLine(int rows, const PassPrinter& printer, std::chrono::steady_clock::duration elapsed)
+    static std::string progressLine(int rows, const PassPrinter& printer,
+                                    std::chrono::steady_clock::duration elapsed)
     {
         const int succeeded = printer.succeeded();
         const int failed = printer.failed();
@@ -242,8 +245,8 @@ private:
 
     // One line of figures for a pass that has ended and whose workers are joined, so that a
     // benchmark reads the process between passes without racing the next one.
-    static void printPassStats(std::ostream& err, int pass, const base::ListStore& list, const PassPrinter& printer,
-                               std::chrono::steady_clock::duration elapsed)
+    static void printPassStats(std::ostream& err, int pass, const base::ListStore& list,
+                               const PassPrinter& printer, std::chrono::steady_clock::duration elapsed)
     {
         const ProcessUsage usage = readProcessUsage();
         char line[320];
@@ -251,9 +254,9 @@ private:
                       "%s%d%smarked=%d/%d succeeded=%d failed=%d retries=%d seconds=%.3f rss_kb=%ld "
                       "peak_kb=%ld threads=%d fds=%d\n",
                       std::string(texts::kPassSummary).c_str(), pass, std::string(texts::kPassStats).c_str(),
-                      markedRows(list), list.rowCount(), printer.succeeded(), printer.failed(), printer.retries(),
-                      std::chrono::duration<double>(elapsed).count(),
-                      usage.residentKiB, usage.peakResidentKiB, usage.threads, usage.openFiles);
+                      markedRows(list), list.rowCount(), printer.succeeded(), printer.failed(),
+                      printer.retries(), std::chrono::duration<double>(elapsed).count(), usage.residentKiB,
+                      usage.peakResidentKiB, usage.threads, usage.openFiles);
         err << line << std::flush;
     }
 

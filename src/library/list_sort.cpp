@@ -360,7 +360,8 @@ int findInsertPos(const std::function<std::string_view(int)>& keyAt, int count, 
     return insertPosition(count, [&](int at) { return compareGbk(key, keyAt(at), letterCase); });
 }
 
-std::vector<int> sortedOrder(const std::vector<std::string_view>& keys, SortKeyType type, LetterCase letterCase)
+std::vector<int> sortedOrder(const std::vector<std::string_view>& keys, SortKeyType type,
+                             LetterCase letterCase)
 {
     switch (type) {
     case SortKeyType::Flag:

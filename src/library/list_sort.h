@@ -65,7 +65,7 @@ enum class SortOrder
 
 // Sorts the list by `column` and keeps the selected row selected and in view. Rows appended by
 // other threads while the sort runs stay after the sorted ones. Returns the milliseconds taken.
-int sortListView(base::ListStore& list, int column, SortKeyType type, LetterCase letterCase = LetterCase::Sensitive,
-                 SortOrder order = SortOrder::Ascending);
+int sortListView(base::ListStore& list, int column, SortKeyType type,
+                 LetterCase letterCase = LetterCase::Sensitive, SortOrder order = SortOrder::Ascending);
 
 } // namespace tavrin::library

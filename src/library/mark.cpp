@@ -38,7 +38,8 @@ std::optional<Mark> markAt(const base::ListStore& list, int row)
 bool setMark(base::ListStore& list, int row, Mark mark, text::Text note, const text::Text* whileUrlIs)
 {
     if (whileUrlIs)
-        return list.setCellAndNoteIf(row, kUrlColumn, *whileUrlIs, kMarkColumn, markText(mark), std::move(note));
+        return list.setCellAndNoteIf(row, kUrlColumn, *whileUrlIs, kMarkColumn, markText(mark),
+                                     std::move(note));
     return list.setCellAndNote(row, kMarkColumn, markText(mark), std::move(note));
 }
 

@@ -32,6 +32,7 @@ enum class Mark
 // Writes a row's mark and the note shown over it (what the check found; empty for none). With
 // `whileUrlIs`, only while the row still holds that URL: a mark belongs to the URL that was
 // checked, not to whatever row has since taken its place. False when nothing was written.
-bool setMark(base::ListStore& list, int row, Mark mark, text::Text note = {}, const text::Text* whileUrlIs = nullptr);
+bool setMark(base::ListStore& list, int row, Mark mark, text::Text note = {},
+             const text::Text* whileUrlIs = nullptr);
 
 } // namespace tavrin::library

@@ -26,7 +26,7 @@ UrlLibrary::UrlLibrary(base::ListStore& list, std::string_view siteAddress)
 
 Text UrlLibrary::setSiteAddress(std::string_view siteAddress)
 {
-    const Text host = library::siteHost(siteAddress);
+    Text host = library::siteHost(siteAddress);
     const std::lock_guard lock(hostMutex_);
     if (host == host_)
         return host;
@@ -60,7 +60,7 @@ LoadResult UrlLibrary::load(const std::filesystem::path& path, const std::stop_t
     const base::ReadResult file = base::readWholeFile(path);
     if (file.status != base::ReadResult::Status::Ok) {
         result.outcome = file.status == base::ReadResult::Status::TooLarge ? LoadResult::Outcome::TooLarge
-                                                                          : LoadResult::Outcome::Unreadable;
+                                                                           : LoadResult::Outcome::Unreadable;
         result.total = total();
         return result;
     }
@@ -114,7 +114,8 @@ void UrlLibrary::appendTemplate(std::string_view line)
     {
         const std::lock_guard lock(hostMutex_);
         Text url = fillTemplate(templateText, host_);
-        list_.appendRow({text::decimal(number), std::move(url), markText(Mark::Pending)}, std::move(templateText));
+        list_.appendRow({text::decimal(number), std::move(url), markText(Mark::Pending)},
+                        std::move(templateText));
     }
     total_.fetch_add(1);
 }

@@ -39,7 +39,8 @@ using SlistPtr = std::unique_ptr<curl_slist, SlistDeleter>;
     curl_slist* grown = curl_slist_append(list.get(), line);
     if (!grown)
         return false;
-    list.release();
+    // curl appended to the list in place: `grown` owns the old nodes now.
+    (void)list.release();
     list.reset(grown);
     return true;
 }

@@ -1,8 +1,12 @@
 // The two records that travel through a FetchBlock: the request a caller writes, and the
 // result that replaces it once the request has been performed.
+//
+// Only httpFetch(FetchBlock*) and its callers use them. Every other fetch hands a FetchRequest
+// to the network thread and gets a typed outcome back, without going through bytes.
 #pragma once
 
 #include "net/fetch_block.h"
+#include "net/fetch_request.h"
 
 #include <optional>
 #include <string>
@@ -12,21 +16,6 @@ namespace tavrin::net {
 
 inline constexpr std::string_view kRequestSentinel = "Kestrow";
 inline constexpr std::string_view kResultSentinel = "Kestrow_OK";
-
-// One request as callers describe it. Empty texts mean "not given".
-struct FetchRequest
-{
-    Text url;
-    Text method;   // "GET", "POST" (any letter case) or empty for GET
-    Text proxy;    // an HTTP proxy as host:port; blank for a direct connection
-    Text userName; // handed to the server; blank for none
-    Text password;
-    Text referer;     // value of the Referer line; empty for none
-    Text accept;      // value of the Accept line; empty for "*/*"
-    std::string body; // sent with POST only
-
-    friend bool operator==(const FetchRequest&, const FetchRequest&) = default;
-};
 
 // What came back. An empty header text means that no response arrived.
 struct FetchResult

@@ -1,15 +1,14 @@
 // httpFetch: performs the request held in a FetchBlock and puts the result in its place.
+//
+// An adapter for callers that hand requests over as bytes: it reads the request record, runs
+// the same typed fetch as fetchUntil (timed_fetch.h), and writes the result record into the
+// caller's block once. That single write is the whole cost of the byte format; new code uses
+// the typed calls instead.
 #pragma once
 
 #include "net/fetch_block.h"
-#include "net/http_transfer.h"
-
-#include <memory>
-#include <optional>
 
 namespace tavrin::net {
-
-class TransferJob;
 
 // Reads the request record at the start of the block; when it does not begin with "Kestrow",
 // returns false and leaves the block as it was. Otherwise empties the block, performs the
@@ -20,12 +19,7 @@ class TransferJob;
 // empty.
 //
 // Blocks until the request ends and sets no time limit of its own; callers that need one use
-// timedFetch.
+// fetchUntil or runTimedFetch.
 bool httpFetch(FetchBlock* block);
-
-// The first half of httpFetch, for callers that wait on their own terms: checks and empties the
-// block and hands the request to the network thread. Null when httpFetch would return false
-// before performing the request. The job's block receives the result record.
-[[nodiscard]] std::shared_ptr<TransferJob> startFetch(FetchBlock& block, std::optional<Deadline> deadline);
 
 } // namespace tavrin::net

@@ -1,10 +1,9 @@
 #include "net/http_get_file.h"
 
-#include "net/fetch_records.h"
 #include "net/http_transfer.h"
-#include "net/network_thread.h"
 #include "net/transfer_job.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace tavrin::net {
@@ -28,28 +27,26 @@ int statusCode(std::string_view headerText)
 
 std::string httpGetFile(std::string_view url, std::chrono::seconds timeLimit)
 {
-    return HttpGetFileResponse(url, timeLimit).body;
+    return httpGetFileResponse(url, timeLimit).body;
 }
 
-GetFileResponse HttpGetFileResponse(std::string_view url, std::chrono::seconds timeLimit,
-                                    std::stop_token stop)
+GetFileResponse httpGetFileResponse(std::string_view url, std::chrono::seconds timeLimit,
+                                    const std::stop_token& stop)
 {
     GetFileResponse response;
     if (url.empty())
         return response;
     const Deadline deadline = std::chrono::steady_clock::now() + timeLimit;
-    auto job = std::make_shared<TransferJob>(HttpTransfer::forGetFile(Text(url), deadline));
-    NetworkThread::instance().submit(job);
-    if (!job->waitUntil(deadline, std::move(stop))) {
+    const std::shared_ptr<TransferJob> job = startTransfer(HttpTransfer::forGetFile(Text(url), deadline));
+    if (!job->waitUntil(deadline, stop)) {
         job->abandon();
         return response;
     }
-    std::optional<FetchResult> result = readResultRecord(job->block());
-    if (!result)
-        return response;
-    response.status = statusCode(result->headerText);
-    response.complete = job->bodyComplete();
-    response.body = std::move(result->body);
+    // Moved, not copied: a download of up to 64 MiB is held once.
+    TransferOutcome done = job->takeOutcome();
+    response.status = statusCode(done.headerText);
+    response.complete = done.bodyComplete;
+    response.body = std::move(done.body);
     return response;
 }
 

@@ -34,8 +34,8 @@ struct GetFileResponse
 
 // The GET of httpGetFile with what it leaves out. `stop` ends the wait early, as the limit
 // does: the transfer is cancelled and the result is empty (status 0).
-[[nodiscard]] GetFileResponse HttpGetFileResponse(std::string_view url,
+[[nodiscard]] GetFileResponse httpGetFileResponse(std::string_view url,
                                                   std::chrono::seconds timeLimit = kGetFileTimeLimit,
-                                                  std::stop_token stop = {});
+                                                  const std::stop_token& stop = {});
 
 } // namespace tavrin::net

@@ -277,8 +277,8 @@ TransferOutcome HttpTransfer::finish(CURLcode code)
     if (easy_ && curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &effectiveUrl) == CURLE_OK && effectiveUrl)
         outcome.finalUrl = effectiveUrl;
     if (headerComplete_ && !headerTooLong_ && endsDuringBody(code, bodyCapped_)) {
-        outcome.result.headerText = std::move(headerText_);
-        outcome.result.body = std::move(body_);
+        outcome.headerText = std::move(headerText_);
+        outcome.body = std::move(body_);
         outcome.bodyCapped = bodyCapped_;
         outcome.bodyComplete = code == CURLE_OK && !bodyCapped_;
     } else if (headerTooLong_) {

@@ -2,11 +2,13 @@
 // final response's header text and body are collected from it.
 //
 // A transfer is built by the thread that asks for it and, once handed over, used only by the
-// network thread (its callbacks run there); it is never used by two threads at once.
+// network thread (its callbacks run there); it is never used by two threads at once. The
+// request is moved in when the transfer is built, and the body buffer that the callbacks fill
+// is moved out by finish(): neither is copied between the caller and the wire.
 #pragma once
 
 #include "net/curl_handles.h"
-#include "net/fetch_records.h"
+#include "net/fetch_request.h"
 #include "net/request_headers.h"
 
 #include <curl/curl.h>
@@ -36,11 +38,15 @@ inline constexpr long kMaxRedirects = 10;
 
 using Deadline = std::chrono::steady_clock::time_point;
 
-// How a transfer ended, as the network thread hands it back.
+// How a transfer ended, as the network thread hands it back. It is passed on by move only, from
+// finish() through the job to the waiting caller, so the body handed out is the very buffer the
+// transfer filled.
 struct TransferOutcome
 {
-    // The header text is empty when no complete response arrived.
-    FetchResult result;
+    // The final response's header text (status line first, CR LF lines, the empty line at the
+    // end); empty when no complete response arrived, and the body is then empty too.
+    Text headerText;
+    std::string body;
     bool bodyCapped = false;
     // The body arrived whole: the transfer ended cleanly, not cut at the cap or cut short by the
     // connection. A body that is not complete can still be a result (see above).
@@ -57,7 +63,8 @@ struct TransferOutcome
 class HttpTransfer
 {
 public:
-    // A fetch of `request`, which must have a method that parseMethod accepts. With a deadline,
+    // A fetch of `request` (moved in; POST bodies are sent from it in place), which must have a
+    // method that parseMethod accepts. With a deadline,
     // curl is also told to give up shortly after it, so the network thread never keeps a
     // transfer whose caller is gone, even if the cancellation were missed.
     [[nodiscard]] static std::unique_ptr<HttpTransfer> forFetch(FetchRequest request, FetchMethod method,
@@ -76,7 +83,8 @@ public:
     // transfer then ends as no response.
     [[nodiscard]] bool setUp(CURL* easy);
 
-    // The outcome once curl reports the transfer done with `code`. Moves the body out.
+    // The outcome once curl reports the transfer done with `code`. Moves the header text and the
+    // body buffer out; the transfer holds neither afterwards.
     [[nodiscard]] TransferOutcome finish(CURLcode code);
 
 private:

@@ -132,6 +132,9 @@ void NetworkThread::collectFinished()
             continue;
         Active finished = std::move(found->second);
         active_.erase(found);
+        // In this order: finish() reads the final address from the handle while it exists and
+        // moves the buffers out of the transfer; the handle goes before complete() frees the
+        // transfer it points into; the outcome travels on to the waiter by move.
         TransferOutcome outcome = finished.job->transfer().finish(code);
         release(finished);
         finished.job->complete(std::move(outcome));

@@ -2,7 +2,7 @@
 // lines in the order they are sent.
 #pragma once
 
-#include "net/fetch_records.h"
+#include "net/fetch_request.h"
 
 #include <optional>
 #include <string_view>

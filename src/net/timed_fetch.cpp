@@ -1,20 +1,43 @@
 #include "net/timed_fetch.h"
 
-#include "net/fetch_block.h"
-#include "net/http_fetch.h"
 #include "net/transfer_job.h"
 
 #include <chrono>
+#include <utility>
 
 namespace tavrin::net {
 
-PendingFetch::PendingFetch(const FetchRequest& request, Deadline deadline)
-    : deadline_(deadline)
+namespace {
+
+// What the network thread brought, as the caller sees it. Everything is moved: the body and
+// the header text handed out are the transfer's own buffers.
+FetchOutcome outcomeOf(TransferOutcome done)
 {
-    FetchBlock block;
-    writeRequestRecord(block, request);
-    job_ = startFetch(block, deadline);
+    FetchOutcome outcome;
+    outcome.finalUrl = std::move(done.finalUrl);
+    if (done.headerText.empty()) {
+        outcome.end = FetchEnd::NoResponse;
+        outcome.failure = std::move(done.failure);
+        outcome.closedBeforeResponse = done.closedBeforeResponse;
+        return outcome;
+    }
+    outcome.end = FetchEnd::Response;
+    outcome.headerText = std::move(done.headerText);
+    outcome.body = std::move(done.body);
+    outcome.bodyCapped = done.bodyCapped;
+    return outcome;
 }
+
+} // namespace
+
+PendingFetch::PendingFetch(FetchRequest request, Deadline deadline)
+    : PendingFetch(startFetch(std::move(request), deadline), deadline)
+{}
+
+PendingFetch::PendingFetch(std::shared_ptr<TransferJob> job, Deadline deadline)
+    : job_(std::move(job))
+    , deadline_(deadline)
+{}
 
 PendingFetch::~PendingFetch()
 {
@@ -35,24 +58,12 @@ FetchOutcome PendingFetch::wait(const std::stop_token& stop)
         outcome.end = stop.stop_requested() ? FetchEnd::Stopped : FetchEnd::TimedOut;
         return outcome;
     }
-    outcome.finalUrl = std::move(job->finalUrl());
-    std::optional<FetchResult> result = readResultRecord(job->block());
-    if (!result || result->headerText.empty()) {
-        outcome.end = FetchEnd::NoResponse;
-        outcome.failure = job->failure();
-        outcome.closedBeforeResponse = job->closedBeforeResponse();
-        return outcome;
-    }
-    outcome.end = FetchEnd::Response;
-    outcome.headerText = std::move(result->headerText);
-    outcome.body = std::move(result->body);
-    outcome.bodyCapped = job->bodyCapped();
-    return outcome;
+    return outcomeOf(job->takeOutcome());
 }
 
-FetchOutcome fetchUntil(const FetchRequest& request, Deadline deadline, const std::stop_token& stop)
+FetchOutcome fetchUntil(FetchRequest request, Deadline deadline, const std::stop_token& stop)
 {
-    PendingFetch pending(request, deadline);
+    PendingFetch pending(std::move(request), deadline);
     return pending.wait(stop);
 }
 
@@ -62,16 +73,16 @@ Deadline deadlineIn(int timeLimitSeconds)
            std::chrono::seconds(timeLimitSeconds > 0 ? timeLimitSeconds : kDefaultTimeLimitSeconds);
 }
 
-FetchOutcome runTimedFetch(const FetchRequest& request, int timeLimitSeconds, std::stop_token stop)
+FetchOutcome runTimedFetch(FetchRequest request, int timeLimitSeconds, const std::stop_token& stop)
 {
     // The limit counts from the start of the request, whatever happens meanwhile.
-    return fetchUntil(request, deadlineIn(timeLimitSeconds), stop);
+    return fetchUntil(std::move(request), deadlineIn(timeLimitSeconds), stop);
 }
 
 std::string timedFetch(std::string_view url, std::string_view method, std::string_view proxy,
                        std::string_view userName, std::string_view password, std::string_view referer,
                        std::string_view body, int timeLimitSeconds, Text* headerText, std::string_view accept,
-                       std::stop_token stop)
+                       const std::stop_token& stop)
 {
     FetchRequest request;
     request.url = url;
@@ -82,7 +93,7 @@ std::string timedFetch(std::string_view url, std::string_view method, std::strin
     request.referer = referer;
     request.accept = accept;
     request.body = body;
-    FetchOutcome outcome = runTimedFetch(request, timeLimitSeconds, std::move(stop));
+    FetchOutcome outcome = runTimedFetch(std::move(request), timeLimitSeconds, stop);
     if (headerText)
         *headerText = std::move(outcome.headerText);
     return std::move(outcome.body);

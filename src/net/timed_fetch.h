@@ -1,7 +1,18 @@
-// timedFetch: the way the submission workers request a URL, under a time limit.
+// Fetching a URL under a time limit: the way the submission workers and the command line ask.
+//
+// New code describes the request as a FetchRequest and calls fetchUntil (a deadline of its
+// own), runTimedFetch (a limit in seconds from now) or PendingFetch (two requests in flight from
+// one thread); each gives a FetchOutcome that says how the fetch ended. The positional
+// timedFetch at the end is an adapter over runTimedFetch for its older callers.
+//
+// The request is moved to the network thread and the outcome moved back: pass an rvalue (or a
+// request you no longer need) to spare the one copy of the request, and the body handed out is
+// the buffer the transfer filled, never a copy. The caller's thread only waits; the deadline and
+// the stop are kept to the millisecond there, whatever the transfer is doing
+// (network_thread.h).
 #pragma once
 
-#include "net/fetch_records.h"
+#include "net/fetch_request.h"
 #include "net/http_transfer.h"
 
 #include <memory>
@@ -43,8 +54,13 @@ class TransferJob;
 class PendingFetch
 {
 public:
-    // Hands `request` to the network thread; the fetch ends at `deadline` at the latest.
-    PendingFetch(const FetchRequest& request, Deadline deadline);
+    // Hands `request` to the network thread (moved there; an lvalue is copied once); the fetch
+    // ends at `deadline` at the latest. A method other than GET and POST sends nothing, and
+    // wait() then says Refused.
+    PendingFetch(FetchRequest request, Deadline deadline);
+    // Waits for a job already handed to the network thread (startFetch in transfer_job.h); a
+    // null job is a refused request.
+    PendingFetch(std::shared_ptr<TransferJob> job, Deadline deadline);
     ~PendingFetch();
     PendingFetch(const PendingFetch&) = delete;
     PendingFetch& operator=(const PendingFetch&) = delete;
@@ -61,7 +77,7 @@ private:
 
 // Performs `request` and waits for it until `deadline` or until `stop` is requested, as
 // PendingFetch does. Never starts a thread.
-[[nodiscard]] FetchOutcome fetchUntil(const FetchRequest& request, Deadline deadline,
+[[nodiscard]] FetchOutcome fetchUntil(FetchRequest request, Deadline deadline,
                                       const std::stop_token& stop = {});
 
 // The deadline `timeLimitSeconds` (0 or less: 90) from now.
@@ -71,9 +87,10 @@ private:
 // this call, or until `stop` is requested. At the limit or the stop it returns at once with an
 // empty header text and body; the transfer is cancelled and whatever it brings later is never
 // handed out. Never starts a thread.
-[[nodiscard]] FetchOutcome runTimedFetch(const FetchRequest& request, int timeLimitSeconds = 0,
-                                         std::stop_token stop = {});
+[[nodiscard]] FetchOutcome runTimedFetch(FetchRequest request, int timeLimitSeconds = 0,
+                                         const std::stop_token& stop = {});
 
+// The older, positional form of runTimedFetch; new code builds a FetchRequest instead.
 // The response body of `url`, empty when the request failed, timed out or was stopped, or the
 // server sent no body. Every parameter after the URL may be left out: method (GET), proxy
 // (direct), user name, password, referer (none), body (none; sent with POST only), time limit
@@ -86,6 +103,6 @@ private:
                                      std::string_view password = {}, std::string_view referer = {},
                                      std::string_view body = {}, int timeLimitSeconds = 0,
                                      Text* headerText = nullptr, std::string_view accept = {},
-                                     std::stop_token stop = {});
+                                     const std::stop_token& stop = {});
 
 } // namespace tavrin::net

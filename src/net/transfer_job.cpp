@@ -1,7 +1,9 @@
 #include "net/transfer_job.h"
 
-#include "net/fetch_records.h"
 #include "net/network_thread.h"
+#include "net/request_headers.h"
+
+#include <utility>
 
 namespace tavrin::net {
 
@@ -16,27 +18,19 @@ void TransferJob::complete(TransferOutcome outcome)
     transfer_.reset();
     if (abandoned())
         return;
-    // The record is written before taking the lock; the caller does not look at the block
-    // until it has seen done_ under the lock.
-    FetchBlock record;
-    writeResultRecord(record, outcome.result);
-    outcome.result = FetchResult();
     {
+        // Only moves happen under the lock (a few pointers, whatever the size of the body), so
+        // a caller at its deadline never waits for a copy to end.
         const std::lock_guard lock(mutex_);
         if (abandoned_.load(std::memory_order_relaxed))
             return;
-        block_ = std::move(record);
-        bodyCapped_ = outcome.bodyCapped;
-        bodyComplete_ = outcome.bodyComplete;
-        failure_ = std::move(outcome.failure);
-        closedBeforeResponse_ = outcome.closedBeforeResponse;
-        finalUrl_ = std::move(outcome.finalUrl);
+        outcome_ = std::move(outcome);
         done_ = true;
     }
     completed_.notify_all();
 }
 
-bool TransferJob::waitUntil(std::optional<Deadline> deadline, std::stop_token stop)
+bool TransferJob::waitUntil(std::optional<Deadline> deadline, const std::stop_token& stop)
 {
     std::unique_lock lock(mutex_);
     if (deadline)
@@ -48,11 +42,32 @@ void TransferJob::abandon()
 {
     {
         // Under the lock, so a completion racing with the deadline either finished before
-        // (and is ignored by the caller) or sees the flag and writes nothing.
+        // (and is ignored by the caller) or sees the flag and stores nothing.
         const std::lock_guard lock(mutex_);
         abandoned_.store(true, std::memory_order_release);
     }
     NetworkThread::instance().wakeForCancel();
+}
+
+TransferOutcome TransferJob::takeOutcome()
+{
+    const std::lock_guard lock(mutex_);
+    return std::exchange(outcome_, TransferOutcome());
+}
+
+std::shared_ptr<TransferJob> startTransfer(std::unique_ptr<HttpTransfer> transfer)
+{
+    auto job = std::make_shared<TransferJob>(std::move(transfer));
+    NetworkThread::instance().submit(job);
+    return job;
+}
+
+std::shared_ptr<TransferJob> startFetch(FetchRequest request, std::optional<Deadline> deadline)
+{
+    const std::optional<FetchMethod> method = parseMethod(request.method);
+    if (!method)
+        return nullptr;
+    return startTransfer(HttpTransfer::forFetch(std::move(request), *method, deadline));
 }
 
 } // namespace tavrin::net

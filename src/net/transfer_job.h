@@ -1,13 +1,15 @@
 // The meeting point of a caller waiting for a transfer and the network thread performing it.
 //
-// The caller creates the job, hands it to the network thread and waits for it, under a
-// deadline and a stop request. The network thread completes it by writing the result record
-// into the job's block, unless the caller has abandoned it: once abandoned, nothing is ever
-// written or handed out, however late the response arrives, and the network thread stops the
-// transfer at its next turn. Whoever lets go of the job last frees it.
+// The caller creates the job (startFetch, startTransfer), which hands it to the network thread,
+// and waits for it under a deadline and a stop request. The network thread completes it by
+// moving the transfer's outcome into the job, unless the caller has abandoned it: once
+// abandoned, nothing is ever stored or handed out, however late the response arrives, and the
+// network thread stops the transfer at its next turn. The caller then moves the outcome out.
+// Between the transfer's buffers and the caller nothing is copied: the body handed out is the
+// buffer that curl's callbacks filled. Whoever lets go of the job last frees it.
 #pragma once
 
-#include "net/fetch_block.h"
+#include "net/fetch_request.h"
 #include "net/http_transfer.h"
 
 #include <atomic>
@@ -16,7 +18,6 @@
 #include <mutex>
 #include <optional>
 #include <stop_token>
-#include <string>
 
 namespace tavrin::net {
 
@@ -29,41 +30,39 @@ public:
 
     // --- network thread ---------------------------------------------------------------------
     [[nodiscard]] HttpTransfer& transfer() noexcept { return *transfer_; }
-    // Publishes the outcome (result record into the block) and wakes the caller, unless the
-    // job was abandoned. Frees the transfer.
+    // Frees the transfer, then stores the outcome (by move) and wakes the caller, unless the
+    // job was abandoned: a late outcome is dropped here, on the network thread, rather than
+    // held until the caller lets go of the job.
     void complete(TransferOutcome outcome);
     [[nodiscard]] bool abandoned() const noexcept { return abandoned_.load(std::memory_order_acquire); }
 
     // --- caller -----------------------------------------------------------------------------
     // Waits until the job is complete (true), or until the deadline passes or a stop is
     // requested (false). Without a deadline, waits for completion or a stop only.
-    [[nodiscard]] bool waitUntil(std::optional<Deadline> deadline, std::stop_token stop);
-    // Gives the job up after waitUntil returned false: no result will be handed out, and the
+    [[nodiscard]] bool waitUntil(std::optional<Deadline> deadline, const std::stop_token& stop);
+    // Gives the job up after waitUntil returned false: no outcome will be handed out, and the
     // network thread is told to stop the transfer now.
     void abandon();
-    // After waitUntil returned true: the block with the result record, and the extras that the
-    // record has no room for.
-    [[nodiscard]] FetchBlock& block() noexcept { return block_; }
-    [[nodiscard]] bool bodyCapped() const noexcept { return bodyCapped_; }
-    [[nodiscard]] bool bodyComplete() const noexcept { return bodyComplete_; }
-    [[nodiscard]] const std::string& failure() const noexcept { return failure_; }
-    [[nodiscard]] bool closedBeforeResponse() const noexcept { return closedBeforeResponse_; }
-    [[nodiscard]] Text& finalUrl() noexcept { return finalUrl_; }
+    // After waitUntil returned true: the outcome, moved out of the job. Call once; called again,
+    // or for an abandoned job, it gives an empty outcome (no response).
+    [[nodiscard]] TransferOutcome takeOutcome();
 
 private:
     std::mutex mutex_;
     std::condition_variable_any completed_;
-    bool done_ = false; // guarded by mutex_
-    std::atomic<bool> abandoned_{false};
-    // Written by the network thread before done_ is set, read by the caller after it saw done_.
-    FetchBlock block_;
-    bool bodyCapped_ = false;
-    bool bodyComplete_ = false;
-    std::string failure_;
-    bool closedBeforeResponse_ = false;
-    Text finalUrl_;
+    bool done_ = false;                  // guarded by mutex_
+    TransferOutcome outcome_;            // guarded by mutex_; stored by the network thread with done_
+    std::atomic<bool> abandoned_{false}; // set under mutex_, read by the network thread without it
     // Network thread only, from submission to completion.
     std::unique_ptr<HttpTransfer> transfer_;
 };
+
+// Hands `transfer` to the network thread and gives the job to wait on. Any thread.
+[[nodiscard]] std::shared_ptr<TransferJob> startTransfer(std::unique_ptr<HttpTransfer> transfer);
+
+// Starts a fetch of `request`, which is moved to the network thread. Null, and nothing is sent,
+// when its method is neither GET nor POST. With a deadline, curl gives up shortly after it even
+// if the caller's cancellation were missed; without one, it runs until it ends by itself.
+[[nodiscard]] std::shared_ptr<TransferJob> startFetch(FetchRequest request, std::optional<Deadline> deadline);
 
 } // namespace tavrin::net

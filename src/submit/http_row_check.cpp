@@ -112,7 +112,7 @@ bool samePageForAnyHost(std::string_view page, std::string_view host, std::strin
 }
 
 RowResult checkRow(const RowRequest& row, const CheckOptions& options, const std::stop_token& stop,
-                    net::FetchOutcome* lastAttempt)
+                   net::FetchOutcome* lastAttempt)
 {
     const auto start = Clock::now();
     const int limitSeconds =

@@ -30,7 +30,7 @@ struct CheckOptions
 // Checks one row now, on the calling thread. `lastAttempt`, when given, receives what the last
 // request brought back (the raw header text and body included).
 [[nodiscard]] RowResult checkRow(const RowRequest& request, const CheckOptions& options,
-                                  const std::stop_token& stop = {}, net::FetchOutcome* lastAttempt = nullptr);
+                                 const std::stop_token& stop = {}, net::FetchOutcome* lastAttempt = nullptr);
 
 // A row check for the submission engine with these options.
 [[nodiscard]] RowCheck httpRowCheck(CheckOptions options = {});

@@ -26,7 +26,7 @@ namespace {
 // Only the start of a page is parsed for its title and links; the mention is searched in all
 // of it. Services put the queried site near the top, and 1 MiB of a realistic page takes about
 // 50 ms and (in pieces, below) a few hundred kilobytes of parser memory.
-constexpr std::size_t kParseBytes = 1024 * 1024;
+constexpr std::size_t kParseBytes = std::size_t{1024} * 1024;
 
 // gumbo's work grows with the square of the nesting depth (each start tag looks down the whole
 // stack of open elements), so one deeply nested megabyte takes minutes. The page is therefore
@@ -39,19 +39,19 @@ constexpr std::size_t kParseBytes = 1024 * 1024;
 // The realistic page costs the same at every size, while the worst case grows with the piece;
 // 8 KiB keeps that under half a second and cuts a realistic page only every hundred tags or so
 // (each cut can separate a <script> or comment from its end, see pieceEnd).
-constexpr std::size_t kPieceBytes = 8 * 1024;
+constexpr std::size_t kPieceBytes = std::size_t{8} * 1024;
 
 // gumbo asks for about 110 KiB while parsing 8 KiB of a realistic page (some 14 times the
 // text), and up to 1 MiB for the nesting patterns above. The first block is sized for the text
 // at hand, up to what covers an ordinary piece: a block that large is mapped and unmapped by
 // the C library on every call, which a small page should not pay for.
 constexpr std::size_t kArenaBytesPerTextByte = 16;
-constexpr std::size_t kArenaMinimumBytes = 4 * 1024;
-constexpr std::size_t kArenaInitialBytes = 256 * 1024;
+constexpr std::size_t kArenaMinimumBytes = std::size_t{4} * 1024;
+constexpr std::size_t kArenaInitialBytes = std::size_t{256} * 1024;
 
 // Pages this small are read without waiting for a slot (see ReadSlot): their memory is
 // negligible, and waiting would cost more than reading.
-constexpr std::size_t kSmallPageBytes = 64 * 1024;
+constexpr std::size_t kSmallPageBytes = std::size_t{64} * 1024;
 
 // The submission runs this from up to 500 worker threads, and one read holds a decoded copy of
 // a body of up to 8 MiB (three times that for a body of undecodable bytes) plus a parse arena.

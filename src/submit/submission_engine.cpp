@@ -76,8 +76,8 @@ StartResult SubmissionEngine::start(int threads)
     for (std::size_t i = 0; i < listed.size(); ++i) {
         base::ListStore::Row& row = listed[i];
         urls.push_back(row.cells[library::kUrlColumn]);
-        rows.push_back(SubmitRow{std::move(row.cells[library::kUrlColumn]), static_cast<int>(i),
-                                 std::move(row.source)});
+        rows.push_back(
+            SubmitRow{std::move(row.cells[library::kUrlColumn]), static_cast<int>(i), std::move(row.source)});
     }
     listed.clear();
     // Every row waits again; what an earlier check found no longer applies.

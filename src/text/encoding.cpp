@@ -90,7 +90,7 @@ template <typename Substitutor>
 void convertInto(const IconvDescriptor& descriptor, std::string_view input, OutputBuffer& output,
                  Substitutor substitute)
 {
-    constexpr std::size_t kWindowBytes = 4 * 1024;
+    constexpr std::size_t kWindowBytes = std::size_t{4} * 1024;
     descriptor.reset();
     std::size_t at = 0;
     while (at < input.size()) {
@@ -182,7 +182,7 @@ std::string utf8ToGbk(std::string_view utf8)
     thread_local const IconvDescriptor descriptor("GBK", "WCHAR_T");
     if (!descriptor.isOpen())
         return convertAsciiOnly(utf8, substituteForUtf8);
-    constexpr std::size_t kChunkCharacters = 16 * 1024;
+    constexpr std::size_t kChunkCharacters = std::size_t{16} * 1024;
     // No character takes more bytes in GBK than in UTF-8.
     OutputBuffer output(utf8.size() + 16);
     std::vector<wchar_t> wide;

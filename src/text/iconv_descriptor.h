@@ -27,7 +27,11 @@ public:
     void reset() const noexcept { iconv(descriptor_, nullptr, nullptr, nullptr, nullptr); }
 
 private:
-    static iconv_t invalidDescriptor() noexcept { return reinterpret_cast<iconv_t>(-1); }
+    // iconv_open reports a failure as the descriptor (iconv_t)-1.
+    static iconv_t invalidDescriptor() noexcept
+    {
+        return reinterpret_cast<iconv_t>(-1); // NOLINT(performance-no-int-to-ptr)
+    }
 
     iconv_t descriptor_;
 };

@@ -36,8 +36,8 @@ void UpdateChecker::checkForUpdate(const Text& currentVersion)
     if (checking_)
         return;
     checking_ = true;
-    threads_.start([this, currentVersion, url = settings_.noticeUrl](std::stop_token stop) {
-        const net::GetFileResponse page = net::HttpGetFileResponse(url, settings_.noticeTimeLimit, stop);
+    threads_.start([this, currentVersion, url = settings_.noticeUrl](const std::stop_token& stop) {
+        const net::GetFileResponse page = net::httpGetFileResponse(url, settings_.noticeTimeLimit, stop);
         std::optional<UpdateNotice> newer;
         // An error page or a page cut short is no notice.
         if (page.succeeded()) {
@@ -67,9 +67,9 @@ void UpdateChecker::offer(const Text& currentVersion, const UpdateNotice& found)
     if (isWebAddress(downloadUrl_))
         services_.shell.openUrl(downloadUrl_);
     // The thread gets its own copy: a later check may change downloadUrl_ while it starts.
-    threads_.start([this, url = downloadUrl_](std::stop_token stop) {
+    threads_.start([this, url = downloadUrl_](const std::stop_token& stop) {
         const DownloadResult result =
-            DownloadUpdate(url, settings_.programDir, stop, settings_.downloadTimeLimit);
+            downloadUpdate(url, settings_.programDir, stop, settings_.downloadTimeLimit);
         if (result.end != DownloadResult::End::Stopped)
             postHere([this, result] { onDownloadEnded(result); });
     });

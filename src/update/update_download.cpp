@@ -44,8 +44,8 @@ bool isWebAddress(std::string_view url)
     return startsWithIgnoringCase(url, "http://") || startsWithIgnoringCase(url, "https://");
 }
 
-DownloadResult DownloadUpdate(std::string_view downloadUrl, const std::filesystem::path& programDir,
-                              std::stop_token stop, std::chrono::seconds timeLimit)
+DownloadResult downloadUpdate(std::string_view downloadUrl, const std::filesystem::path& programDir,
+                              const std::stop_token& stop, std::chrono::seconds timeLimit)
 {
     DownloadResult result;
     const std::optional<Text> name = downloadFileName(downloadUrl);
@@ -55,7 +55,7 @@ DownloadResult DownloadUpdate(std::string_view downloadUrl, const std::filesyste
         return result;
     const std::filesystem::path target = programDir / *diskName(*name);
 
-    const net::GetFileResponse response = net::HttpGetFileResponse(downloadUrl, timeLimit, stop);
+    const net::GetFileResponse response = net::httpGetFileResponse(downloadUrl, timeLimit, stop);
     if (stop.stop_requested()) {
         result.end = DownloadResult::End::Stopped;
         return result;

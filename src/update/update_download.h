@@ -1,4 +1,4 @@
-// DownloadUpdate: fetches the new version and saves it in the program directory.
+// downloadUpdate: fetches the new version and saves it in the program directory.
 #pragma once
 
 #include "text/gbk_text.h"
@@ -46,9 +46,9 @@ struct DownloadResult
 // target, which is renamed over it once complete, so an existing file is replaced whole or not
 // at all; a symbolic link of that name is replaced, never written through. Blocks for the whole
 // download (a thread of its own); `stop` cancels it.
-[[nodiscard]] DownloadResult DownloadUpdate(std::string_view downloadUrl,
+[[nodiscard]] DownloadResult downloadUpdate(std::string_view downloadUrl,
                                             const std::filesystem::path& programDir,
-                                            std::stop_token stop = {},
+                                            const std::stop_token& stop = {},
                                             std::chrono::seconds timeLimit = kDownloadTimeLimit);
 
 } // namespace tavrin::update

@@ -82,7 +82,8 @@ void LibraryHandlers::onMenuEditUrl()
     const Text url = library_.urlAt(row);
     if (url.empty())
         return;
-    const std::optional<Text> edited = controls_.dialogs.askText(msg::kEditUrlTitle, msg::kEditUrlPrompt, url);
+    const std::optional<Text> edited =
+        controls_.dialogs.askText(msg::kEditUrlTitle, msg::kEditUrlPrompt, url);
     if (edited)
         library_.editUrl(row, url, *edited);
 }

@@ -115,7 +115,7 @@ TEST(AtomicFileWriter, PutsThePiecesInPlaceOnlyWhenCommitted)
     const auto file = dir.write("report.txt", "old");
     ::chmod(file.c_str(), 0640);
     // Short pieces that are gathered, and one longer than the gathering buffer between them.
-    const std::string large(200 * 1024, 'L');
+    const std::string large(std::size_t{200} * 1024, 'L');
     std::string expected;
     {
         AtomicFileWriter writer(file);
@@ -155,7 +155,7 @@ TEST(AtomicFileWriter, TheContentIsPrivateUntilItTakesTheTargetsMode)
     for (const auto& target : {secret, shared, fresh}) {
         SCOPED_TRACE(target.filename().string());
         AtomicFileWriter writer(target);
-        writer.append(std::string(100 * 1024, 'x'));
+        writer.append(std::string(std::size_t{100} * 1024, 'x'));
         for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
             if (entry.path().filename().string().find(".tmp-") != std::string::npos) {
                 EXPECT_EQ(modeOf(entry.path()) & 077, 0u) << "others can read the content being written";
@@ -176,7 +176,7 @@ TEST(AtomicFileWriter, WithoutACommitLeavesTheOldFileAndNoTemporary)
     const auto file = dir.write("report.txt", "old");
     {
         AtomicFileWriter writer(file);
-        writer.append(std::string(100 * 1024, 'x'));
+        writer.append(std::string(std::size_t{100} * 1024, 'x'));
     }
     EXPECT_EQ(TempDir::read(file), "old");
     EXPECT_EQ(entriesIn(dir.path()), 1);

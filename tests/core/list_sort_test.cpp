@@ -44,11 +44,9 @@ std::vector<int> plainSortedOrder(const std::vector<std::string_view>& keys, Sor
         int pos = 0;
         if (type == SortKeyType::Flag) {
             pos = key == "\xBC\xD9" ? static_cast<int>(i) + 1 : 1;
-        } else if (n == 0) {
-            pos = 1;
-        } else if (compare(key, sorted[n - 1]) >= 0) {
+        } else if (n > 0 && compare(key, sorted[n - 1]) >= 0) {
             pos = n + 1;
-        } else if (compare(key, sorted[0]) <= 0) {
+        } else if (n == 0 || compare(key, sorted[0]) <= 0) {
             pos = 1;
         } else {
             int lo = 1;
@@ -88,6 +86,7 @@ TEST(ListSort, MatchesThePlainAlgorithmOnRandomInputsWithManyTies)
             texts.push_back(key);
         }
         std::vector<std::string_view> keys;
+        keys.reserve(texts.size());
         for (const std::string& t : texts)
             keys.push_back(trimSortKey(t));
         for (const SortKeyType type :
@@ -202,15 +201,13 @@ TEST(SortListView, HeaderClickOrdersAsText)
 
 TEST(SortListView, EqualKeysStayPutAndCellsKeepTheirSpaces)
 {
+    // A full-width space, "a" and a space: the key is "a" once trimmed.
+    const std::string paddedA = std::string("\xA1\xA1") + "a ";
     ListStore list;
-    fill(list, {"b", " A", "a", "B",
-                "\xA1\xA1"
-                "a "});
+    fill(list, {"b", " A", "a", "B", paddedA});
     sortListView(list, 1, SortKeyType::Text, LetterCase::Ignored);
     // Keys equal to the first one placed so far (but below the last) go in front of it.
-    const std::vector<std::string> sorted = {"\xA1\xA1"
-                                             "a ",
-                                             "a", " A", "b", "B"};
+    const std::vector<std::string> sorted = {paddedA, "a", " A", "b", "B"};
     EXPECT_EQ(columnOf(list, 1), sorted);
     EXPECT_EQ(columnOf(list, 0), (std::vector<std::string>{"5", "3", "2", "1", "4"}));
     // A second click leaves a sorted list as it is.
@@ -223,6 +220,7 @@ TEST(SortListView, DescendingIsTheExactReverse)
 {
     std::mt19937 random(7);
     std::vector<std::string> texts;
+    texts.reserve(300);
     for (int i = 0; i < 300; ++i)
         texts.push_back(std::string(1, static_cast<char>('a' + random() % 5)) + (random() % 2 ? "X" : "x"));
     ListStore up;

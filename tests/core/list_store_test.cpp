@@ -80,6 +80,7 @@ TEST(ListStore, ConcurrentAppendsAndWritesKeepEveryRowWhole)
     constexpr int kThreads = 8;
     constexpr int kRowsEach = 2000;
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&store, t] {
             for (int i = 0; i < kRowsEach; ++i) {

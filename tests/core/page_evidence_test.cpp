@@ -28,7 +28,7 @@ using submit::PageEvidence;
 using submit::readPageEvidence;
 using text::CharsetSource;
 
-constexpr std::size_t kMiB = 1024 * 1024;
+constexpr std::size_t kMiB = std::size_t{1024} * 1024;
 constexpr const char* kSite = "www.mysite.com";
 constexpr const char* kElsewhere = "http://whois.example.net/q?d=www.mysite.com";
 
@@ -274,7 +274,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Decode, AnyBytesGiveValidUtf8InEveryEncoding)
 {
     std::mt19937 random(7);
-    std::string bytes(64 * 1024, '\0');
+    std::string bytes(std::size_t{64} * 1024, '\0');
     for (char& byte : bytes)
         byte = static_cast<char>(random());
     for (const char* charset : {"utf-8", "gbk", "big5", "shift_jis", "euc-kr", "utf-16le", "utf-16be",
@@ -340,7 +340,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(EvidenceTitle, IsCutToTheLimitOnACharacterBoundary)
 {
     // About a megabyte of three-byte characters: 512 is not a multiple of three.
-    const std::string body = "<title>" + repeatTo("中", 3 * 350'000) + "</title>";
+    const std::string body = "<title>" + repeatTo("中", std::size_t{3} * 350'000) + "</title>";
     const std::string title = readPageEvidence(body, "text/html; charset=utf-8", kElsewhere, kSite).titleUtf8;
     EXPECT_EQ(title.size(), submit::kMaxTitleBytes / 3 * 3);
     EXPECT_TRUE(isValidUtf8(title));
@@ -486,7 +486,7 @@ TEST(EvidenceLink, IsFoundWhereverItFallsInThePage)
 {
     const std::string filler = "<p class=x>Some text, <b>bold</b> and <a href=/q>a link</a>.</p>\n";
     const std::string link = "<a href='http://www.mysite.com/'>site</a>";
-    for (std::size_t before = 0; before < 17 * 1024; before += 37) {
+    for (std::size_t before = 0; before < std::size_t{17} * 1024; before += 37) {
         SCOPED_TRACE(before);
         // Whole copies of the filler, then plain text to put the link at exactly `before`.
         std::string page = "<html><head><title>t</title></head><body>";
@@ -494,7 +494,7 @@ TEST(EvidenceLink, IsFoundWhereverItFallsInThePage)
             page += filler;
         page.append(before - std::min(before, page.size()), 'x');
         page += link;
-        while (page.size() < before + 2 * 1024)
+        while (page.size() < before + std::size_t{2} * 1024)
             page += filler;
         const PageEvidence evidence = readPageEvidence(page, "text/html", kElsewhere, kSite);
         EXPECT_TRUE(evidence.linksToSite);
@@ -590,10 +590,11 @@ TEST(PageEvidence, ConcurrentReadsAgreeWithSerialOnes)
     const std::vector<std::string> bodies = {
         "<title>one</title><a href='http://www.mysite.com/'>x</a>",
         "<meta charset=gbk>" + kGbkTitle + "<p>www%2Emysite%2Ecom</p>",
-        repeatTo("<div>", 64 * 1024) + "<title>deep</title>",
+        repeatTo("<div>", std::size_t{64} * 1024) + "<title>deep</title>",
         "<title>none</title><a href='http://evil.net/'>x</a>",
     };
     std::vector<PageEvidence> serial;
+    serial.reserve(std::size(bodies));
     for (const std::string& body : bodies)
         serial.push_back(readPageEvidence(body, "", kElsewhere, kSite));
 
@@ -602,6 +603,7 @@ TEST(PageEvidence, ConcurrentReadsAgreeWithSerialOnes)
     std::vector<std::vector<PageEvidence>> results(kThreads);
     {
         std::vector<std::jthread> threads;
+        threads.reserve(kThreads);
         for (int t = 0; t < kThreads; ++t) {
             threads.emplace_back([&, t] {
                 for (int i = 0; i < kReadsPerThread; ++i)

@@ -672,6 +672,7 @@ TEST(Encoding, ConvertsFromManyThreadsAtOnce)
                              "abc";
     std::vector<int> failures(kThreads, 0);
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             for (int round = 0; round < kRounds; ++round) {

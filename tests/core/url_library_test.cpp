@@ -162,7 +162,8 @@ TEST_F(LibraryTest, RefusesAHugeFileWithAMessageWithoutReadingIt)
     };
     add("http://kept/{$url}");
     for (const auto& file : files) {
-        for (const auto kind : {window::LibraryHandlers::LoadKind::Startup, window::LibraryHandlers::LoadKind::Import}) {
+        for (const auto kind :
+             {window::LibraryHandlers::LoadKind::Startup, window::LibraryHandlers::LoadKind::Import}) {
             SCOPED_TRACE(file.filename().string() +
                          (kind == window::LibraryHandlers::LoadKind::Startup ? " at start" : ""));
             statusLine.setText(msg::kStatusInitial);
@@ -200,8 +201,10 @@ TEST_F(LibraryTest, RefusesFilesThatAreNotTextOrHoldTooManyEntries)
     };
     add("http://kept/{$url}");
     for (const auto& c : cases) {
-        for (const auto kind : {window::LibraryHandlers::LoadKind::Startup, window::LibraryHandlers::LoadKind::Import}) {
-            SCOPED_TRACE(std::string(c.name) + (kind == window::LibraryHandlers::LoadKind::Startup ? " at start" : ""));
+        for (const auto kind :
+             {window::LibraryHandlers::LoadKind::Startup, window::LibraryHandlers::LoadKind::Import}) {
+            SCOPED_TRACE(std::string(c.name) +
+                         (kind == window::LibraryHandlers::LoadKind::Startup ? " at start" : ""));
             statusLine.setText(msg::kStatusInitial);
             handlers.loadFile(c.path, kind);
             library.waitUntilLoaded();

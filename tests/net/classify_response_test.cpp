@@ -111,7 +111,8 @@ TEST(VerdictMark, IsTheProgramsOwnMark)
     EXPECT_EQ(verdictMark(ResponseVerdict{true, ResponseTest::Passed}), library::Mark::Success);
     EXPECT_EQ(verdictMark(ResponseVerdict{false, ResponseTest::NotFound}), library::Mark::Failure);
     EXPECT_EQ(library::markText(verdictMark(ResponseVerdict{true, ResponseTest::Passed})), msg::kMarkSuccess);
-    EXPECT_EQ(library::markText(verdictMark(ResponseVerdict{false, ResponseTest::NotFound})), msg::kMarkFailure);
+    EXPECT_EQ(library::markText(verdictMark(ResponseVerdict{false, ResponseTest::NotFound})),
+              msg::kMarkFailure);
 }
 
 } // namespace

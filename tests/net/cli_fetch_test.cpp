@@ -30,6 +30,7 @@ CliRun runCli(std::vector<std::string> arguments)
 {
     arguments.insert(arguments.begin(), "tavrin-cli");
     std::vector<const char*> argv;
+    argv.reserve(arguments.size());
     for (const std::string& argument : arguments)
         argv.push_back(argument.c_str());
     std::ostringstream out;

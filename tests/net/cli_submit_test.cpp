@@ -33,6 +33,7 @@ CliRun runCli(std::vector<std::string> arguments, bool terminal = false)
 {
     arguments.insert(arguments.begin(), "tavrin-cli");
     std::vector<const char*> argv;
+    argv.reserve(arguments.size());
     for (const std::string& argument : arguments)
         argv.push_back(argument.c_str());
     std::ostringstream out;

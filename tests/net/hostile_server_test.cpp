@@ -52,7 +52,7 @@ constexpr auto kMargin = 2s;
 
 // Reads the request, sends `head`, then `piece` again and again, `every` apart, until the
 // client leaves.
-Script sendForever(std::string head, std::string piece, std::chrono::milliseconds every)
+Script sendForever(const std::string& head, const std::string& piece, std::chrono::milliseconds every)
 {
     return [=](ScriptedConnection& connection) {
         if (!connection.readRequest() || !connection.send(head))
@@ -63,7 +63,7 @@ Script sendForever(std::string head, std::string piece, std::chrono::millisecond
 }
 
 // Reads the request, sends `reply` and closes the connection.
-Script replyThenClose(std::string reply)
+Script replyThenClose(const std::string& reply)
 {
     return [=](ScriptedConnection& connection) {
         if (connection.readRequest())
@@ -73,7 +73,7 @@ Script replyThenClose(std::string reply)
 
 // Reads the request, sends `reply`, and resets the connection a moment later (once the bytes
 // have reached the client).
-Script replyThenReset(std::string reply)
+Script replyThenReset(const std::string& reply)
 {
     return [=](ScriptedConnection& connection) {
         if (connection.readRequest() && connection.send(reply))
@@ -83,7 +83,7 @@ Script replyThenReset(std::string reply)
 }
 
 // Reads the request, sends `reply`, and keeps the connection open until the client leaves.
-Script replyThenHold(std::string reply)
+Script replyThenHold(const std::string& reply)
 {
     return [=](ScriptedConnection& connection) {
         if (connection.readRequest() && connection.send(reply))
@@ -106,7 +106,7 @@ Script redirectForever(bool keepAlive)
 
 // Speaks first, as an SSH server does; then either holds the connection without a word or
 // reads the request and complains about it.
-Script bannerFirst(std::string banner, bool holdAfterwards)
+Script bannerFirst(const std::string& banner, bool holdAfterwards)
 {
     return [=](ScriptedConnection& connection) {
         if (!connection.send(banner))
@@ -202,8 +202,9 @@ std::vector<HostileCase> hostileCases()
          [] { return sendForever("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n", "x", 1000ms); }, false, 0,
          Ending::AtTheLimit, true},
         // Cut at the body cap: a response, with the first bytes as its body.
-        {"BodyWithoutEndFast", [] { return sendForever(kHead200Close, std::string(64 * 1024, 'x'), 0ms); },
-         true, 200, Ending::Early, true},
+        {"BodyWithoutEndFast",
+         [] { return sendForever(kHead200Close, std::string(std::size_t{64} * 1024, 'x'), 0ms); }, true, 200,
+         Ending::Early, true},
         {"ContentLengthLongerThanTheBody",
          [] { return replyThenClose("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n<html>partial"); },
          true, 200},
@@ -384,7 +385,7 @@ TEST_P(HostileMemory, StaysBoundedWhileTheServerSendsWithoutEnd)
     const HostileServer hostile(GetParam());
     ResidentMemoryWatch watch;
     const RowResult outcome = checkRow(testing_support::rowFor(hostile.url()),
-                                        testing_support::rulesWithin(limitSecondsFor(GetParam())));
+                                       testing_support::rulesWithin(limitSecondsFor(GetParam())));
     EXPECT_LT(watch.peakGrowthKiB(), kResidentGrowthBoundKiB) << outcome.reason;
 }
 

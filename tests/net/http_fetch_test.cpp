@@ -209,6 +209,31 @@ TEST(HttpFetch, GivesTheFinalHeaderTextWithCrLfLinesAndTheBody)
     EXPECT_EQ(result->body, "body");
 }
 
+TEST(HttpFetch, PerformsThePostOfTheRecordAndLeavesExactlyOneResultRecord)
+{
+    const RawServer server = RawServer::replying(kReplyOk);
+    FetchRequest request;
+    request.url = server.url("/form");
+    request.method = "POST";
+    request.referer = "http://ref.example/";
+    request.body = "a=1&b=\0z"s;
+    FetchBlock block;
+    writeRequestRecord(block, request);
+    ASSERT_TRUE(httpFetch(&block));
+
+    ASSERT_EQ(server.requests().size(), 1u);
+    const RawRequest received(server.requests().front());
+    EXPECT_EQ(received.lines.front(), "POST /form HTTP/1.1");
+    EXPECT_TRUE(received.has("Referer: http://ref.example/"));
+    EXPECT_EQ(received.body, "a=1&b=\0z"s);
+
+    // Nothing of the request record is left, and nothing follows the result.
+    FetchBlock expected;
+    writeResultRecord(expected,
+                      FetchResult{"HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\n", "ok"});
+    EXPECT_EQ(block.bytes(), expected.bytes());
+}
+
 struct ProxyCase
 {
     std::string label;

@@ -75,7 +75,7 @@ TEST(HttpGetFileResponse, TellsStatusAndWhetherTheBodyIsWhole)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const RawServer server = RawServer::replying(c.reply);
-        const GetFileResponse response = HttpGetFileResponse(server.url("/setup.exe"));
+        const GetFileResponse response = httpGetFileResponse(server.url("/setup.exe"));
         EXPECT_EQ(response.status, c.status);
         EXPECT_EQ(response.complete, c.complete);
         EXPECT_EQ(response.succeeded(), c.succeeded);
@@ -90,7 +90,7 @@ TEST(HttpGetFileResponse, StatusIsTheFinalResponsesAfterARedirect)
     const RawServer target = RawServer::replying("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nnew");
     const RawServer moved = RawServer::replying(
         "HTTP/1.0 302 Found\r\nLocation: " + target.url("/v2/setup.exe") + "\r\nContent-Length: 0\r\n\r\n");
-    const GetFileResponse response = HttpGetFileResponse(moved.url("/setup.exe"));
+    const GetFileResponse response = httpGetFileResponse(moved.url("/setup.exe"));
     EXPECT_EQ(response.status, 200);
     EXPECT_TRUE(response.succeeded());
     EXPECT_EQ(response.body, "new");
@@ -105,7 +105,7 @@ TEST(HttpGetFileResponse, StopEndsTheWaitAtOnce)
         stop.request_stop();
     });
     const auto start = std::chrono::steady_clock::now();
-    const GetFileResponse response = HttpGetFileResponse(server.url("/setup.exe"), 20s, stop.get_token());
+    const GetFileResponse response = httpGetFileResponse(server.url("/setup.exe"), 20s, stop.get_token());
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
     EXPECT_EQ(response.status, 0);
     EXPECT_FALSE(response.succeeded());

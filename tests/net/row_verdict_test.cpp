@@ -96,12 +96,13 @@ TEST_P(RetryTest, EndsWithTheLastAttemptsVerdictWithinTheLimit)
     const RetryCase& c = GetParam();
     const auto start = Clock::now();
     const RowResult outcome = checkRow(testing_support::rowFor(server.url("/service"), "www.mine.example"),
-                                        testing_support::rulesWithin(c.limitSeconds));
+                                       testing_support::rulesWithin(c.limitSeconds));
     const auto took = Clock::now() - start;
     EXPECT_EQ(outcome.evidence.attempts, c.attempts);
     EXPECT_EQ(requests.load(), static_cast<std::size_t>(c.attempts));
     EXPECT_EQ(outcome.decidedBy, c.decidedBy);
-    EXPECT_EQ(outcome.mark, c.decidedBy == ResponseTest::Passed ? library::Mark::Success : library::Mark::Failure);
+    EXPECT_EQ(outcome.mark,
+              c.decidedBy == ResponseTest::Passed ? library::Mark::Success : library::Mark::Failure);
     EXPECT_EQ(outcome.reason, c.reason);
     EXPECT_GE(took, c.atLeast);
     EXPECT_LT(took, c.within);
@@ -263,7 +264,7 @@ TEST(Retry, AStopDuringTheWaitEndsTheRowWithoutAnotherRequest)
     });
     const auto start = Clock::now();
     const RowResult outcome = checkRow(testing_support::rowFor(server.url("/busy")),
-                                        testing_support::rulesWithin(30), stop.get_token());
+                                       testing_support::rulesWithin(30), stop.get_token());
     const auto took = Clock::now() - start;
     stopper.join();
     EXPECT_LT(took, 2s) << "the wait ends with the stop";

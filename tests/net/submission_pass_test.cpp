@@ -3,10 +3,10 @@
 #include "platform/headless/memory_controls.h"
 #include "submit/http_row_check.h"
 #include "submit/submission_engine.h"
-#include "window/submit_handlers.h"
 #include "support/local_server.h"
 #include "support/row_checks.h"
 #include "text/messages.h"
+#include "window/submit_handlers.h"
 
 #include <gtest/gtest.h>
 
@@ -63,8 +63,8 @@ protected:
     // The engine over the real check, and the window's side of it.
     window::SubmitHandlers& make(int timeLimitSeconds)
     {
-        engine = std::make_unique<SubmissionEngine>(list,
-                                                    httpRowCheck(testing_support::rulesWithin(timeLimitSeconds)));
+        engine = std::make_unique<SubmissionEngine>(
+            list, httpRowCheck(testing_support::rulesWithin(timeLimitSeconds)));
         window = std::make_unique<window::SubmitHandlers>(
             window::SubmitControls{submitButton, threadCountBox, loopSubmit, statusLine, progress}, *engine);
         return *window;

@@ -1,9 +1,12 @@
 // The time limit, stopping, and what a timed fetch hands back when no response comes: the
 // limit counts from the start, the call returns at it with nothing, a late answer is never
 // handed out, the abandoned request is cancelled (its connection closed), bodies are capped,
-// and many threads fetch at once without mixing their results up.
+// many threads fetch at once without mixing their results up, and the body reaches the caller
+// as the buffer the transfer filled, not as a copy.
+#include "net/http_get_file.h"
 #include "net/http_transfer.h"
 #include "net/timed_fetch.h"
+#include "net/transfer_job.h"
 #include "submit/classify_response.h"
 #include "support/local_server.h"
 #include "support/raw_server.h"
@@ -18,6 +21,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -40,8 +44,8 @@ int closedPort()
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    EXPECT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
     ::close(probe);
     return ntohs(address.sin_port);
 }
@@ -190,7 +194,7 @@ TEST(TimedFetch, EndlessBodyIsCutAtTheCap)
     LocalServer server;
     server.routes().Get("/endless", [](const httplib::Request&, httplib::Response& res) {
         res.set_chunked_content_provider("text/plain", [](std::size_t, httplib::DataSink& sink) {
-            static const std::string chunk(64 * 1024, 'x');
+            static const std::string chunk(std::size_t{64} * 1024, 'x');
             return sink.write(chunk.data(), chunk.size());
         });
     });
@@ -227,6 +231,7 @@ TEST(TimedFetch, ManyThreadsAtOnceEachGetTheirOwnAnswer)
     constexpr int kEach = 4;
     std::atomic<int> right{0};
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < kEach; ++i) {
@@ -241,6 +246,86 @@ TEST(TimedFetch, ManyThreadsAtOnceEachGetTheirOwnAnswer)
     for (auto& thread : threads)
         thread.join();
     EXPECT_EQ(right, kThreads * kEach);
+}
+
+TEST(TimedFetch, EveryTypedCallHandsOutTheBufferTheTransferFilled)
+{
+    // The transfer reserves room for the announced length once the header has ended. A body cut
+    // short keeps that room only if it was handed over from the transfer; a copy anywhere on
+    // the way would hold just the bytes that came.
+    constexpr std::size_t kAnnounced = 2u << 20;
+    const std::string sent(1u << 20, 'h');
+    const RawServer server =
+        RawServer::replying("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kAnnounced) +
+                            "\r\nConnection: close\r\n\r\n" + sent);
+    const std::string url = server.url("/page");
+    const struct
+    {
+        const char* call;
+        std::function<std::string()> fetch;
+    } cases[] = {
+        {"runTimedFetch", [&] { return runTimedFetch(requestFor(url), 10).body; }},
+        {"fetchUntil", [&] { return fetchUntil(requestFor(url, "POST"), deadlineIn(10)).body; }},
+        {"PendingFetch",
+         [&] {
+             PendingFetch pending(requestFor(url), deadlineIn(10));
+             return pending.wait({}).body;
+         }},
+        {"positional timedFetch", [&] { return timedFetch(url, {}, {}, {}, {}, {}, {}, 10); }},
+        {"HttpGetFileResponse", [&] { return httpGetFileResponse(url, 10s).body; }},
+        {"httpGetFile", [&] { return httpGetFile(url, 10s); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.call);
+        const std::string body = c.fetch();
+        EXPECT_EQ(body.size(), sent.size());
+        EXPECT_EQ(body.find_first_not_of('h'), std::string::npos);
+        EXPECT_GE(body.capacity(), kAnnounced);
+    }
+}
+
+// The hand-over alone, with this test playing the network thread: the waiter gets the very
+// buffers that were completed, and a completion that comes after the wait gave up is not kept
+// for anyone.
+TEST(PendingFetch, TheWaiterGetsTheCompletedBuffers)
+{
+    const Deadline deadline = Clock::now() + 10s;
+    auto job = std::make_shared<TransferJob>(
+        HttpTransfer::forFetch(requestFor("http://127.0.0.1:9/"), FetchMethod::Get, deadline));
+    PendingFetch pending(job, deadline);
+    TransferOutcome done;
+    done.headerText = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
+    done.body.assign(1u << 20, 'b');
+    done.bodyCapped = true;
+    done.finalUrl = "http://127.0.0.1:9/after/the/redirects";
+    // As plain addresses, so that a failure prints them rather than the text they point at.
+    const void* const header = done.headerText.data();
+    const void* const body = done.body.data();
+    std::thread network([&job, &done] { job->complete(std::move(done)); });
+    const FetchOutcome outcome = pending.wait({});
+    network.join();
+    ASSERT_EQ(outcome.end, FetchEnd::Response);
+    EXPECT_EQ(static_cast<const void*>(outcome.headerText.data()), header);
+    EXPECT_EQ(static_cast<const void*>(outcome.body.data()), body);
+    EXPECT_EQ(outcome.body.size(), 1u << 20);
+    EXPECT_TRUE(outcome.bodyCapped);
+    EXPECT_EQ(outcome.finalUrl, "http://127.0.0.1:9/after/the/redirects");
+}
+
+TEST(PendingFetch, ACompletionAfterTheWaitGaveUpIsNotKept)
+{
+    const Deadline deadline = Clock::now() + 50ms;
+    auto job = std::make_shared<TransferJob>(
+        HttpTransfer::forFetch(requestFor("http://127.0.0.1:9/"), FetchMethod::Get, deadline));
+    PendingFetch pending(job, deadline);
+    EXPECT_EQ(pending.wait({}).end, FetchEnd::TimedOut);
+    TransferOutcome late;
+    late.headerText = "HTTP/1.1 200 OK\r\n\r\n";
+    late.body = "late";
+    job->complete(std::move(late));
+    const TransferOutcome kept = job->takeOutcome();
+    EXPECT_EQ(kept.headerText, "");
+    EXPECT_EQ(kept.body, "");
 }
 
 } // namespace

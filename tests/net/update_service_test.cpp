@@ -82,7 +82,7 @@ TEST(DownloadUpdate, SavesTheWholeFileUnderItsName)
     ::chmod((dir / "setup.exe").c_str(), 0755);
     // The query (with a path in it) goes to the server and is no part of the name.
     const DownloadResult result =
-        DownloadUpdate(server.url("/files/setup.exe?to=../../elsewhere"), dir.path());
+        downloadUpdate(server.url("/files/setup.exe?to=../../elsewhere"), dir.path());
     ASSERT_EQ(result.end, DownloadResult::End::Saved);
     EXPECT_EQ(result.shownPath, utf8ToGbk((dir / "setup.exe").string()));
     EXPECT_EQ(TempDir::read(dir / "setup.exe"), kNewFile);
@@ -114,7 +114,7 @@ TEST(DownloadUpdate, FailureLeavesTheExistingFileAndWritesNothing)
         SCOPED_TRACE(c.what);
         TempDir dir;
         dir.write("missing.exe", "the old version");
-        EXPECT_EQ(DownloadUpdate(c.url, dir.path()).end, DownloadResult::End::Failed);
+        EXPECT_EQ(downloadUpdate(c.url, dir.path()).end, DownloadResult::End::Failed);
         EXPECT_EQ(TempDir::read(dir / "missing.exe"), "the old version");
         EXPECT_EQ(entriesIn(dir.path()), 1u);
     }
@@ -140,7 +140,7 @@ TEST(DownloadUpdate, UnsafeNamesAndAddressesFetchAndWriteNothing)
     };
     for (const std::string& url : cases) {
         SCOPED_TRACE(url);
-        EXPECT_EQ(DownloadUpdate(url, dir.path()).end, DownloadResult::End::Failed);
+        EXPECT_EQ(downloadUpdate(url, dir.path()).end, DownloadResult::End::Failed);
     }
     EXPECT_EQ(server.requests.load(), 0);
     EXPECT_EQ(entriesIn(dir.path()), 0u);
@@ -163,7 +163,7 @@ TEST(DownloadUpdate, UnwritableDirectoryFails)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(DownloadUpdate(server.url("/files/setup.exe"), c.programDir).end,
+        EXPECT_EQ(downloadUpdate(server.url("/files/setup.exe"), c.programDir).end,
                   DownloadResult::End::Failed);
     }
     EXPECT_EQ(TempDir::read(notADirectory), "a file, not a folder");
@@ -174,7 +174,7 @@ TEST(DownloadUpdate, UnwritableDirectoryFails)
     if (::geteuid() != 0) {
         std::filesystem::create_directory(dir / "locked");
         ::chmod((dir / "locked").c_str(), 0555);
-        EXPECT_EQ(DownloadUpdate(server.url("/files/setup.exe"), dir / "locked").end,
+        EXPECT_EQ(downloadUpdate(server.url("/files/setup.exe"), dir / "locked").end,
                   DownloadResult::End::Failed);
         EXPECT_EQ(entriesIn(dir / "locked"), 0u);
         ::chmod((dir / "locked").c_str(), 0755);
@@ -188,7 +188,7 @@ TEST(DownloadUpdate, ALinkOfThatNameIsReplacedNotWrittenThrough)
     TempDir elsewhere;
     const auto outside = elsewhere.write("precious", "outside the program directory");
     std::filesystem::create_symlink(outside, dir / "setup.exe");
-    EXPECT_EQ(DownloadUpdate(server.url("/files/setup.exe"), dir.path()).end, DownloadResult::End::Saved);
+    EXPECT_EQ(downloadUpdate(server.url("/files/setup.exe"), dir.path()).end, DownloadResult::End::Saved);
     EXPECT_EQ(TempDir::read(outside), "outside the program directory");
     EXPECT_FALSE(std::filesystem::is_symlink(dir / "setup.exe"));
     EXPECT_EQ(TempDir::read(dir / "setup.exe"), kNewFile);
@@ -204,7 +204,7 @@ TEST(DownloadUpdate, StopEndsItWithoutAFile)
         stop.request_stop();
     });
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(DownloadUpdate(silent.url("/setup.exe"), dir.path(), stop.get_token()).end,
+    EXPECT_EQ(downloadUpdate(silent.url("/setup.exe"), dir.path(), stop.get_token()).end,
               DownloadResult::End::Stopped);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
     EXPECT_EQ(entriesIn(dir.path()), 0u);

@@ -28,7 +28,8 @@ struct HeadlessLibrary
     platform::ScriptedDialogs dialogs;
     platform::RecordingShell shell;
     library::UrlLibrary library{list, siteAddress.text()};
-    window::LibraryHandlers handlers{{list, siteAddress, addBox, statusLine, onlySuccess, dialogs, shell}, library};
+    window::LibraryHandlers handlers{{list, siteAddress, addBox, statusLine, onlySuccess, dialogs, shell},
+                                     library};
 };
 
 } // namespace tavrin::testing_support

@@ -31,7 +31,7 @@ public:
 
     std::filesystem::path write(std::string_view name, std::string_view bytes) const
     {
-        const std::filesystem::path file = path_ / name;
+        std::filesystem::path file = path_ / name;
         std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return file;
     }

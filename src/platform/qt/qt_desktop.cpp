@@ -96,7 +96,7 @@ void QtShell::openUrl(const Text& url)
         QDesktopServices::openUrl(target);
 }
 
-QtTray::QtTray(const QIcon& icon, std::function<void(int)> onEvent, QObject* parent)
+QtTray::QtTray(const QIcon& icon, const std::function<void(int)>& onEvent, QObject* parent)
     : QObject(parent)
     , icon_(new QSystemTrayIcon(icon, this))
 {

@@ -41,7 +41,7 @@ class QtTray final : public QObject, public Tray
 public:
     // `onEvent` receives 1 for a left-button click, 2 for a double-click, 3 for the context
     // menu request, on the user-interface thread.
-    QtTray(const QIcon& icon, std::function<void(int)> onEvent, QObject* parent = nullptr);
+    QtTray(const QIcon& icon, const std::function<void(int)>& onEvent, QObject* parent = nullptr);
     [[nodiscard]] bool isAvailable() const override;
     void setIcon(bool visible, const Text& tooltip) override;
 
