@@ -100,10 +100,11 @@ MainWindow::MainWindow(std::filesystem::path programDir, DesktopServices desktop
 MainWindow::~MainWindow()
 {
     // Workers and loaders write to the controls and the list: stop them first, then detach the
-    // view from the store before either goes away.
+    // view from the store before either goes away. The submission handlers stop listening before
+    // the engine goes; the loaders end before the library handlers they report to.
+    submitHandlers_.reset();
     engine_.reset();
     library_.reset();
-    submitHandlers_.reset();
     libraryHandlers_.reset();
     delete listBinding_;
 }
