@@ -1,14 +1,21 @@
 # Shared by run.sh and test.sh: installs what is missing from Debian's packages.
 
-# Packages the build and the tests need.
+# Packages the build and the tests need: Qt's Chinese texts for its dialogs
+# (qt6-translations-l10n), the validators of the installed desktop entry and metainfo, what
+# `cpack -G DEB` needs to find the package's dependencies (dpkg-shlibdeps in dpkg-dev, and
+# file), and a virtual display to run the window without a desktop (xvfb-run, which needs xauth).
 TAVRIN_PACKAGES=(
     build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-webengine-dev
     libcurl4-openssl-dev libcli11-dev libcpp-httplib-dev libssl-dev curl
     libgtest-dev libgmock-dev
-    libgumbo-dev nlohmann-json3-dev
+    libgumbo-dev nlohmann-json3-dev libsqlite3-dev libexpat1-dev
     fonts-wqy-zenhei
+    qt6-translations-l10n
+    desktop-file-utils appstream
+    dpkg-dev file
+    xvfb xauth
 )
 
 # Runs a command as root: directly when we are root, through sudo otherwise.

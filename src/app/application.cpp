@@ -1,10 +1,14 @@
 #include "app/application.h"
 
 #include "app/main_window.h"
+#include "app/qt_translation.h"
 #include "app/window_look.h"
 #include "library/url_library.h"
 #include "net/network_init.h"
+#include "platform/data_folders.h"
 #include "platform/qt/qt_text.h"
+#include "text/encoding.h"
+#include "text/messages.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -12,6 +16,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 namespace tavrin::app {
 
@@ -26,6 +32,26 @@ bool hasDisplay()
         return value && *value;
     };
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+// --version is answered before anything else, so that it works without a display (scripts and
+// package checks ask it on machines that have none).
+bool asksForVersion(int argc, char** argv)
+{
+    for (int at = 1; at < argc; ++at) {
+        if (std::strcmp(argv[at], "--version") == 0 || std::strcmp(argv[at], "-v") == 0)
+            return true;
+    }
+    return false;
+}
+
+// The url.txt loaded at start: beside the program, then the user's own, then the installed one.
+std::filesystem::path startupLibrary(const std::filesystem::path& programDir)
+{
+    const platform::LibraryFolders folders{
+        programDir, platform::userDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")),
+        platform::installedDataFolder(programDir, TAVRIN_DATA_FROM_PROGRAM)};
+    return platform::findLibraryFile(folders, msg::kLibraryFileName);
 }
 
 // Saves a picture of the window once the start-up load has finished, then ends the program.
@@ -53,11 +79,20 @@ void takeScreenshotWhenLoaded(MainWindow& window, const QString& file)
 
 int run(int argc, char** argv)
 {
+    const std::string version = text::gbkToUtf8(msg::kVersion);
+    if (asksForVersion(argc, argv)) {
+        std::printf("tavrin %s\n", version.c_str());
+        return 0;
+    }
     if (!hasDisplay()) {
-        std::fputs("tavrin: no desktop session was found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
-                   "The window needs a graphical desktop: start it from one, or run it under Xvfb\n"
-                   "(xvfb-run ./build/bin/tavrin).\n",
-                   stderr);
+        const char* program = argc > 0 ? argv[0] : "tavrin";
+        std::fprintf(stderr,
+                     "tavrin: no desktop session was found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
+                     "The window needs a graphical desktop: start it from one, or under a virtual display\n"
+                     "(package xvfb):  xvfb-run -a %s\n"
+                     "A picture of the window needs no display:\n"
+                     "  QT_QPA_PLATFORM=offscreen %s --screenshot window.png\n",
+                     program, program);
         return 1;
     }
 
@@ -65,6 +100,9 @@ int run(int argc, char** argv)
     net::initNetwork();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tavrin"));
+    QApplication::setApplicationVersion(QString::fromStdString(version));
+    // The installed desktop entry: lets a desktop match the window to its icon and name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TAVRIN_DESKTOP_ID));
     QApplication::setFont(defaultGuiFont());
     // The window hides into the notification area; closing a message box meanwhile must not end
     // the program. It ends when the main window closes for good.
@@ -72,6 +110,8 @@ int run(int argc, char** argv)
 
     QCommandLineParser parser;
     parser.addHelpOption();
+    // Answered above already; listed so that --help shows it.
+    parser.addVersionOption();
     const QCommandLineOption screenshot(
         QStringLiteral("screenshot"),
         QStringLiteral("Save a PNG of the main window after loading, then exit."), QStringLiteral("file"));
@@ -82,11 +122,16 @@ int run(int argc, char** argv)
         QStringLiteral("url"));
     parser.addOption(updateUrl);
     parser.process(application);
+    // After the command line, whose help stays in one language. Without the translation the
+    // dialogs keep Qt's English texts, which is no reason to stop or to complain.
+    installQtChinese(application);
 
     DesktopServices desktop;
     if (parser.isSet(updateUrl))
         desktop.updateUrl = platform::fromQString(parser.value(updateUrl));
-    MainWindow window(QCoreApplication::applicationDirPath().toStdString(), std::move(desktop));
+    const std::filesystem::path programDir =
+        platform::pathFromQString(QCoreApplication::applicationDirPath());
+    MainWindow window(programDir, std::move(desktop), startupLibrary(programDir));
     QObject::connect(&window, &MainWindow::closedForGood, &application, &QApplication::quit,
                      Qt::QueuedConnection);
     window.showCentred();

@@ -56,8 +56,10 @@ Widget* place(Widget* widget, const char* name, int left, int top, int width, in
 
 } // namespace
 
-MainWindow::MainWindow(std::filesystem::path programDir, DesktopServices desktop)
+MainWindow::MainWindow(std::filesystem::path programDir, DesktopServices desktop,
+                       std::filesystem::path libraryFile)
     : programDir_(std::move(programDir))
+    , libraryFile_(libraryFile.empty() ? programDir_ / msg::kLibraryFileName : std::move(libraryFile))
     , ownDialogs_(desktop.dialogs ? nullptr : std::make_unique<platform::QtDialogs>(this))
     , ownShell_(desktop.shell ? nullptr : std::make_unique<platform::QtShell>())
     , dialogs_(desktop.dialogs ? desktop.dialogs : ownDialogs_.get())
@@ -218,7 +220,8 @@ void MainWindow::buildMenus()
 
     QMenu* help = menuBar()->addMenu(toQString(caption::kMenuHelp));
     connect(item(help, caption::kMenuSite), &QAction::triggered, this, &MainWindow::onMenuSite);
-    connect(item(help, caption::kMenuCheckUpgrade), &QAction::triggered, this, &MainWindow::checkForUpdate);
+    connect(item(help, caption::kMenuCheckUpgrade), &QAction::triggered, this,
+            &MainWindow::checkForUpdateAsked);
     help->addSeparator();
     connect(item(help, caption::kMenuGuestbook), &QAction::triggered, this, &MainWindow::onMenuGuestbook);
 }
@@ -230,7 +233,7 @@ void MainWindow::bindHandlers()
     connect(importButton_, &QPushButton::clicked, this, [this] { libraryHandlers_->onImportClick(); });
     connect(saveButton_, &QPushButton::clicked, this, [this] { libraryHandlers_->onSaveClick(); });
     connect(addButton_, &QPushButton::clicked, this, [this] { libraryHandlers_->onAddClick(); });
-    connect(checkUpdateButton_, &QPushButton::clicked, this, &MainWindow::checkForUpdate);
+    connect(checkUpdateButton_, &QPushButton::clicked, this, &MainWindow::checkForUpdateAsked);
     // A new site address takes effect when its editing ends (Enter, or the focus leaving).
     connect(siteAddressEdit_, &QLineEdit::editingFinished, this,
             [this] { libraryHandlers_->onSiteAddressEdited(); });
@@ -250,8 +253,7 @@ void MainWindow::onMainCreated()
     currentVersion_ = msg::kVersion;
     versionLabel_->setText(toQString(msg::kVersionLabelPrefix + currentVersion_));
     // A missing or unreadable url.txt simply leaves the list empty.
-    libraryHandlers_->loadFile(programDir_ / msg::kLibraryFileName,
-                               window::LibraryHandlers::LoadKind::Startup);
+    libraryHandlers_->loadFile(libraryFile_, window::LibraryHandlers::LoadKind::Startup);
     loopTimer_->start();
     // Off this thread: the window shows at once, and a newer version is offered when found.
     checkForUpdate();

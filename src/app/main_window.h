@@ -73,8 +73,10 @@ class MainWindow final : public QMainWindow
     Q_OBJECT
 
 public:
-    // `programDir` is the folder whose url.txt is loaded at start.
-    explicit MainWindow(std::filesystem::path programDir, DesktopServices desktop = {});
+    // `programDir` is the folder of the program file, where a newer version is downloaded.
+    // `libraryFile` is the library loaded at start; left empty, the url.txt in `programDir`.
+    explicit MainWindow(std::filesystem::path programDir, DesktopServices desktop = {},
+                        std::filesystem::path libraryFile = {});
     ~MainWindow() override;
 
     // Shows the window centred on the screen, as at start-up.
@@ -88,9 +90,12 @@ public:
     // Open a fresh modal window each (main_window_menus.cpp).
     void onMenuAutoStart();
     void onMenuGuestbook();
-    // The update check of start-up, checkUpdateButton_ and 检查升级: returns at once, asks when a newer
-    // version is found (main_window_update.cpp).
+    // The silent update check of start-up: returns at once, asks only when a newer version is
+    // found (main_window_update.cpp).
     void checkForUpdate();
+    // The check the user asked for (checkUpdateButton_, 检查升级): the same, and when nothing
+    // newer is found, or the notice cannot be read, the status line says so.
+    void checkForUpdateAsked();
     // The update checker, once a check has been started.
     [[nodiscard]] update::UpdateChecker* updateChecker() const { return updater_.get(); }
 
@@ -129,9 +134,12 @@ private:
     void onListDoubleClicked(int row);
     void onListHeaderClick(int column);
     void centreOnScreen();
+    // Made on first use.
+    [[nodiscard]] update::UpdateChecker& updater();
     [[nodiscard]] text::Text trayTip() const;
 
     std::filesystem::path programDir_;
+    std::filesystem::path libraryFile_;
     text::Text currentVersion_;
     base::ListStore list_;
 

@@ -1,10 +1,10 @@
 #include "app/window_look.h"
 
+#include "app/program_icon.h"
+
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPalette>
 #include <QPixmap>
 #include <QProgressBar>
@@ -60,22 +60,11 @@ QFont autoStartFont(bool bold)
 
 QIcon programIcon()
 {
-    QPixmap image(128, 128);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(QColor(86, 130, 43));
-    painter.setPen(QPen(QColor(54, 87, 24), 4));
-    painter.drawEllipse(QRectF(6, 6, 116, 116));
-    // Two chain links: the program builds links.
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(Qt::white, 11, Qt::SolidLine, Qt::RoundCap));
-    painter.translate(64, 64);
-    painter.rotate(-45);
-    painter.drawRoundedRect(QRectF(-46, -14, 52, 28), 14, 14);
-    painter.drawRoundedRect(QRectF(-6, -14, 52, 28), 14, 14);
-    painter.end();
-    return QIcon(image);
+    // Drawn at each size a desktop asks for, rather than scaled down from one large picture.
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 128})
+        icon.addPixmap(QPixmap::fromImage(programIconImage(size)));
+    return icon;
 }
 
 void setUpListView(QTableView* view)

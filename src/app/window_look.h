@@ -17,7 +17,7 @@ namespace tavrin::app {
 [[nodiscard]] QFont versionFont();
 // 宋体 10.5 pt (14 pixels high at 96 dpi), regular or bold: the auto-start dialog's font.
 [[nodiscard]] QFont autoStartFont(bool bold);
-// The program's own icon, drawn at 128 x 128.
+// The program's own icon (program_icon.h), at the sizes a desktop shows it.
 [[nodiscard]] QIcon programIcon();
 // A report-style list: single full-row selection kept without focus, grid lines, clickable and
 // movable column headers, tooltips, black on white, uniform row heights for long lists.

@@ -1,8 +1,12 @@
 #include "cli/cli.h"
 
 #include "cli/cli_texts.h"
+#include "cli/convert_command.h"
 #include "cli/fetch_command.h"
+#include "cli/ping_command.h"
 #include "cli/submit_command.h"
+#include "text/encoding.h"
+#include "text/messages.h"
 
 #include <CLI/CLI.hpp>
 
@@ -15,10 +19,14 @@ namespace tavrin::cli {
 int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool outIsTerminal)
 {
     CLI::App app(std::string(texts::kProgramDescription), "tavrin-cli");
+    // Answered before the subcommand is required, so `tavrin-cli --version` alone is enough.
+    app.set_version_flag("--version", "tavrin-cli " + text::gbkToUtf8(msg::kVersion));
     app.require_subcommand(1);
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(addFetchCommand(app));
     commands.push_back(addSubmitCommand(app, outIsTerminal));
+    commands.push_back(addConvertCommand(app));
+    commands.push_back(addPingCommand(app));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

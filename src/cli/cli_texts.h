@@ -67,4 +67,74 @@ inline constexpr std::string_view kCannotWriteReport = "tavrin-cli: cannot write
 inline constexpr std::string_view kPassSummary = "pass ";
 inline constexpr std::string_view kPassStats = " stats: ";
 
+// Why a template file gives nothing to work with (load_refusal.h), after kCannotReadTemplates
+// and the file's name.
+inline constexpr std::string_view kNotJson = " (not valid JSON: line ";
+inline constexpr std::string_view kColumn = ", column ";
+inline constexpr std::string_view kNoUsableTemplates = "tavrin-cli: no template in ";
+inline constexpr std::string_view kCanBeUsed = " can be used (";
+// The skipped templates of a list: "3 skipped: 2 with a placeholder that cannot be mapped, 1
+// with characters GBK cannot hold".
+inline constexpr std::string_view kSkipped = " skipped: ";
+inline constexpr std::string_view kSkippedUnmappable = " with a placeholder that cannot be mapped";
+inline constexpr std::string_view kSkippedNotGbk = " with characters GBK cannot hold";
+inline constexpr std::string_view kSkippedNotTemplate = " not a template";
+
+inline constexpr std::string_view kConvertDescription =
+    "Read a template list (this program's library, UTF-8 text or a JSON list of other tools) and write "
+    "it as a library: GBK, CR LF line ends, every placeholder {$url}";
+inline constexpr std::string_view kConvertInHelp = "the list to read";
+inline constexpr std::string_view kConvertOutHelp =
+    "the library to write (replaced whole; may be the list itself)";
+inline constexpr std::string_view kTokenHelp =
+    "a sample host the list has in place of a placeholder (e.g. example.com); where it stands as a host of "
+    "its own, in any letter case, it becomes {$url}";
+inline constexpr std::string_view kDedupeHelp = "keep only the first of equal templates";
+inline constexpr std::string_view kBadToken = "tavrin-cli: --token takes a host name such as example.com";
+inline constexpr std::string_view kWrote = "wrote ";
+inline constexpr std::string_view kTemplatesTo = " templates to ";
+inline constexpr std::string_view kDuplicatesDropped = "duplicates dropped: ";
+inline constexpr std::string_view kCannotWrite = "tavrin-cli: cannot write ";
+
+inline constexpr std::string_view kPingDescription =
+    "Tell blog ping services that your site changed (XML-RPC weblogUpdates.ping), and with a key submit its "
+    "URLs to IndexNow; one line per service with the outcome";
+inline constexpr std::string_view kPingSiteHelp = "your site's address (http:// is assumed without a scheme)";
+inline constexpr std::string_view kFeedHelp =
+    "your feed's address: the ping is weblogUpdates.extendedPing with it";
+inline constexpr std::string_view kSiteNameHelp = "your site's name in the ping (default: its host)";
+inline constexpr std::string_view kEndpointsHelp =
+    "the ping services, one URL a line, # starts a comment (default: the ping.txt shipped with the program)";
+inline constexpr std::string_view kIndexNowKeyHelp =
+    "your IndexNow key (8 to 128 letters, digits and dashes, served by your site as /KEY.txt): submits your "
+    "URLs to IndexNow";
+inline constexpr std::string_view kIndexNowEndpointHelp = "the IndexNow endpoint (default "
+                                                          "https://api.indexnow.org/indexnow)";
+inline constexpr std::string_view kSubmitUrlHelp =
+    "a further URL of your site for IndexNow, besides the site address (repeatable)";
+inline constexpr std::string_view kPingTimeoutHelp = "time limit of every request in seconds (0: 30)";
+inline constexpr std::string_view kBadSite = "tavrin-cli: --site needs an address with a host, such as "
+                                             "http://www.example.com/";
+inline constexpr std::string_view kBadIndexNowKey =
+    "tavrin-cli: an IndexNow key is 8 to 128 letters a-z and A-Z, digits and dashes";
+inline constexpr std::string_view kEndpointNeedsKey =
+    "tavrin-cli: --indexnow-endpoint and --url need --indexnow-key";
+inline constexpr std::string_view kCannotReadEndpoints = "tavrin-cli: cannot read the list of ping services ";
+inline constexpr std::string_view kNoEndpoints = " (no service in it)";
+inline constexpr std::string_view kNotAnEndpoint = "tavrin-cli: not an http or https URL in ";
+inline constexpr std::string_view kOnLine = " on line ";
+// What a service answered, after "× ENDPOINT ".
+inline constexpr std::string_view kHttpStatus = "HTTP ";
+inline constexpr std::string_view kFlerror = "flerror is true";
+inline constexpr std::string_view kFault = "fault ";
+inline constexpr std::string_view kNotXml = "not XML";
+inline constexpr std::string_view kAtLine = " at line ";
+inline constexpr std::string_view kNotMethodResponse = "not an XML-RPC reply";
+inline constexpr std::string_view kNoFlerror = "no flerror in the reply";
+inline constexpr std::string_view kIndexNowBadRequest = " (bad request)";
+inline constexpr std::string_view kIndexNowKeyNotValid = " (key not valid)";
+inline constexpr std::string_view kIndexNowUnprocessable =
+    " (URLs not of the host, or the key not found there)";
+inline constexpr std::string_view kIndexNowTooMany = " (too many requests)";
+
 } // namespace tavrin::cli::texts

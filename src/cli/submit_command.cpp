@@ -4,8 +4,10 @@
 #include "cli/cli.h"
 #include "cli/cli_texts.h"
 #include "cli/interrupt.h"
+#include "cli/load_refusal.h"
 #include "cli/pass_printer.h"
 #include "cli/process_usage.h"
+#include "cli/program_directory.h"
 #include "library/library_messages.h"
 #include "library/url_library.h"
 #include "net/network_init.h"
@@ -37,13 +39,6 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 constexpr auto kPlainStatusInterval = std::chrono::seconds(2);
 constexpr int kExitInterrupted = 130;
 
-std::filesystem::path programDirectory()
-{
-    std::error_code ignored;
-    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", ignored);
-    return executable.empty() ? std::filesystem::current_path(ignored) : executable.parent_path();
-}
-
 std::string utf8(const text::Text& gbk)
 {
     return text::gbkToUtf8(gbk);
@@ -58,26 +53,6 @@ int markedRows(const base::ListStore& list)
         marked += mark == library::Mark::Success || mark == library::Mark::Failure ? 1 : 0;
     }
     return marked;
-}
-
-// Why the template file is refused (the words to print after its name, perhaps none), or
-// nothing when it loaded.
-std::optional<std::string_view> refusal(const library::LoadResult& loaded)
-{
-    switch (loaded.outcome) {
-    case library::LoadResult::Outcome::Loaded:
-        return std::nullopt;
-    case library::LoadResult::Outcome::Unreadable:
-    case library::LoadResult::Outcome::Stopped:
-        return "";
-    case library::LoadResult::Outcome::TooLarge:
-        return texts::kOver256MB;
-    case library::LoadResult::Outcome::NotText:
-        return texts::kNotText;
-    case library::LoadResult::Outcome::TooManyEntries:
-        return texts::kTooManyTemplates;
-    }
-    return "";
 }
 
 class SubmitCommand final : public Command
@@ -112,14 +87,14 @@ public:
         net::initNetwork();
         clearInterrupt();
         const std::filesystem::path templates =
-            templates_.empty() ? programDirectory() / "url.txt" : std::filesystem::path(templates_);
+            templates_.empty() ? defaultLibraryFile("url.txt") : std::filesystem::path(templates_);
 
         base::ListStore list;
         library::UrlLibrary library(list, text::utf8ToGbk(site_));
         // A file the window would refuse is refused here too, before any pass starts.
         const library::LoadResult loaded = library.load(templates);
-        if (const std::optional<std::string_view> refused = refusal(loaded)) {
-            err << texts::kCannotReadTemplates << templates.string() << *refused << '\n';
+        if (const std::optional<std::string> refused = loadRefusal(loaded)) {
+            err << *refused << '\n';
             return kExitBadArguments;
         }
         out << utf8(library::loadMessage(loaded)) << '\n';
@@ -136,7 +111,7 @@ public:
         checks.proxy = text::utf8ToGbk(proxy_);
         submit::SubmissionEngine engine(list, submit::httpRowCheck(std::move(checks)));
         engine.setPrepareRows([host = library.siteHost()] { return host; });
-        engine.setListener(&printer);
+        engine.addListener(&printer);
 
         bool interrupted = false;
         for (int pass = 1; pass <= passes_ && !interrupted; ++pass) {

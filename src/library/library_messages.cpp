@@ -25,13 +25,24 @@ Text loadMessage(const LoadResult& result)
         return msg::kImportNotText + displayName(result.path);
     case LoadResult::Outcome::TooManyEntries:
         return msg::kImportTooManyEntries + displayName(result.path);
+    case LoadResult::Outcome::Malformed: {
+        const JsonSyntaxError where = result.syntaxError.value_or(JsonSyntaxError{});
+        return msg::kImportBadJson + text::decimal(static_cast<long long>(where.line)) +
+               msg::kImportBadJsonLine + text::decimal(static_cast<long long>(where.column)) +
+               msg::kImportBadJsonColumn + displayName(result.path);
+    }
     case LoadResult::Outcome::Loaded:
     case LoadResult::Outcome::Unreadable:
     case LoadResult::Outcome::Stopped:
         break;
     }
-    return msg::kImported + text::decimal(static_cast<long long>(result.added)) + msg::kUrlsTotal +
-           text::decimal(result.total) + msg::kUrls;
+    const Text added = msg::kImported + text::decimal(static_cast<long long>(result.added));
+    const Text total = text::decimal(result.total) + msg::kUrls;
+    // With nothing skipped the line reads as it always did.
+    if (result.skipped.total() == 0)
+        return added + msg::kUrlsTotal + total;
+    return added + msg::kUrlsSkipped + text::decimal(static_cast<long long>(result.skipped.total())) +
+           msg::kSkippedTotal + total;
 }
 
 Text insertedMessage(int total)

@@ -10,7 +10,9 @@
 
 namespace tavrin::library {
 
-// "导入：N个网址，共：M个网址" for a load, or why the file was refused ("导入失败：…：FILE").
+// "导入：N个网址，共：M个网址" for a load ("导入：N个网址，跳过K个，共：M个网址" when templates were
+// skipped), or why the file was refused ("导入失败：…：FILE"; for broken JSON with the line and
+// column where it breaks).
 // Nothing useful for a stopped load; callers do not show one.
 [[nodiscard]] text::Text loadMessage(const LoadResult& result);
 // "插入1个网址，共：N个网址".

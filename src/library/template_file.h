@@ -1,4 +1,6 @@
-// The template file format: GBK text, lines separated by CR LF exactly.
+// The template file format: GBK text, lines separated by CR LF exactly. This is the library's
+// own format, the one it saves; the other forms an import reads (UTF-8 text, JSON lists) are in
+// template_import.h.
 #pragma once
 
 #include "text/gbk_text.h"

@@ -2,7 +2,7 @@
 
 #include "base/file_io.h"
 #include "library/site_host.h"
-#include "library/template_file.h"
+#include "library/template_import.h"
 #include "text/messages.h"
 
 namespace tavrin::library {
@@ -51,7 +51,8 @@ Text UrlLibrary::siteHost() const
     return host_;
 }
 
-LoadResult UrlLibrary::load(const std::filesystem::path& path, const std::stop_token& stop)
+LoadResult UrlLibrary::load(const std::filesystem::path& path, const std::stop_token& stop,
+                            const ImportOptions& options)
 {
     LoadResult result;
     result.path = path;
@@ -66,29 +67,37 @@ LoadResult UrlLibrary::load(const std::filesystem::path& path, const std::stop_t
     }
     // A refused file adds no row at all: a part of it in the list, saved back over the file,
     // would lose the rest.
-    switch (checkTemplateText(file.bytes)) {
-    case TemplateTextCheck::Ok:
+    const TemplateImport import(file.bytes, options);
+    switch (import.check()) {
+    case TemplateImport::Check::Ok:
         break;
-    case TemplateTextCheck::NotText:
+    case TemplateImport::Check::NotText:
         result.outcome = LoadResult::Outcome::NotText;
         result.total = total();
         return result;
-    case TemplateTextCheck::TooManyEntries:
+    case TemplateImport::Check::TooManyEntries:
         result.outcome = LoadResult::Outcome::TooManyEntries;
+        result.total = total();
+        return result;
+    case TemplateImport::Check::Malformed:
+        result.outcome = LoadResult::Outcome::Malformed;
+        result.syntaxError = import.syntaxError();
         result.total = total();
         return result;
     }
     // The entries go into the list one by one, straight from the bytes: a vector of them all
     // would cost more than the rows themselves.
-    TemplateLineReader reader(file.bytes);
-    while (const std::optional<std::string_view> line = reader.next()) {
-        if (stop.stop_requested()) {
-            result.outcome = LoadResult::Outcome::Stopped;
-            break;
-        }
-        appendTemplate(*line);
-        ++result.added;
-    }
+    const bool completed = import.forEach(
+        [&](std::string_view line) {
+            if (stop.stop_requested())
+                return false;
+            appendTemplate(line);
+            ++result.added;
+            return true;
+        },
+        result.skipped);
+    if (!completed)
+        result.outcome = LoadResult::Outcome::Stopped;
     result.total = total();
     return result;
 }

@@ -13,6 +13,7 @@
 #include "base/list_store.h"
 #include "base/thread_group.h"
 #include "library/mark.h"
+#include "library/template_import.h"
 #include "text/gbk_text.h"
 
 #include <atomic>
@@ -40,8 +41,10 @@ struct LoadResult
         TooLarge,
         // ... text after a NUL byte (a picture, a program, UTF-16) ...
         NotText,
-        // ... or more entries than a list may take.
+        // ... more entries than a list may take ...
         TooManyEntries,
+        // ... or a JSON list that does not parse (syntaxError says where).
+        Malformed,
         // The load was stopped part way (the library is going away).
         Stopped,
     };
@@ -49,6 +52,11 @@ struct LoadResult
     std::filesystem::path path;
     // Entries appended.
     std::size_t added = 0;
+    // Entries that are no usable template (a placeholder no host can stand for, characters GBK
+    // cannot hold): not appended. A file of nothing else loads, with nothing added.
+    SkippedTemplates skipped;
+    // Where a Malformed file stops being JSON.
+    std::optional<JsonSyntaxError> syntaxError;
     // The library's total after the load (see total()).
     int total = 0;
 };
@@ -74,9 +82,11 @@ public:
     text::Text setSiteAddress(std::string_view siteAddress);
     [[nodiscard]] text::Text siteHost() const;
 
-    // Reads a template file and appends its entries, on the calling thread. A file that is too
-    // large, not text or has too many entries is refused whole.
-    [[nodiscard]] LoadResult load(const std::filesystem::path& path, const std::stop_token& stop = {});
+    // Reads a template file in any form template_import.h reads and appends its templates, on
+    // the calling thread. A file that is too large, not text, has too many entries or is broken
+    // JSON is refused whole.
+    [[nodiscard]] LoadResult load(const std::filesystem::path& path, const std::stop_token& stop = {},
+                                  const ImportOptions& options = {});
     // The same on a loader thread of its own; `done` is called there with the result (not for a
     // load stopped because the library is going away).
     void loadInBackground(std::filesystem::path path, std::function<void(const LoadResult&)> done);

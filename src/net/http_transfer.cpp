@@ -69,6 +69,17 @@ std::unique_ptr<HttpTransfer> HttpTransfer::forFetch(FetchRequest request, Fetch
     return std::unique_ptr<HttpTransfer>(new HttpTransfer(Kind::Fetch, std::move(request), method, deadline));
 }
 
+std::unique_ptr<HttpTransfer> HttpTransfer::forPost(PostRequest request, Deadline deadline)
+{
+    FetchRequest fetch;
+    fetch.url = std::move(request.url);
+    fetch.body = std::move(request.body);
+    auto transfer = std::unique_ptr<HttpTransfer>(
+        new HttpTransfer(Kind::Post, std::move(fetch), FetchMethod::Post, deadline));
+    transfer->postContentType_ = std::move(request.contentType);
+    return transfer;
+}
+
 std::unique_ptr<HttpTransfer> HttpTransfer::forGetFile(Text url, Deadline deadline)
 {
     FetchRequest request;
@@ -84,9 +95,10 @@ HttpTransfer::HttpTransfer(Kind kind, FetchRequest request, FetchMethod method,
     , method_(method)
     , deadline_(deadline)
     // A fetch goes to exactly the host, port and path that the URL routines name; the file
-    // download hands its address to curl as it is.
+    // download and a post hand their address to curl as it is.
     , url_(kind == Kind::Fetch ? requestUrl(request_.url) : request_.url)
-    , bodyCap_(kind == Kind::Fetch ? kFetchBodyCap : kGetFileBodyCap)
+    // A service's reply to a post is a few lines; the fetch cap is plenty.
+    , bodyCap_(kind == Kind::GetFile ? kGetFileBodyCap : kFetchBodyCap)
     , trustedPem_(trustedCertificates())
 {}
 
@@ -107,6 +119,10 @@ bool HttpTransfer::buildHeaderList()
                 lines.emplace_back("Content-Length:");
             }
         }
+    } else if (kind_ == Kind::Post) {
+        lines.emplace_back("Content-Type: " + postContentType_);
+        lines.emplace_back(kGetFileAccept);
+        lines.emplace_back("Expect:");
     } else {
         lines.emplace_back(kGetFileAccept);
     }
@@ -160,6 +176,8 @@ bool HttpTransfer::setUp(CURL* easy)
     }
     if (kind_ == Kind::Fetch)
         setUpFetch(easy);
+    else if (kind_ == Kind::Post)
+        setUpPost(easy);
     else
         setUpGetFile(easy);
     return true;
@@ -194,6 +212,18 @@ void HttpTransfer::setUpGetFile(CURL* easy)
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
     curl_easy_setopt(easy, CURLOPT_PROXY, "");
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+}
+
+void HttpTransfer::setUpPost(CURL* easy)
+{
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, kPostUserAgent.data());
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    curl_easy_setopt(easy, CURLOPT_POST, 1L);
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request_.body.size()));
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request_.body.data());
+    // Without this, curl turns the POST into a GET after a 301 or 302, as browsers do.
+    curl_easy_setopt(easy, CURLOPT_POSTREDIR, static_cast<long>(CURL_REDIR_POST_ALL));
 }
 
 void HttpTransfer::startHeaderBlock()

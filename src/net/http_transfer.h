@@ -9,6 +9,7 @@
 
 #include "net/curl_handles.h"
 #include "net/fetch_request.h"
+#include "net/post_request.h"
 #include "net/request_headers.h"
 
 #include <curl/curl.h>
@@ -72,6 +73,10 @@ public:
     // The plain GET of a whole file used for updates: its own user agent, HTTP/1.0 and
     // "Accept: */*", always direct.
     [[nodiscard]] static std::unique_ptr<HttpTransfer> forGetFile(Text url, Deadline deadline);
+    // A POST of a document to a service: its own user agent, the request's Content-Type and
+    // "Accept: */*", always direct. A redirect is followed with the same POST (a service that
+    // moved to https says so with a 301). The URL goes to curl as it is.
+    [[nodiscard]] static std::unique_ptr<HttpTransfer> forPost(PostRequest request, Deadline deadline);
 
     HttpTransfer(const HttpTransfer&) = delete;
     HttpTransfer& operator=(const HttpTransfer&) = delete;
@@ -92,6 +97,7 @@ private:
     {
         Fetch,
         GetFile,
+        Post,
     };
 
     HttpTransfer(Kind kind, FetchRequest request, FetchMethod method, std::optional<Deadline> deadline);
@@ -99,6 +105,7 @@ private:
     [[nodiscard]] bool buildHeaderList();
     void setUpFetch(CURL* easy);
     void setUpGetFile(CURL* easy);
+    void setUpPost(CURL* easy);
 
     static size_t onHeader(char* data, size_t size, size_t count, void* self);
     static size_t onBody(char* data, size_t size, size_t count, void* self);
@@ -112,6 +119,8 @@ private:
     FetchMethod method_;
     std::optional<Deadline> deadline_;
     Text url_; // what curl is given
+    // Post only: the value of its Content-Type line.
+    std::string postContentType_;
     std::size_t bodyCap_;
     const std::atomic<bool>* cancelled_ = nullptr;
     CURL* easy_ = nullptr;

@@ -50,10 +50,22 @@ template <typename Write> bool SubmissionEngine::writeForPass(const Pass& pass, 
     return true;
 }
 
-void SubmissionEngine::setListener(PassListener* listener)
+void SubmissionEngine::addListener(PassListener* listener)
 {
     std::unique_lock lock(writeGate_);
-    listener_ = listener;
+    listeners_.push_back(listener);
+}
+
+void SubmissionEngine::removeListener(PassListener* listener)
+{
+    std::unique_lock lock(writeGate_);
+    std::erase(listeners_, listener);
+}
+
+template <typename Report> void SubmissionEngine::tellListeners(Report&& report)
+{
+    for (PassListener* listener : listeners_)
+        report(*listener);
 }
 
 text::Text SubmissionEngine::prepareRows()
@@ -94,6 +106,8 @@ StartResult SubmissionEngine::start(int threads)
     {
         std::unique_lock lock(writeGate_);
         currentPassId_ = pass->id;
+        const PassInfo info{pass->rowCount(), threads, pass->siteHost};
+        tellListeners([&info](PassListener& listener) { listener.passStarted(info); });
     }
     // One worker more than the thread count, as there always was.
     for (int worker = 0; worker <= threads; ++worker)
@@ -107,6 +121,8 @@ void SubmissionEngine::stop()
         // Waits for a worker's write under way; after this no worker of the pass writes.
         std::unique_lock lock(writeGate_);
         ++currentPassId_;
+        if (state_.load() == PassState::Running)
+            tellListeners([](PassListener& listener) { listener.passStopped(); });
     }
     passWorkers_.requestStop();
     startedCount_ = 0;
@@ -133,8 +149,7 @@ void SubmissionEngine::submitOneRow(const Pass& pass, int position, const std::s
     const bool started = writeForPass(pass, [&] {
         const std::lock_guard progressLock(progressMutex_);
         const int number = startedCount_.fetch_add(1) + 1;
-        if (listener_)
-            listener_->rowStarted(row, number, pass.rowCount());
+        tellListeners([&](PassListener& listener) { listener.rowStarted(row, number, pass.rowCount()); });
         // A row deleted, moved or given another URL since the pass started is not marked.
         library::setMark(list_, row.listIndex, library::Mark::Working, {}, &row.url);
     });
@@ -143,11 +158,10 @@ void SubmissionEngine::submitOneRow(const Pass& pass, int position, const std::s
     const RowResult result = check_(RowRequest{row.url, row.templateText, pass.siteHost, false}, stop);
     if (stop.stop_requested())
         return;
-    text::Text note = makeNote_ ? makeNote_(result) : text::Text();
+    text::Text note = makeNote_ ? makeNote_(row, result) : text::Text();
     writeForPass(pass, [&] {
         library::setMark(list_, row.listIndex, result.mark, std::move(note), &row.url);
-        if (listener_)
-            listener_->rowChecked(row, result);
+        tellListeners([&](PassListener& listener) { listener.rowChecked(row, result); });
     });
 }
 
@@ -159,8 +173,7 @@ void SubmissionEngine::completionCheck(const Pass& pass)
             return;
         startedCount_ = 0;
         state_ = PassState::Completed;
-        if (listener_)
-            listener_->passCompleted();
+        tellListeners([](PassListener& listener) { listener.passCompleted(); });
     });
 }
 
@@ -178,10 +191,11 @@ void SubmissionEngine::singleSubmitWorker(int row, const text::Text& siteHost, c
     const text::Text url = list_.cell(row, library::kUrlColumn);
     if (!library::setMark(list_, row, library::Mark::Working, {}, &url))
         return;
-    const RowResult result = check_(RowRequest{url, list_.source(row), siteHost, true}, stop);
+    const SubmitRow submitRow{url, row, list_.source(row)};
+    const RowResult result = check_(RowRequest{url, submitRow.templateText, siteHost, true}, stop);
     if (stop.stop_requested())
         return;
-    library::setMark(list_, row, result.mark, makeNote_ ? makeNote_(result) : text::Text(), &url);
+    library::setMark(list_, row, result.mark, makeNote_ ? makeNote_(submitRow, result) : text::Text(), &url);
 }
 
 void SubmissionEngine::waitForPassWorkers()

@@ -28,6 +28,7 @@
 #include <mutex>
 #include <optional>
 #include <shared_mutex>
+#include <vector>
 
 namespace tavrin::submit {
 
@@ -42,13 +43,25 @@ struct SubmitRow
     std::optional<text::Text> templateText;
 };
 
-// What a pass reports as it goes. Called on worker threads while the engine holds the locks
-// that order these reports (a row's start never lands after the completion, nothing after a
-// stop): an implementation must be quick and must not call back into the engine.
+// What a pass is, as it starts.
+struct PassInfo
+{
+    int rows = 0;
+    int threads = 0;
+    // The host the rows were expanded with; empty when not known.
+    text::Text siteHost;
+};
+
+// What a pass reports as it goes. Called on worker threads (passStarted on the starting thread)
+// while the engine holds the locks that order these reports (a row's start never lands after
+// the completion, nothing after a stop): an implementation must be quick and must not call
+// back into the engine.
 class PassListener
 {
 public:
     virtual ~PassListener() = default;
+    // A pass is starting; its rows have not been handed out yet.
+    virtual void passStarted(const PassInfo& /*info*/) {}
     // `row` is being checked: the `started`-th row taken in this pass, out of `rows`.
     virtual void rowStarted(const SubmitRow& row, int started, int rows) = 0;
     // Its check is done, and its mark is in the list.
@@ -56,6 +69,8 @@ public:
     // Every row has been started and a worker has run out of rows. The last checks may still
     // be running; their rowChecked reports follow.
     virtual void passCompleted() = 0;
+    // The pass was stopped before it completed; nothing of it is reported after this.
+    virtual void passStopped() {}
 };
 
 enum class PassState
@@ -86,13 +101,14 @@ public:
     SubmissionEngine(const SubmissionEngine&) = delete;
     SubmissionEngine& operator=(const SubmissionEngine&) = delete;
 
-    // Replaces the listener (null for none). Waits for a report under way, so once it returns
-    // the old listener hears nothing more and may go away.
-    void setListener(PassListener* listener);
+    // Adds a listener, or removes one. Removing waits for a report under way, so once it
+    // returns the listener hears nothing more and may go away.
+    void addListener(PassListener* listener);
+    void removeListener(PassListener* listener);
 
     // Makes the note that goes into the list beside a row's mark (what the window shows over
     // it); unset, marks carry no note. Called on worker threads. Set before the first pass.
-    using NoteMaker = std::function<text::Text(const RowResult& result)>;
+    using NoteMaker = std::function<text::Text(const SubmitRow& row, const RowResult& result)>;
     void setNoteMaker(NoteMaker makeNote) { makeNote_ = std::move(makeNote); }
 
     // Called on the starting thread right before a pass or a single submit reads the rows: it
@@ -142,10 +158,12 @@ private:
     [[nodiscard]] text::Text prepareRows();
     // Runs `write` only while `pass` is the current pass; stop() waits for a write under way.
     template <typename Write> bool writeForPass(const Pass& pass, Write&& write);
+    // Tells every listener; under the write gate.
+    template <typename Report> void tellListeners(Report&& report);
 
     base::ListStore& list_;
     RowCheck check_;
-    PassListener* listener_ = nullptr; // guarded by writeGate_
+    std::vector<PassListener*> listeners_; // guarded by writeGate_
     NoteMaker makeNote_;
     PrepareRows prepareRows_;
     // The last pass started (starting thread): the next one learns its hosts' times.

@@ -30,6 +30,9 @@ inline const Text kMarkFailure = text::utf8ToGbk("×");
 inline const Text kPlaceholder = "{$url}";
 inline const Text kFormatMarker = text::utf8ToGbk("格式如：");
 inline const Text kTextFileFilter = text::utf8ToGbk("*.txt(文本文件)|*.txt");
+// 导入网址's dialog: the library and the lists of other tools (UTF-8 text, JSON) it also reads.
+inline const Text kImportFileFilter = text::utf8ToGbk(
+    "*.txt *.json(网址列表)|*.txt *.json|*.txt(文本文件)|*.txt|*.json(JSON)|*.json|所有文件|*");
 inline const Text kLibraryFileName = "url.txt";
 
 // Status line texts of the library.
@@ -42,6 +45,13 @@ inline const Text kSaveFailed = text::utf8ToGbk("保存失败，原文件未改�
 inline const Text kImportTooLarge = text::utf8ToGbk("导入失败：文件太大（超过256MB）：");
 inline const Text kImportNotText = text::utf8ToGbk("导入失败：不是文本文件：");
 inline const Text kImportTooManyEntries = text::utf8ToGbk("导入失败：网址太多（超过100万个）：");
+// "导入：N个网址，跳过M个，共：T个网址" when templates of a list could not be used.
+inline const Text kUrlsSkipped = text::utf8ToGbk("个网址，跳过");
+inline const Text kSkippedTotal = text::utf8ToGbk("个，共：");
+// "导入失败：JSON格式错误（第L行第C列）：FILE".
+inline const Text kImportBadJson = text::utf8ToGbk("导入失败：JSON格式错误（第");
+inline const Text kImportBadJsonLine = text::utf8ToGbk("行第");
+inline const Text kImportBadJsonColumn = text::utf8ToGbk("列）：");
 inline const Text kEditUrlTitle = text::utf8ToGbk("修改网址");
 inline const Text kEditUrlPrompt = text::utf8ToGbk("查询网址：");
 
@@ -77,6 +87,10 @@ inline const Text kSize = text::utf8ToGbk("大小：");
 inline const Text kBytes = text::utf8ToGbk("字节");
 inline const Text kTime = text::utf8ToGbk("用时：");
 inline const Text kMilliseconds = text::utf8ToGbk("毫秒");
+// "历史：N次中成功M次"
+inline const Text kHistory = text::utf8ToGbk("历史：");
+inline const Text kHistoryOf = text::utf8ToGbk("次中成功");
+inline const Text kHistoryTimes = text::utf8ToGbk("次");
 } // namespace verdict
 
 // Captions of the main window's controls and menus.
@@ -150,6 +164,22 @@ inline const Text kPromptTitle = text::utf8ToGbk("是否下载最新版？");
 inline const Text kDownloadedTo = text::utf8ToGbk("新版本已下载到：\r\n");
 inline const Text kDownloadFailed = text::utf8ToGbk("下载失败");
 inline const Text kDownloadTitle = "tips";
+// The status line after a check the user asked for: the reason follows kCheckFailed.
+inline const Text kCheckFailed = text::utf8ToGbk("检查更新失败：");
+inline const Text kNoResponse = text::utf8ToGbk("没有响应");
+inline const Text kHttpStatus = "HTTP ";
+inline const Text kCutShort = text::utf8ToGbk("页面不完整");
+inline const Text kNoVersion = text::utf8ToGbk("页面中没有版本信息");
+inline const Text kUpToDate = text::utf8ToGbk("当前已是最新版本");
 } // namespace update
+
+// Words of Qt's dialogs that its Chinese translation (qtbase_zh_CN of Qt 6.4) lacks: the type
+// column of a file dialog names folders, drives and links through a class new in Qt 6.
+namespace qtwords {
+inline const Text kFolder = text::utf8ToGbk("文件夹");
+inline const Text kDrive = text::utf8ToGbk("驱动器");
+inline const Text kShortcut = text::utf8ToGbk("快捷方式");
+inline const Text kUnknown = text::utf8ToGbk("未知");
+} // namespace qtwords
 
 } // namespace tavrin::msg

@@ -3,6 +3,8 @@
 #include "net/http_get_file.h"
 #include "text/messages.h"
 
+#include <utility>
+
 namespace tavrin::update {
 
 namespace box = platform::box;
@@ -31,30 +33,57 @@ void UpdateChecker::postHere(std::function<void()> work)
     });
 }
 
-void UpdateChecker::checkForUpdate(const Text& currentVersion)
+CheckResult judgeNotice(const net::GetFileResponse& page, const Text& currentVersion)
 {
+    using Problem = CheckResult::Problem;
+    const auto unreadable = [&page](Problem problem) {
+        return CheckResult{CheckResult::Found::Unreadable, problem, page.status};
+    };
+    if (page.status == 0)
+        return unreadable(Problem::NoResponse);
+    // An error page or a page cut short is no notice.
+    if (page.status < 200 || page.status > 299)
+        return unreadable(Problem::ErrorStatus);
+    if (!page.complete)
+        return unreadable(Problem::CutShort);
+    const UpdateNotice notice = parseUpdateNotice(page.body);
+    // A page without the block (a portal's login page, a moved article) is not a notice saying
+    // that nothing is newer.
+    if (notice.newest.empty())
+        return unreadable(Problem::NoVersion);
+    if (isNewerVersion(notice.newest, currentVersion))
+        return {CheckResult::Found::Newer, Problem::None, page.status};
+    return {CheckResult::Found::NothingNewer, Problem::None, page.status};
+}
+
+void UpdateChecker::checkForUpdate(const Text& currentVersion, CheckReport report)
+{
+    if (report)
+        report_ = std::move(report);
     if (checking_)
         return;
     checking_ = true;
     threads_.start([this, currentVersion, url = settings_.noticeUrl](const std::stop_token& stop) {
         const net::GetFileResponse page = net::httpGetFileResponse(url, settings_.noticeTimeLimit, stop);
-        std::optional<UpdateNotice> newer;
-        // An error page or a page cut short is no notice.
-        if (page.succeeded()) {
-            UpdateNotice notice = parseUpdateNotice(page.body);
-            if (isNewerVersion(notice.newest, currentVersion))
-                newer = std::move(notice);
-        }
-        postHere(
-            [this, currentVersion, newer = std::move(newer)] { onNoticeFetched(currentVersion, newer); });
+        const CheckResult result = judgeNotice(page, currentVersion);
+        UpdateNotice notice;
+        if (result.found == CheckResult::Found::Newer)
+            notice = parseUpdateNotice(page.body);
+        postHere([this, currentVersion, result, notice = std::move(notice)] {
+            onNoticeFetched(currentVersion, result, notice);
+        });
     });
 }
 
-void UpdateChecker::onNoticeFetched(const Text& currentVersion, const std::optional<UpdateNotice>& newer)
+void UpdateChecker::onNoticeFetched(const Text& currentVersion, const CheckResult& result,
+                                    const UpdateNotice& notice)
 {
-    if (newer)
-        offer(currentVersion, *newer);
+    if (result.found == CheckResult::Found::Newer)
+        offer(currentVersion, notice);
     checking_ = false;
+    // After the question: whoever asked while it was open heard nothing else, and gets this.
+    if (const CheckReport report = std::exchange(report_, {}))
+        report(result);
 }
 
 void UpdateChecker::offer(const Text& currentVersion, const UpdateNotice& found)

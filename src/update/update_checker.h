@@ -17,7 +17,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <optional>
 
 namespace tavrin::update {
 
@@ -43,6 +42,46 @@ struct UpdateSettings
     std::chrono::seconds downloadTimeLimit = kDownloadTimeLimit;
 };
 
+// What a check found, for a front end that tells the user (the silent check at start-up asks
+// for nothing).
+struct CheckResult
+{
+    enum class Found
+    {
+        // The notice names a newer version, and the user was asked about it.
+        Newer,
+        // The notice was read and names no newer version.
+        NothingNewer,
+        // The notice could not be read; `problem` says why.
+        Unreadable,
+    };
+    // Why a notice could not be read.
+    enum class Problem
+    {
+        None,
+        // No response within the time limit (no connection, no such host, a timeout).
+        NoResponse,
+        // The server answered with a status other than 2xx; `status` holds it.
+        ErrorStatus,
+        // The page arrived cut short.
+        CutShort,
+        // The page holds no version number where the notice's block should name one.
+        NoVersion,
+    };
+
+    Found found = Found::NothingNewer;
+    Problem problem = Problem::None;
+    int status = 0;
+
+    friend bool operator==(const CheckResult&, const CheckResult&) = default;
+};
+
+// How a fetched notice page reads against the version running.
+[[nodiscard]] CheckResult judgeNotice(const net::GetFileResponse& page, const Text& currentVersion);
+
+// Receives a check's result on the user-interface thread.
+using CheckReport = std::function<void(const CheckResult&)>;
+
 class UpdateChecker
 {
 public:
@@ -56,10 +95,12 @@ public:
     // Starts a check and returns at once. When the notice names a version newer than
     // `currentVersion`, the user is asked whether to download it; with a Yes and the mode
     // "下载文件" the address is opened in the browser and downloaded into the program
-    // directory. Nothing is shown when there is nothing newer or the notice cannot be fetched.
+    // directory. Nothing is shown when there is nothing newer or the notice cannot be fetched;
+    // `report`, when given, hears what was found once the check ends (after the question).
     // While a check is under way (fetching, or its question open) a second one is not
-    // started: it would only ask the same question twice.
-    void checkForUpdate(const Text& currentVersion);
+    // started: it would only ask the same question twice. Its `report` is kept for the check
+    // under way instead, so a user who asks while the start-up check still runs hears its end.
+    void checkForUpdate(const Text& currentVersion, CheckReport report = {});
 
     // The download address of the last check that found a newer version.
     [[nodiscard]] const Text& downloadUrl() const { return downloadUrl_; }
@@ -70,7 +111,7 @@ public:
 
 private:
     // User-interface thread: what a finished fetch found.
-    void onNoticeFetched(const Text& currentVersion, const std::optional<UpdateNotice>& newer);
+    void onNoticeFetched(const Text& currentVersion, const CheckResult& result, const UpdateNotice& notice);
     void offer(const Text& currentVersion, const UpdateNotice& found);
     void onDownloadEnded(const DownloadResult& result);
     // Posts `work` so that it runs only while this checker exists.
@@ -80,6 +121,8 @@ private:
     const UpdateSettings settings_;
     Text downloadUrl_;
     bool checking_ = false;
+    // Who hears the end of the check under way; user-interface thread.
+    CheckReport report_;
     // Expires with the checker; posted functions test it on the user-interface thread, where
     // the checker is also destroyed, so the test cannot race with the destruction.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

@@ -24,8 +24,9 @@ void LibraryHandlers::loadFile(const std::filesystem::path& path, LoadKind kind)
     library_.loadInBackground(path, [this, kind](const library::LoadResult& result) {
         using Outcome = library::LoadResult::Outcome;
         const bool nothingAtStart =
-            kind == LoadKind::Startup && (result.outcome == Outcome::Unreadable ||
-                                          (result.outcome == Outcome::Loaded && result.added == 0));
+            kind == LoadKind::Startup &&
+            (result.outcome == Outcome::Unreadable ||
+             (result.outcome == Outcome::Loaded && result.added == 0 && result.skipped.total() == 0));
         if (!nothingAtStart)
             controls_.statusLine.setText(library::loadMessage(result));
     });
@@ -33,7 +34,7 @@ void LibraryHandlers::loadFile(const std::filesystem::path& path, LoadKind kind)
 
 void LibraryHandlers::onImportClick()
 {
-    const std::filesystem::path path = controls_.dialogs.openFileName(msg::kTextFileFilter);
+    const std::filesystem::path path = controls_.dialogs.openFileName(msg::kImportFileFilter);
     if (path.empty())
         return;
     loadFile(path);

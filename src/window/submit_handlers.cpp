@@ -12,13 +12,36 @@ SubmitHandlers::SubmitHandlers(SubmitControls controls, submit::SubmissionEngine
     : controls_(controls)
     , engine_(engine)
 {
-    engine_.setListener(this);
-    engine_.setNoteMaker([](const submit::RowResult& result) { return submit::verdictNote(result); });
+    engine_.addListener(this);
+    engine_.setNoteMaker([this](const submit::SubmitRow& row, const submit::RowResult& result) {
+        text::Text note = submit::verdictNote(result);
+        std::shared_ptr<const EarlierTally> tally;
+        {
+            const std::lock_guard lock(tallyMutex_);
+            tally = earlierTally_;
+        }
+        if (!tally || !*tally)
+            return note;
+        // What the history says with this check counted in.
+        if (const std::optional<std::pair<int, int>> earlier = (*tally)(row)) {
+            const int checks = earlier->first + 1;
+            const int successes = earlier->second + (result.mark == library::Mark::Success ? 1 : 0);
+            note += "\r\n" + msg::verdict::kHistory + text::decimal(checks) + msg::verdict::kHistoryOf +
+                    text::decimal(successes) + msg::verdict::kHistoryTimes;
+        }
+        return note;
+    });
+}
+
+void SubmitHandlers::setEarlierTally(EarlierTally tally)
+{
+    const std::lock_guard lock(tallyMutex_);
+    earlierTally_ = std::make_shared<const EarlierTally>(std::move(tally));
 }
 
 SubmitHandlers::~SubmitHandlers()
 {
-    engine_.setListener(nullptr);
+    engine_.removeListener(this);
 }
 
 void SubmitHandlers::toggleSubmit()

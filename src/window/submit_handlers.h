@@ -15,6 +15,12 @@
 #include "platform/controls.h"
 #include "submit/submission_engine.h"
 
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
+
 namespace tavrin::window {
 
 // The controls of the main window that a pass reads and writes.
@@ -44,6 +50,11 @@ public:
     // 提交网址 on the row at `selection` (-1: none, nothing happens).
     void submitSelected(int selection);
 
+    // Where the note over a mark learns what the history held for a row before this check:
+    // its earlier checks and successes, nothing when it has none. Called on worker threads.
+    using EarlierTally = std::function<std::optional<std::pair<int, int>>(const submit::SubmitRow& row)>;
+    void setEarlierTally(EarlierTally tally);
+
     // PassListener: worker threads.
     void rowStarted(const submit::SubmitRow& row, int started, int rows) override;
     void rowChecked(const submit::SubmitRow& row, const submit::RowResult& result) override;
@@ -55,6 +66,9 @@ private:
 
     SubmitControls controls_;
     submit::SubmissionEngine& engine_;
+    // Set on the user-interface thread before a pass; read by the engine's workers.
+    std::shared_ptr<const EarlierTally> earlierTally_;
+    mutable std::mutex tallyMutex_;
 };
 
 } // namespace tavrin::window

@@ -94,7 +94,7 @@ TEST_F(LibraryTest, ImportAppendsAndNumberingContinues)
     library.waitUntilLoaded();
     EXPECT_EQ(list.rowCount(), 4);
     EXPECT_EQ(status(), importedText(2, 4));
-    EXPECT_EQ(dialogs.fileFilters().back(), msg::kTextFileFilter);
+    EXPECT_EQ(dialogs.fileFilters().back(), msg::kImportFileFilter);
 }
 
 TEST_F(LibraryTest, BadFilesLoadWithoutHarm)

@@ -4,6 +4,7 @@
 #include "net/network_init.h"
 #include "platform/headless/scripted_desktop.h"
 #include "platform/qt/qt_text.h"
+#include "support/local_addresses.h"
 #include "support/local_server.h"
 #include "support/temp_dir.h"
 #include "support/widget_lookup.h"
@@ -11,6 +12,7 @@
 #include "update/update_checker.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -23,6 +25,8 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 
 using tavrin::app::MainWindow;
 using tavrin::platform::BoxAnswer;
@@ -84,6 +88,14 @@ private:
                "</p><p>更新说明=修正</p><p>更快更新说明结束</p><p>////结束</p></html>";
     }
 
+    // How the notice is answered: its status, and whether the page stops halfway.
+    void setNoticeAnswer(int status, bool cutShort)
+    {
+        const std::lock_guard lock(mutex_);
+        noticeStatus_ = status;
+        cutShort_ = cutShort;
+    }
+
     // While held, the notice is not answered (for at most a few seconds, so a window that
     // waits for it makes the test fail rather than hang).
     void holdNotice(bool hold)
@@ -102,7 +114,20 @@ private:
             ++noticeRequests_;
             std::unique_lock lock(mutex_);
             released_.wait_for(lock, std::chrono::seconds(5), [this] { return !hold_; });
-            response.set_content(notice_, "text/html");
+            response.status = noticeStatus_;
+            if (!cutShort_) {
+                response.set_content(notice_, "text/html");
+                return;
+            }
+            // Announces twice the length, sends the page and closes the connection.
+            response.set_content_provider(
+                notice_.size() * 2, "text/html",
+                [page = notice_](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                    if (offset != 0)
+                        return false;
+                    sink.write(page.data(), page.size());
+                    return true;
+                });
         });
         server_->routes().Get("/files/setup.exe", [](const httplib::Request&, httplib::Response& response) {
             response.set_content(std::string("MZ\0\x01new version", 15), "application/octet-stream");
@@ -114,18 +139,19 @@ private:
         server_->start();
     }
 
-    MainWindow& open()
+    MainWindow& open(const std::optional<std::string>& noticeUrl = std::nullopt)
     {
         dir_ = std::make_unique<TempDir>();
         dialogs_ = std::make_unique<UiThreadDialogs>();
         shell_ = std::make_unique<tavrin::platform::RecordingShell>();
         tray_ = std::make_unique<tavrin::platform::MemoryTray>();
         window_ = std::make_unique<MainWindow>(
-            dir_->path(), tavrin::app::DesktopServices{.dialogs = dialogs_.get(),
-                                                       .shell = shell_.get(),
-                                                       .tray = tray_.get(),
-                                                       .rowCheck = {},
-                                                       .updateUrl = server_->url("/notice")});
+            dir_->path(),
+            tavrin::app::DesktopServices{.dialogs = dialogs_.get(),
+                                         .shell = shell_.get(),
+                                         .tray = tray_.get(),
+                                         .rowCheck = {},
+                                         .updateUrl = noticeUrl.value_or(server_->url("/notice"))});
         window_->showCentred();
         return *window_;
     }
@@ -136,6 +162,8 @@ private:
         QTRY_COMPARE(noticeRequests_.load(), 1);
         QTRY_VERIFY(window_->updateChecker() && !window_->updateChecker()->checking());
     }
+
+    QString status() const { return window_->findChild<QLabel*>(u("透明标签2"))->text(); }
 
     std::vector<tavrin::platform::ScriptedDialogs::ShownBox> boxes() const
     {
@@ -152,8 +180,10 @@ private:
 
     std::mutex mutex_;
     std::condition_variable released_;
-    bool hold_ = false;  // guarded by mutex_
-    std::string notice_; // guarded by mutex_
+    bool hold_ = false;      // guarded by mutex_
+    std::string notice_;     // guarded by mutex_
+    int noticeStatus_ = 200; // guarded by mutex_
+    bool cutShort_ = false;  // guarded by mutex_
     std::atomic<int> noticeRequests_{0};
     std::unique_ptr<LocalServer> server_;
     std::unique_ptr<TempDir> dir_;
@@ -169,6 +199,7 @@ private slots:
     {
         noticeRequests_ = 0;
         holdNotice(false);
+        setNoticeAnswer(200, false);
         setNotice("<html>nothing new</html>");
         startServer();
     }
@@ -227,6 +258,76 @@ private slots:
         QCOMPARE(shell_->opened(), std::vector<tavrin::text::Text>{downloadUrl});
         QCOMPARE(TempDir::read(dir_->path() / "setup.exe"), std::string("MZ\0\x01new version", 15));
         QVERIFY(!dialogs_->calledOffUiThread);
+    }
+
+    void askedCheckSaysWhyNothingIsOffered_data()
+    {
+        QTest::addColumn<QString>("notice");
+        QTest::addColumn<int>("noticeStatus");
+        QTest::addColumn<bool>("cutShort");
+        QTest::addColumn<bool>("serverDown");
+        QTest::addColumn<bool>("fromMenu");
+        QTest::addColumn<QString>("said");
+        const QString sameVersion =
+            u("<html><p>////开始</p><p>最新版=v2.0 beta1</p><p>下载地址=http://127.0.0.1:1/setup.exe</p>"
+              "<p>下载方式=下载文件</p><p>更新说明=</p><p>更新说明结束</p><p>////结束</p></html>");
+        QTest::newRow("nothing newer")
+            << sameVersion << 200 << false << false << false << u("当前已是最新版本");
+        QTest::newRow("nothing newer, from 检查升级")
+            << sameVersion << 200 << false << false << true << u("当前已是最新版本");
+        QTest::newRow("no server") << sameVersion << 200 << false << true << false
+                                   << u("检查更新失败：没有响应");
+        QTest::newRow("an error status")
+            << sameVersion << 404 << false << false << true << u("检查更新失败：HTTP 404");
+        QTest::newRow("a page cut short")
+            << sameVersion << 200 << true << false << false << u("检查更新失败：页面不完整");
+        QTest::newRow("a page without the notice") << u("<html>moved</html>") << 200 << false << false
+                                                   << false << u("检查更新失败：页面中没有版本信息");
+    }
+
+    void askedCheckSaysWhyNothingIsOffered()
+    {
+        QFETCH(QString, notice);
+        QFETCH(int, noticeStatus);
+        QFETCH(bool, cutShort);
+        QFETCH(bool, serverDown);
+        QFETCH(bool, fromMenu);
+        QFETCH(QString, said);
+        setNotice(notice.toStdString());
+        setNoticeAnswer(noticeStatus, cutShort);
+        if (serverDown)
+            open(tavrin::testing_support::kNoUpdateNoticeUrl);
+        else
+            open();
+
+        // The start-up check says nothing, whatever it found.
+        QTRY_VERIFY(window_->updateChecker() && !window_->updateChecker()->checking());
+        QCOMPARE(noticeRequests_.load(), serverDown ? 0 : 1);
+        QCoreApplication::processEvents();
+        QCOMPARE(status(), u("当前状态：软件初始化成功...."));
+
+        if (fromMenu)
+            menuBarAction("帮助", "检查升级")->trigger();
+        else
+            QTest::mouseClick(window_->findChild<QPushButton*>(u("按钮5")), Qt::LeftButton);
+        QTRY_COMPARE(status(), said);
+        QCOMPARE(noticeRequests_.load(), serverDown ? 0 : 2);
+        QVERIFY(boxes().empty());
+    }
+
+    void askingDuringTheStartUpCheckHearsItsEnd()
+    {
+        setNotice(u("<html><p>////开始</p><p>最新版=v2.0 beta1</p><p>////结束</p></html>").toStdString());
+        holdNotice(true);
+        open();
+        QTRY_COMPARE(noticeRequests_.load(), 1);
+        QVERIFY(window_->updateChecker()->checking());
+        QTest::mouseClick(window_->findChild<QPushButton*>(u("按钮5")), Qt::LeftButton);
+
+        holdNotice(false);
+        QTRY_COMPARE(status(), u("当前已是最新版本"));
+        // The check under way answered the button; no second request was made.
+        QCOMPARE(noticeRequests_.load(), 1);
     }
 
     void menuItemChecksAndAFailedDownloadSaysSo()

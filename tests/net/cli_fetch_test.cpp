@@ -1,6 +1,7 @@
 // tavrin-cli fetch, run in-process against string streams: the header text, the body length,
 // the verdict with the test that decided it, and the exit codes.
 #include "cli/cli.h"
+#include "support/cli_run.h"
 #include "support/local_server.h"
 #include "support/raw_request.h"
 #include "support/raw_server.h"
@@ -15,29 +16,11 @@
 namespace tavrin::cli {
 namespace {
 
+using testing_support::CliRun;
 using testing_support::LocalServer;
 using testing_support::RawRequest;
 using testing_support::RawServer;
-
-struct CliRun
-{
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-CliRun runCli(std::vector<std::string> arguments)
-{
-    arguments.insert(arguments.begin(), "tavrin-cli");
-    std::vector<const char*> argv;
-    argv.reserve(arguments.size());
-    for (const std::string& argument : arguments)
-        argv.push_back(argument.c_str());
-    std::ostringstream out;
-    std::ostringstream err;
-    const int code = run(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {code, out.str(), err.str()};
-}
+using testing_support::runCli;
 
 struct VerdictCase
 {

@@ -2,6 +2,7 @@
 // --pass-stats, bad arguments and Ctrl-C.
 #include "cli/cli.h"
 #include "cli/interrupt.h"
+#include "support/cli_run.h"
 #include "support/local_server.h"
 
 #include "support/temp_dir.h"
@@ -19,37 +20,11 @@
 namespace tavrin::cli {
 namespace {
 
+using testing_support::CliRun;
+using testing_support::linesOf;
 using testing_support::LocalServer;
+using testing_support::runCli;
 using testing_support::TempDir;
-
-struct CliRun
-{
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-CliRun runCli(std::vector<std::string> arguments, bool terminal = false)
-{
-    arguments.insert(arguments.begin(), "tavrin-cli");
-    std::vector<const char*> argv;
-    argv.reserve(arguments.size());
-    for (const std::string& argument : arguments)
-        argv.push_back(argument.c_str());
-    std::ostringstream out;
-    std::ostringstream err;
-    const int code = run(static_cast<int>(argv.size()), argv.data(), out, err, terminal);
-    return {code, out.str(), err.str()};
-}
-
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 class CliSubmit : public testing::Test
 {

@@ -464,7 +464,7 @@ TEST_F(HostileServerTest, PassOverEveryServerMarksEveryRowAndGivesEverythingBack
         } reasons;
         reasons.byRow.resize(rows.size());
         SubmissionEngine engine(list, httpRowCheck(testing_support::rulesWithin(kPassLimitSeconds)));
-        engine.setListener(&reasons);
+        engine.addListener(&reasons);
 
         const auto start = Clock::now();
         ASSERT_EQ(engine.start(kThreads), StartResult::Started);
