@@ -2,6 +2,7 @@
 
 #include "app/window_look.h"
 #include "build_config.h"
+#include "history/history_recorder.h"
 #include "library/list_sort.h"
 #include "library/url_library.h"
 #include "platform/qt/list_view_binding.h"
@@ -93,6 +94,7 @@ MainWindow::MainWindow(std::filesystem::path programDir, DesktopServices desktop
         *engine_);
     // A pass or a single submit takes the address as it stands, typed over or not.
     engine_->setPrepareRows([this] { return libraryHandlers_->onSiteAddressEdited(); });
+    startHistory(desktop.historyDatabase);
     // Clearing the list forgets the rows the running pass has started.
     libraryHandlers_->setOnCleared([this] { engine_->forgetStartedRows(); });
     bindHandlers();
@@ -106,6 +108,7 @@ MainWindow::~MainWindow()
     // the engine goes; the loaders end before the library handlers they report to.
     submitHandlers_.reset();
     engine_.reset();
+    recorder_.reset();
     library_.reset();
     libraryHandlers_.reset();
     delete listBinding_;
@@ -215,6 +218,8 @@ void MainWindow::buildMenus()
             &MainWindow::onMenuMinimizeToTray);
     program->addSeparator();
     connect(item(program, caption::kMenuAutoStart), &QAction::triggered, this, &MainWindow::onMenuAutoStart);
+    connect(item(program, caption::kMenuHistoryReport), &QAction::triggered, this,
+            &MainWindow::onMenuHistoryReport);
     program->addSeparator();
     connect(item(program, caption::kMenuExit), &QAction::triggered, this, &MainWindow::onMenuExit);
 

@@ -40,6 +40,10 @@ class LibraryHandlers;
 class SubmitHandlers;
 } // namespace tavrin::window
 
+namespace tavrin::history {
+class HistoryRecorder;
+} // namespace tavrin::history
+
 namespace tavrin::platform {
 class ListViewBinding;
 class QtCheckControl;
@@ -60,6 +64,8 @@ struct DesktopServices
     submit::RowCheck rowCheck;
     // The update-notice page; left out, the build setting. Tests point it at a local server.
     std::optional<text::Text> updateUrl;
+    // The history database; left out, the user's default one; an empty path records nothing.
+    std::optional<std::filesystem::path> historyDatabase;
 };
 
 // Lets the header name the update checker without its definition (main_window_update.cpp).
@@ -90,6 +96,9 @@ public:
     // Open a fresh modal window each (main_window_menus.cpp).
     void onMenuAutoStart();
     void onMenuGuestbook();
+    // 历史报告: the report of the last recorded pass, written to a private temporary folder and
+    // opened in the browser (main_window_history.cpp).
+    void onMenuHistoryReport();
     // The silent update check of start-up: returns at once, asks only when a newer version is
     // found (main_window_update.cpp).
     void checkForUpdate();
@@ -128,6 +137,8 @@ private:
     void onMainMoved();
     [[nodiscard]] bool onMayClose();
     void onAddressHover();
+    // Starts recording passes into the history at `database`; none when empty.
+    void startHistory(const std::optional<std::filesystem::path>& database);
     void onAddressFocus();
     void onAddBoxDoubleClick();
     void onListContextMenu(const QPoint& position);
@@ -187,6 +198,11 @@ private:
     platform::QtProgressControl* progress_ = nullptr;
     platform::ListViewBinding* listBinding_ = nullptr;
 
+    // Hears the engine; outlives it. Its writer thread touches only the status line's
+    // thread-safe control.
+    std::unique_ptr<history::HistoryRecorder> recorder_;
+    // Where 历史报告 writes its reports: made on first use, readable by the user only.
+    std::filesystem::path reportFolder_;
     // Their threads write to the controls above; the destructor stops them first.
     std::unique_ptr<library::UrlLibrary> library_;
     std::unique_ptr<submit::SubmissionEngine> engine_;

@@ -3,7 +3,10 @@
 #include "cli/cli_texts.h"
 #include "cli/convert_command.h"
 #include "cli/fetch_command.h"
+#include "cli/history_command.h"
 #include "cli/ping_command.h"
+#include "cli/prune_command.h"
+#include "cli/report_command.h"
 #include "cli/submit_command.h"
 #include "text/encoding.h"
 #include "text/messages.h"
@@ -27,6 +30,9 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
     commands.push_back(addSubmitCommand(app, outIsTerminal));
     commands.push_back(addConvertCommand(app));
     commands.push_back(addPingCommand(app));
+    commands.push_back(addHistoryCommand(app));
+    commands.push_back(addPruneCommand(app));
+    commands.push_back(addReportCommand(app));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

@@ -3,11 +3,14 @@
 #include "base/file_io.h"
 #include "cli/cli.h"
 #include "cli/cli_texts.h"
+#include "cli/history_database.h"
+#include "cli/history_texts.h"
 #include "cli/interrupt.h"
 #include "cli/load_refusal.h"
 #include "cli/pass_printer.h"
 #include "cli/process_usage.h"
 #include "cli/program_directory.h"
+#include "history/history_recorder.h"
 #include "library/library_messages.h"
 #include "library/url_library.h"
 #include "net/network_init.h"
@@ -55,6 +58,30 @@ int markedRows(const base::ListStore& list)
     return marked;
 }
 
+// Why the history stopped recording, told once, from the recorder's thread to the command's.
+class HistoryProblem
+{
+public:
+    void set(const std::string& problem)
+    {
+        const std::lock_guard lock(mutex_);
+        problem_ = problem;
+    }
+    void print(std::ostream& err)
+    {
+        const std::lock_guard lock(mutex_);
+        if (!problem_.empty() && !printed_) {
+            err << texts::kHistoryProblem << problem_ << '\n';
+            printed_ = true;
+        }
+    }
+
+private:
+    std::mutex mutex_;
+    std::string problem_;
+    bool printed_ = false;
+};
+
 class SubmitCommand final : public Command
 {
 public:
@@ -78,6 +105,9 @@ public:
                            std::string(texts::kRequireMentionHelp));
         command_->add_flag("--require-link", checks_.requireLink, std::string(texts::kRequireLinkHelp));
         command_->add_flag("--baseline", checks_.baseline, std::string(texts::kBaselineHelp));
+        CLI::Option* database = addDatabaseOption(*command_, database_);
+        command_->add_flag("--no-history", noHistory_, std::string(texts::kNoHistoryHelp))
+            ->excludes(database);
     }
 
     [[nodiscard]] bool chosen() const override { return command_->parsed(); }
@@ -106,12 +136,22 @@ public:
             report.emplace(json_);
         // Before the engine, which is gone (its workers joined) before the printer it reports to.
         PassPrinter printer(report ? &*report : nullptr);
+        // The history is written by a thread of its own; what goes wrong with it is said between
+        // passes, and the run goes on without it.
+        HistoryProblem historyProblem;
+        std::optional<history::HistoryRecorder> recorder;
+        if (!noHistory_) {
+            recorder.emplace(databasePath(database_), "cli",
+                             [&historyProblem](const std::string& problem) { historyProblem.set(problem); });
+        }
         submit::CheckOptions checks = checks_;
         checks.timeLimitSeconds = timeoutSeconds_ > 0 ? timeoutSeconds_ : net::kDefaultTimeLimitSeconds;
         checks.proxy = text::utf8ToGbk(proxy_);
         submit::SubmissionEngine engine(list, submit::httpRowCheck(std::move(checks)));
         engine.setPrepareRows([host = library.siteHost()] { return host; });
         engine.addListener(&printer);
+        if (recorder)
+            engine.addListener(&*recorder);
 
         bool interrupted = false;
         for (int pass = 1; pass <= passes_ && !interrupted; ++pass) {
@@ -126,6 +166,7 @@ public:
             if (interactive_)
                 out << '\n';
             out << utf8(printer.status()) << '\n';
+            historyProblem.print(err);
             if (!interrupted) {
                 out << texts::kPassSummary << pass << ": " << utf8(msg::kMarkSuccess) << ' '
                     << printer.succeeded() << ", " << utf8(msg::kMarkFailure) << ' ' << printer.failed()
@@ -135,6 +176,10 @@ public:
             }
         }
 
+        if (recorder) {
+            recorder->flush();
+            historyProblem.print(err);
+        }
         int code = interrupted ? kExitInterrupted : kExitOk;
         if (!save_.empty()) {
             const library::SaveResult saved = library.saveTo(save_, onlySuccess_);
@@ -247,6 +292,8 @@ private:
     bool onlySuccess_ = false;
     std::string json_;
     bool passStats_ = false;
+    std::string database_;
+    bool noHistory_ = false;
     submit::CheckOptions checks_;
 };
 

@@ -18,6 +18,7 @@ inline constexpr int kOk = 0x0;
 inline constexpr int kYesNo = 0x4;
 inline constexpr int kIconError = 0x10;
 inline constexpr int kIconQuestion = 0x20;
+inline constexpr int kIconWarning = 0x30;
 inline constexpr int kIconInformation = 0x40;
 inline constexpr int kDefaultSecond = 0x100;
 // The box belongs to no window: it comes up on its own, even while the main window is hidden,

@@ -91,6 +91,12 @@ inline const Text kMilliseconds = text::utf8ToGbk("毫秒");
 inline const Text kHistory = text::utf8ToGbk("历史：");
 inline const Text kHistoryOf = text::utf8ToGbk("次中成功");
 inline const Text kHistoryTimes = text::utf8ToGbk("次");
+// The status line when the history cannot be used or read (followed by the reason), and when
+// 历史报告 finds no pass recorded yet.
+inline const Text kHistoryUnavailable = text::utf8ToGbk("历史记录不可用：");
+inline const Text kHistoryReportFailed = text::utf8ToGbk("历史报告失败：");
+inline const Text kPassesGoOn = text::utf8ToGbk("\r\n提交照常进行，只是不再记录历史。");
+inline const Text kNoHistoryYet = text::utf8ToGbk("还没有记录过提交");
 } // namespace verdict
 
 // Captions of the main window's controls and menus.
@@ -124,6 +130,7 @@ inline const Text kMenuProgram = text::utf8ToGbk("程序");
 inline const Text kMenuMinimizeToTray = text::utf8ToGbk("最小到托盘");
 inline const Text kMenuAutoStart = text::utf8ToGbk("设置开机启动");
 inline const Text kMenuExit = text::utf8ToGbk("退出");
+inline const Text kMenuHistoryReport = text::utf8ToGbk("历史报告");
 inline const Text kMenuHelp = text::utf8ToGbk("帮助");
 inline const Text kMenuSite = text::utf8ToGbk("官方网站");
 inline const Text kMenuCheckUpgrade = text::utf8ToGbk("检查升级");

@@ -9,6 +9,7 @@
 #include "platform/headless/scripted_desktop.h"
 #include "support/forked_child.h"
 #include "support/headless_library.h"
+#include "support/private_mounts.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 #include "text/messages.h"
@@ -31,6 +32,7 @@ namespace tavrin::library {
 namespace {
 
 using testing_support::ForkedChild;
+using testing_support::mountPrivateTmpfs;
 using testing_support::TempDir;
 using text::Text;
 using text::utf8ToGbk;
@@ -159,44 +161,6 @@ TEST_F(SaveSafety, AFileSizeLimitFailsTheSaveAndKeepsTheOldFile)
     EXPECT_EQ(ending.report, saveFailedText(target, "write: File too large"));
     EXPECT_EQ(TempDir::read(target), "http://old.example/{$url}\r\n");
     EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"url.txt"}) << "the partial file is removed";
-}
-
-// Gives the calling process (a forked child: it must have a single thread) a user and mount
-// namespace of its own, in which it may mount small or read-only file systems that nobody else
-// sees. Empty when it worked, else why not.
-std::string enterPrivateMounts()
-{
-    const uid_t uid = ::geteuid();
-    const gid_t gid = ::getegid();
-    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0) {
-        // Files made inside need an owner that maps back to us.
-        const auto put = [](const char* file, const std::string& line) {
-            std::ofstream out(file);
-            out << line;
-            out.flush();
-            return static_cast<bool>(out);
-        };
-        put("/proc/self/setgroups", "deny");
-        if (!put("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
-            !put("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1"))
-            return "cannot map the user into a user namespace";
-    } else if (::unshare(CLONE_NEWNS) != 0) {
-        return std::string("no user or mount namespace: ") + std::strerror(errno);
-    }
-    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        return std::string("cannot make the mounts private: ") + std::strerror(errno);
-    return {};
-}
-
-// In a forked child: a file system of 256 KiB at `mountPoint` that only the child sees. Empty
-// when it is mounted, else why not.
-std::string mountPrivateTmpfs(const std::filesystem::path& mountPoint)
-{
-    if (std::string why = enterPrivateMounts(); !why.empty())
-        return why;
-    if (::mount("tavrin-test", mountPoint.c_str(), "tmpfs", 0, "size=256k") != 0)
-        return std::string("cannot mount a tmpfs: ") + std::strerror(errno);
-    return {};
 }
 
 std::string nameList(const std::filesystem::path& folder)

@@ -248,7 +248,8 @@ private slots:
                                          .shell = &shell,
                                          .tray = &tray,
                                          .rowCheck = {},
-                                         .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl});
+                                         .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl,
+                                         .historyDatabase = std::filesystem::path()});
         window.show();
         QAction* item = tavrin::testing_support::findMenuItem(window.menuBar(), nullptr, "设置开机启动");
         QVERIFY(item);

@@ -104,7 +104,8 @@ private:
                                          .shell = shell_.get(),
                                          .tray = tray_.get(),
                                          .rowCheck = {},
-                                         .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl});
+                                         .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl,
+                                         .historyDatabase = std::filesystem::path()});
         window_->showCentred();
         window_->library().waitUntilLoaded();
         window_->flushList();

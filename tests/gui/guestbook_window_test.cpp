@@ -158,7 +158,8 @@ private slots:
                                          .shell = &shell,
                                          .tray = &tray,
                                          .rowCheck = {},
-                                         .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl});
+                                         .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl,
+                                         .historyDatabase = std::filesystem::path()});
         window.show();
         QAction* item = tavrin::testing_support::findMenuItem(window.menuBar(), nullptr, "给我留言");
         QVERIFY(item);

@@ -56,7 +56,8 @@ private:
                                          .shell = shell_.get(),
                                          .tray = tray_.get(),
                                          .rowCheck = {},
-                                         .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl});
+                                         .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl,
+                                         .historyDatabase = std::filesystem::path()});
         window_->showCentred();
         waitLoaded();
         return *window_;

@@ -151,7 +151,8 @@ private:
                                          .shell = shell_.get(),
                                          .tray = tray_.get(),
                                          .rowCheck = {},
-                                         .updateUrl = noticeUrl.value_or(server_->url("/notice"))});
+                                         .updateUrl = noticeUrl.value_or(server_->url("/notice")),
+                                         .historyDatabase = std::filesystem::path()});
         window_->showCentred();
         return *window_;
     }

@@ -22,9 +22,9 @@ namespace {
 
 using testing_support::CliRun;
 using testing_support::linesOf;
-using testing_support::runCli;
 using testing_support::LocalServer;
 using testing_support::RawServer;
+using testing_support::runCli;
 using testing_support::TempDir;
 
 std::string pingReply(bool flerror, const std::string& message)

@@ -20,7 +20,7 @@ QMessageBox::Icon iconOf(int flags)
         return QMessageBox::Critical;
     case box::kIconQuestion:
         return QMessageBox::Question;
-    case 0x30:
+    case box::kIconWarning:
         return QMessageBox::Warning;
     case box::kIconInformation:
         return QMessageBox::Information;

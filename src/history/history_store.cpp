@@ -1,0 +1,525 @@
+#include "history/history_store.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <system_error>
+
+namespace tavrin::history {
+
+namespace {
+
+// How long a writer waits for another process's lock before it gives up on a batch.
+constexpr int kBusyTimeoutMs = 10'000;
+
+// Schema version 1. Texts that come from templates and pages are stored as the program holds
+// them (GBK bytes, as BLOBs); titles are UTF-8. A final URL equal to the URL, an empty title and
+// a missing status are NULL, which keeps a check near 100 bytes. The covering index lets the
+// health of every template be read from the index alone, in template and run order.
+constexpr std::string_view kSchemaV1 = R"sql(
+CREATE TABLE templates (
+    id INTEGER PRIMARY KEY,
+    text BLOB NOT NULL UNIQUE,
+    first_seen INTEGER NOT NULL
+);
+CREATE TABLE runs (
+    id INTEGER PRIMARY KEY,
+    started INTEGER NOT NULL,
+    finished INTEGER,
+    site BLOB NOT NULL,
+    front_end TEXT NOT NULL,
+    threads INTEGER NOT NULL,
+    rows INTEGER NOT NULL,
+    shard TEXT
+);
+CREATE INDEX runs_by_site ON runs(site, id);
+CREATE TABLE checks (
+    run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,
+    template INTEGER NOT NULL REFERENCES templates(id),
+    at INTEGER NOT NULL,
+    url BLOB NOT NULL,
+    mark INTEGER NOT NULL,
+    test INTEGER NOT NULL,
+    status INTEGER,
+    ms INTEGER NOT NULL,
+    attempts INTEGER NOT NULL,
+    final_url BLOB,
+    bytes INTEGER NOT NULL,
+    title TEXT,
+    mentions INTEGER NOT NULL,
+    links INTEGER NOT NULL
+);
+CREATE INDEX checks_by_template ON checks(template, run, mark, at);
+CREATE INDEX checks_by_run ON checks(run);
+)sql";
+
+std::filesystem::path dataHome()
+{
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/')
+        return xdg;
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home && *home ? home : ".") / ".local" / "share";
+}
+
+} // namespace
+
+Seconds now()
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+std::filesystem::path defaultDatabasePath()
+{
+    return dataHome() / "tavrin" / "history.sqlite";
+}
+
+HistoryStore::HistoryStore(std::filesystem::path path, ConnectionPtr connection)
+    : path_(std::move(path))
+    , connection_(std::move(connection))
+{}
+
+std::string HistoryStore::failure(std::string_view what) const
+{
+    return std::string(what) + ": " + sqlite3_errmsg(connection_.get());
+}
+
+bool HistoryStore::execute(std::string_view sql)
+{
+    const std::string statement(sql);
+    return sqlite3_exec(connection_.get(), statement.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+std::unique_ptr<HistoryStore> HistoryStore::open(const std::filesystem::path& path, OpenMode mode,
+                                                 std::string& error)
+{
+    std::error_code ignored;
+    if (mode == OpenMode::Record && !path.parent_path().empty())
+        std::filesystem::create_directories(path.parent_path(), ignored);
+    if (mode == OpenMode::Read && !std::filesystem::exists(path, ignored)) {
+        error = "no history at " + path.string();
+        return nullptr;
+    }
+    sqlite3* raw = nullptr;
+    const int flags =
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (mode == OpenMode::Record ? SQLITE_OPEN_CREATE : 0);
+    const int opened = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    ConnectionPtr connection(raw);
+    if (opened != SQLITE_OK) {
+        error = "cannot open " + path.string() + ": " +
+                (connection ? std::string(sqlite3_errmsg(connection.get()))
+                            : std::string(sqlite3_errstr(opened)));
+        return nullptr;
+    }
+    sqlite3_busy_timeout(connection.get(), kBusyTimeoutMs);
+    std::unique_ptr<HistoryStore> store(new HistoryStore(path, std::move(connection)));
+    if (!store->migrate(mode, error))
+        return nullptr;
+    return store;
+}
+
+bool HistoryStore::migrate(OpenMode mode, std::string& error)
+{
+    // The first read tells a database from anything else, before anything is written: a file
+    // that is not one (or is damaged) fails here and stays as it was.
+    Statement version(connection_.get(), "PRAGMA user_version");
+    if (!version.valid() || version.step() != SQLITE_ROW) {
+        error = failure("cannot read the history " + path_.string());
+        return false;
+    }
+    const std::int64_t found = version.integer(0);
+    version = Statement();
+    if (found > kSchemaVersion) {
+        error = "the history " + path_.string() + " was written by a newer version of the program";
+        return false;
+    }
+    if (found == 0) {
+        // Version 0 is a file that is new or not ours: only an empty one is made a history.
+        Statement tables(connection_.get(), "SELECT COUNT(*) FROM sqlite_master");
+        if (!tables.valid() || tables.step() != SQLITE_ROW) {
+            error = failure("cannot read the history " + path_.string());
+            return false;
+        }
+        if (tables.integer(0) != 0) {
+            error = "the database " + path_.string() + " is not a history of this program";
+            return false;
+        }
+    } else if (mode == OpenMode::Record) {
+        Statement check(connection_.get(), "PRAGMA quick_check");
+        if (!check.valid() || check.step() != SQLITE_ROW || check.text(0) != "ok") {
+            error = "the history " + path_.string() + " is damaged (" +
+                    (check.valid() ? check.text(0) : std::string(sqlite3_errmsg(connection_.get()))) + ")";
+            return false;
+        }
+    }
+    if (!execute("PRAGMA foreign_keys = ON")) {
+        error = failure("cannot use the history " + path_.string());
+        return false;
+    }
+    Statement journal(connection_.get(), "PRAGMA journal_mode = WAL");
+    if (!journal.valid() || journal.step() != SQLITE_ROW || journal.text(0) != "wal") {
+        error = failure("cannot use the history " + path_.string());
+        return false;
+    }
+    journal = Statement();
+    if (found == kSchemaVersion)
+        return true;
+    // From nothing to version 1; later versions add their steps after this one, each in the
+    // same transaction as the version it leads to.
+    if (!execute("BEGIN IMMEDIATE")) {
+        error = failure("cannot prepare the history " + path_.string());
+        return false;
+    }
+    Statement again(connection_.get(), "PRAGMA user_version");
+    const bool stillOld = again.valid() && again.step() == SQLITE_ROW && again.integer(0) < kSchemaVersion;
+    again = Statement();
+    if (stillOld && (!execute(kSchemaV1) || !execute("PRAGMA user_version = 1"))) {
+        error = failure("cannot prepare the history " + path_.string());
+        (void)execute("ROLLBACK");
+        return false;
+    }
+    if (!execute("COMMIT")) {
+        error = failure("cannot prepare the history " + path_.string());
+        (void)execute("ROLLBACK");
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::int64_t> HistoryStore::beginRun(const RunInfo& run, std::string& error)
+{
+    const std::lock_guard lock(mutex_);
+    Statement insert(
+        connection_.get(),
+        "INSERT INTO runs (started, site, front_end, threads, rows, shard) VALUES (?, ?, ?, ?, ?, ?)");
+    if (!insert.valid()) {
+        error = failure("cannot record a run");
+        return std::nullopt;
+    }
+    insert.bind(1, run.started);
+    insert.bindBlob(2, run.siteHost);
+    insert.bind(3, std::string_view(run.frontEnd));
+    insert.bind(4, std::int64_t{run.threads});
+    insert.bind(5, std::int64_t{run.rows});
+    if (run.shard.empty())
+        insert.bindNull(6);
+    else
+        insert.bind(6, std::string_view(run.shard));
+    if (insert.step() != SQLITE_DONE) {
+        error = failure("cannot record a run");
+        return std::nullopt;
+    }
+    return sqlite3_last_insert_rowid(connection_.get());
+}
+
+std::optional<std::int64_t> HistoryStore::templateId(const text::Text& text, Seconds firstSeen)
+{
+    if (const auto known = templateIds_.find(text); known != templateIds_.end())
+        return known->second;
+    Statement insert(connection_.get(), "INSERT OR IGNORE INTO templates (text, first_seen) VALUES (?, ?)");
+    insert.bindBlob(1, text);
+    insert.bind(2, firstSeen);
+    if (insert.step() != SQLITE_DONE)
+        return std::nullopt;
+    Statement select(connection_.get(), "SELECT id FROM templates WHERE text = ?");
+    select.bindBlob(1, text);
+    if (select.step() != SQLITE_ROW)
+        return std::nullopt;
+    const std::int64_t id = select.integer(0);
+    templateIds_.emplace(text, id);
+    return id;
+}
+
+bool HistoryStore::record(std::int64_t run, const std::vector<CheckRecord>& checks, Seconds finished,
+                          std::string& error)
+{
+    const std::lock_guard lock(mutex_);
+    if (!execute("BEGIN IMMEDIATE")) {
+        error = failure("cannot record checks");
+        return false;
+    }
+    // Ids learned inside a transaction that may roll back are forgotten with it.
+    const auto knownBefore = templateIds_;
+    Statement insert(connection_.get(), "INSERT INTO checks (run, template, at, url, mark, test, status, ms, "
+                                        "attempts, final_url, bytes, title, mentions, links) VALUES "
+                                        "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    bool ok = insert.valid();
+    for (const CheckRecord& check : checks) {
+        if (!ok)
+            break;
+        const std::optional<std::int64_t> templateNumber = templateId(check.templateText, check.at);
+        if (!templateNumber) {
+            ok = false;
+            break;
+        }
+        insert.bind(1, run);
+        insert.bind(2, *templateNumber);
+        insert.bind(3, check.at);
+        insert.bindBlob(4, check.url);
+        insert.bind(5, std::int64_t{check.success ? 1 : 0});
+        insert.bind(6, std::int64_t{check.test});
+        if (check.status > 0)
+            insert.bind(7, std::int64_t{check.status});
+        else
+            insert.bindNull(7);
+        insert.bind(8, check.milliseconds);
+        insert.bind(9, std::int64_t{check.attempts});
+        if (check.finalUrl.empty() || check.finalUrl == check.url)
+            insert.bindNull(10);
+        else
+            insert.bindBlob(10, check.finalUrl);
+        insert.bind(11, check.bytes);
+        if (check.titleUtf8.empty())
+            insert.bindNull(12);
+        else
+            insert.bind(12, std::string_view(check.titleUtf8));
+        insert.bind(13, std::int64_t{check.mentions ? 1 : 0});
+        insert.bind(14, std::int64_t{check.links ? 1 : 0});
+        ok = insert.step() == SQLITE_DONE;
+        insert.reset();
+    }
+    if (ok) {
+        Statement finish(connection_.get(), "UPDATE runs SET finished = ? WHERE id = ?");
+        finish.bind(1, finished);
+        finish.bind(2, run);
+        ok = finish.valid() && finish.step() == SQLITE_DONE;
+    }
+    if (ok && execute("COMMIT"))
+        return true;
+    error = failure("cannot record checks");
+    (void)execute("ROLLBACK");
+    templateIds_ = knownBefore;
+    return false;
+}
+
+std::set<std::int64_t> HistoryStore::runsOf(const HealthFilter& filter)
+{
+    std::string sql = "SELECT id FROM runs";
+    if (filter.siteHost)
+        sql += " WHERE site = ?";
+    sql += " ORDER BY id DESC";
+    if (filter.lastRuns)
+        sql += " LIMIT ?";
+    Statement select(connection_.get(), sql);
+    int parameter = 1;
+    if (filter.siteHost)
+        select.bindBlob(parameter++, *filter.siteHost);
+    if (filter.lastRuns)
+        select.bind(parameter, std::int64_t{*filter.lastRuns});
+    std::set<std::int64_t> runs;
+    while (select.valid() && select.step() == SQLITE_ROW)
+        runs.insert(select.integer(0));
+    return runs;
+}
+
+std::vector<TemplateHealth> HistoryStore::templateHealth(const HealthFilter& filter, std::string& error)
+{
+    const std::lock_guard lock(mutex_);
+    const bool everyRun = !filter.siteHost && !filter.lastRuns;
+    const std::set<std::int64_t> runs = everyRun ? std::set<std::int64_t>() : runsOf(filter);
+    std::unordered_map<std::int64_t, TemplateHealth> byId;
+    // The last run counted among a template's failed runs. Within a run the index puts failures
+    // before successes, so a run with any success ends with one and counts as no failed run.
+    std::unordered_map<std::int64_t, std::int64_t> lastFailedRun;
+    // In template and run order, read from the covering index alone.
+    Statement scan(connection_.get(),
+                   "SELECT template, run, mark, at FROM checks INDEXED BY checks_by_template "
+                   "ORDER BY template, run");
+    if (!scan.valid()) {
+        error = failure("cannot read the history");
+        return {};
+    }
+    int stepped = SQLITE_ROW;
+    while ((stepped = scan.step()) == SQLITE_ROW) {
+        if (!everyRun && runs.count(scan.integer(1)) == 0)
+            continue;
+        const std::int64_t id = scan.integer(0);
+        const std::int64_t run = scan.integer(1);
+        TemplateHealth& health = byId[id];
+        ++health.checks;
+        if (scan.integer(2) == 1) {
+            ++health.successes;
+            health.lastSuccess = std::max(health.lastSuccess.value_or(0), scan.integer(3));
+            health.failuresInARow = 0;
+            health.failedRunsInARow = 0;
+            lastFailedRun.erase(id);
+        } else {
+            ++health.failuresInARow;
+            if (const auto [counted, first] = lastFailedRun.try_emplace(id, run);
+                first || counted->second != run) {
+                counted->second = run;
+                ++health.failedRunsInARow;
+            }
+        }
+    }
+    if (stepped != SQLITE_DONE) {
+        error = failure("cannot read the history");
+        return {};
+    }
+    Statement texts(connection_.get(), "SELECT id, text FROM templates");
+    while (texts.valid() && texts.step() == SQLITE_ROW) {
+        if (const auto found = byId.find(texts.integer(0)); found != byId.end())
+            found->second.templateText = texts.text(1);
+    }
+    std::vector<TemplateHealth> health;
+    health.reserve(byId.size());
+    for (auto& [id, entry] : byId)
+        health.push_back(std::move(entry));
+    std::sort(health.begin(), health.end(), [](const TemplateHealth& a, const TemplateHealth& b) {
+        // Compared as fractions, so that equal rates are equal.
+        const std::int64_t left = std::int64_t{a.successes} * b.checks;
+        const std::int64_t right = std::int64_t{b.successes} * a.checks;
+        if (left != right)
+            return left < right;
+        if (a.failuresInARow != b.failuresInARow)
+            return a.failuresInARow > b.failuresInARow;
+        return a.templateText < b.templateText;
+    });
+    return health;
+}
+
+std::unordered_map<text::Text, std::pair<int, int>> HistoryStore::tallies(const text::Text& siteHost,
+                                                                          std::string& error)
+{
+    const std::lock_guard lock(mutex_);
+    Statement select(connection_.get(), "SELECT t.text, COUNT(*), SUM(c.mark) FROM checks c "
+                                        "JOIN runs r ON r.id = c.run JOIN templates t ON t.id = c.template "
+                                        "WHERE r.site = ? GROUP BY c.template");
+    std::unordered_map<text::Text, std::pair<int, int>> byText;
+    if (!select.valid()) {
+        error = failure("cannot read the history");
+        return byText;
+    }
+    select.bindBlob(1, siteHost);
+    while (select.step() == SQLITE_ROW)
+        byText[select.text(0)] = {static_cast<int>(select.integer(1)), static_cast<int>(select.integer(2))};
+    return byText;
+}
+
+std::optional<std::int64_t> HistoryStore::lastRunId(std::string& error)
+{
+    const std::lock_guard lock(mutex_);
+    Statement select(connection_.get(), "SELECT MAX(id) FROM runs");
+    if (!select.valid() || select.step() != SQLITE_ROW) {
+        error = failure("cannot read the history");
+        return std::nullopt;
+    }
+    if (select.isNull(0))
+        return std::nullopt;
+    return select.integer(0);
+}
+
+namespace {
+
+constexpr std::string_view kRunColumns =
+    "r.id, r.started, r.finished, r.site, r.front_end, r.threads, r.rows, r.shard, "
+    "(SELECT COUNT(*) FROM checks c WHERE c.run = r.id), "
+    "(SELECT COALESCE(SUM(mark), 0) FROM checks c WHERE c.run = r.id)";
+
+RunSummary runFrom(const Statement& row)
+{
+    RunSummary run;
+    run.id = row.integer(0);
+    run.started = row.integer(1);
+    if (!row.isNull(2))
+        run.finished = row.integer(2);
+    run.siteHost = row.text(3);
+    run.frontEnd = row.text(4);
+    run.threads = static_cast<int>(row.integer(5));
+    run.rows = static_cast<int>(row.integer(6));
+    run.shard = row.text(7);
+    run.checks = static_cast<int>(row.integer(8));
+    run.successes = static_cast<int>(row.integer(9));
+    return run;
+}
+
+} // namespace
+
+std::optional<RunSummary> HistoryStore::runSummary(std::int64_t run, std::string& error)
+{
+    const std::lock_guard lock(mutex_);
+    Statement select(connection_.get(), "SELECT " + std::string(kRunColumns) + " FROM runs r WHERE r.id = ?");
+    if (!select.valid()) {
+        error = failure("cannot read the history");
+        return std::nullopt;
+    }
+    select.bind(1, run);
+    if (select.step() != SQLITE_ROW)
+        return std::nullopt;
+    return runFrom(select);
+}
+
+std::vector<RunSummary> HistoryStore::runsUpTo(std::int64_t run, int count, std::string& error)
+{
+    const std::lock_guard lock(mutex_);
+    Statement select(connection_.get(),
+                     "SELECT " + std::string(kRunColumns) +
+                         " FROM runs r WHERE r.site = (SELECT site FROM runs WHERE id = ?) "
+                         "AND r.id <= ? ORDER BY r.id DESC LIMIT ?");
+    std::vector<RunSummary> runs;
+    if (!select.valid()) {
+        error = failure("cannot read the history");
+        return runs;
+    }
+    select.bind(1, run);
+    select.bind(2, run);
+    select.bind(3, std::int64_t{count});
+    while (select.step() == SQLITE_ROW)
+        runs.push_back(runFrom(select));
+    std::reverse(runs.begin(), runs.end());
+    return runs;
+}
+
+std::map<int, int> HistoryStore::verdictCounts(std::int64_t run, std::string& error)
+{
+    const std::lock_guard lock(mutex_);
+    Statement select(connection_.get(), "SELECT test, COUNT(*) FROM checks WHERE run = ? GROUP BY test");
+    std::map<int, int> counts;
+    if (!select.valid()) {
+        error = failure("cannot read the history");
+        return counts;
+    }
+    select.bind(1, run);
+    while (select.step() == SQLITE_ROW)
+        counts[static_cast<int>(select.integer(0))] = static_cast<int>(select.integer(1));
+    return counts;
+}
+
+std::vector<std::int64_t> HistoryStore::responseTimes(std::int64_t run, std::string& error)
+{
+    const std::lock_guard lock(mutex_);
+    Statement select(connection_.get(), "SELECT ms FROM checks WHERE run = ?");
+    std::vector<std::int64_t> times;
+    if (!select.valid()) {
+        error = failure("cannot read the history");
+        return times;
+    }
+    select.bind(1, run);
+    while (select.step() == SQLITE_ROW)
+        times.push_back(select.integer(0));
+    return times;
+}
+
+std::vector<text::Text> HistoryStore::newlyFailed(std::int64_t run, std::string& error)
+{
+    const std::lock_guard lock(mutex_);
+    Statement select(
+        connection_.get(),
+        "SELECT DISTINCT t.text FROM checks now JOIN templates t ON t.id = now.template "
+        "WHERE now.run = ?1 AND now.mark = 0 AND EXISTS (SELECT 1 FROM checks before "
+        "WHERE before.template = now.template AND before.mark = 1 AND before.run = "
+        "(SELECT MAX(id) FROM runs WHERE id < ?1 AND site = (SELECT site FROM runs WHERE id = ?1))) "
+        "ORDER BY t.text");
+    std::vector<text::Text> failed;
+    if (!select.valid()) {
+        error = failure("cannot read the history");
+        return failed;
+    }
+    select.bind(1, run);
+    while (select.step() == SQLITE_ROW)
+        failed.push_back(select.text(0));
+    return failed;
+}
+
+} // namespace tavrin::history
