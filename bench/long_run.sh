@@ -25,6 +25,8 @@ passes=3
 threads=100
 
 work=$(mktemp -d)
+# Passes are recorded in a history of the run's own, never in the user's.
+export XDG_DATA_HOME=$work/data
 server=
 cleanup() {
     if [ -n "$server" ]; then

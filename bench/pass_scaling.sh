@@ -47,6 +47,8 @@ max_ratio=1.1
 max_peak_kb=$((150 * 1024))
 
 work=$(mktemp -d)
+# Passes are recorded in a history of the run's own, never in the user's.
+export XDG_DATA_HOME=$work/data
 standin=
 stop_standin() {
     if [ -n "$standin" ]; then

@@ -16,6 +16,8 @@ cmake --build "$build" --parallel "$(nproc)" >/dev/null
 
 port=18123
 work=$(mktemp -d)
+# Passes are recorded in a history of the run's own, never in the user's.
+export XDG_DATA_HOME=$work/data
 "$build/bench/tavrin_bench_server" "$port" &
 server=$!
 trap 'kill $server 2>/dev/null; rm -rf "$work"' EXIT

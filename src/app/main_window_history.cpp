@@ -23,17 +23,19 @@ void MainWindow::startHistory(const std::optional<std::filesystem::path>& databa
         return;
     // Said once, in a box: the status line would lose it to the texts of start-up or of the
     // pass within moments. Passes go on without history.
-    recorder_ = std::make_unique<history::HistoryRecorder>(path, "window", [this](const std::string& problem) {
-        const text::Text said = msg::verdict::kHistoryUnavailable + text::utf8ToGbk(problem);
-        QMetaObject::invokeMethod(
-            this,
-            [this, said] {
-                statusLine_->setText(said);
-                dialogs_->messageBox(said + msg::verdict::kPassesGoOn, msg::kQuestionTitle,
-                                     platform::box::kOk | platform::box::kIconWarning);
-            },
-            Qt::QueuedConnection);
-    });
+    recorder_ =
+        std::make_unique<history::HistoryRecorder>(path, "window", [this](const std::string& problem) {
+            const text::Text said = msg::verdict::kHistoryUnavailable + text::utf8ToGbk(problem);
+            QMetaObject::invokeMethod(
+                this,
+                [this, said] {
+                    statusLine_->setText(said);
+                    dialogs_->messageBox(said + msg::verdict::kPassesGoOn, msg::kQuestionTitle,
+                                         platform::box::kOk | platform::box::kIconWarning);
+                },
+                Qt::QueuedConnection);
+        });
+    recorder_->trackEarlierTallies();
     engine_->addListener(recorder_.get());
     submitHandlers_->setEarlierTally(
         [recorder = recorder_.get()](const submit::SubmitRow& row) { return recorder->earlierTally(row); });
@@ -74,8 +76,8 @@ void MainWindow::onMenuHistoryReport()
             reportFolder_ = pattern;
     }
     const std::filesystem::path file = reportFolder_ / ("run-" + std::to_string(*run) + ".html");
-    const std::string failure = reportFolder_.empty() ? std::string("no temporary folder")
-                                                      : base::writeFileAtomically(file, *html);
+    const std::string failure =
+        reportFolder_.empty() ? std::string("no temporary folder") : base::writeFileAtomically(file, *html);
     if (!failure.empty()) {
         statusLine_->setText(msg::verdict::kHistoryReportFailed + text::utf8ToGbk(failure));
         return;

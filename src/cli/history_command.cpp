@@ -70,9 +70,12 @@ private:
     static std::string tableLine(const history::TemplateHealth& entry)
     {
         char figures[96];
-        const std::string lastSuccess = entry.lastSuccess ? history::localTime(*entry.lastSuccess, "%Y-%m-%d %H:%M") : std::string(texts::kNever);
-        std::snprintf(figures, sizeof figures, "%6d %5d %6.1f%%  %-16s  %10d  ", entry.checks, entry.successes,
-                      100.0 * entry.successRate(), lastSuccess.c_str(), entry.failuresInARow);
+        const std::string lastSuccess = entry.lastSuccess
+                                            ? history::localTime(*entry.lastSuccess, "%Y-%m-%d %H:%M")
+                                            : std::string(texts::kNever);
+        std::snprintf(figures, sizeof figures, "%6d %5d %6.1f%%  %-16s  %10d  ", entry.checks,
+                      entry.successes, 100.0 * entry.successRate(), lastSuccess.c_str(),
+                      entry.failuresInARow);
         return figures + text::gbkToUtf8(entry.templateText) + '\n';
     }
 
@@ -82,8 +85,10 @@ private:
         std::snprintf(rate, sizeof rate, "%.4f", entry.successRate());
         return csvField(text::gbkToUtf8(entry.templateText)) + ',' + std::to_string(entry.checks) + ',' +
                std::to_string(entry.successes) + ',' + rate + ',' +
-               (entry.lastSuccess ? history::utcTime(*entry.lastSuccess, "%Y-%m-%dT%H:%M:%SZ") : std::string()) + ',' +
-               std::to_string(entry.failuresInARow) + ',' + std::to_string(entry.failedRunsInARow) + '\n';
+               (entry.lastSuccess ? history::utcTime(*entry.lastSuccess, "%Y-%m-%dT%H:%M:%SZ")
+                                  : std::string()) +
+               ',' + std::to_string(entry.failuresInARow) + ',' + std::to_string(entry.failedRunsInARow) +
+               '\n';
     }
 
     CLI::App* command_ = nullptr;

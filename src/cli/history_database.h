@@ -26,6 +26,7 @@ CLI::Option* addDatabaseOption(CLI::App& command, std::string& path);
 [[nodiscard]] history::HealthFilter healthFilter(const std::string& site, int lastRuns = 0);
 
 // Opens the history for reading; says why on `err` and gives nothing when it cannot.
-[[nodiscard]] std::unique_ptr<history::HistoryStore> openHistoryToRead(const std::string& option, std::ostream& err);
+[[nodiscard]] std::unique_ptr<history::HistoryStore> openHistoryToRead(const std::string& option,
+                                                                       std::ostream& err);
 
 } // namespace tavrin::cli

@@ -79,7 +79,8 @@ public:
         for (std::size_t at = 0; at < text.size();) {
             const std::size_t end = text.find("\r\n", at);
             const std::size_t next = end == std::string_view::npos ? text.size() : end + 2;
-            const std::string_view line = text.substr(at, (end == std::string_view::npos ? text.size() : end) - at);
+            const std::string_view line =
+                text.substr(at, (end == std::string_view::npos ? text.size() : end) - at);
             const std::string_view withEnd = text.substr(at, next - at);
             at = next;
             ++lines;

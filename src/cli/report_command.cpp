@@ -21,7 +21,8 @@ public:
     explicit ReportCommand(CLI::App& app)
     {
         command_ = app.add_subcommand("report", std::string(texts::kReportDescription));
-        CLI::Option* run = command_->add_option("--run", run_, std::string(texts::kRunHelp))->check(CLI::PositiveNumber);
+        CLI::Option* run =
+            command_->add_option("--run", run_, std::string(texts::kRunHelp))->check(CLI::PositiveNumber);
         command_->add_flag("--last", last_, std::string(texts::kLastHelp))->excludes(run);
         command_->add_option("--html", html_, std::string(texts::kHtmlHelp))->required();
         addDatabaseOption(*command_, database_);

@@ -4,7 +4,18 @@
 
 #include <algorithm>
 
+#include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace tavrin::history {
+
+namespace {
+
+// How much lower than the rest of the program the writer thread runs (a nice value).
+constexpr int kWriterNiceness = 10;
+
+} // namespace
 
 int testCode(submit::ResponseTest test)
 {
@@ -87,6 +98,12 @@ private:
     Channel channel_; // guarded by the recorder's mutex
 };
 
+void HistoryRecorder::trackEarlierTallies()
+{
+    const std::lock_guard lock(mutex_);
+    trackTallies_ = true;
+}
+
 std::unique_ptr<submit::PassListener> HistoryRecorder::makeListener()
 {
     return std::make_unique<ChannelListener>(*this);
@@ -122,7 +139,7 @@ void HistoryRecorder::startRun(Channel& channel, const submit::PassInfo& info)
         channel.siteHost = info.siteHost;
         channel.runSequence = ++runSequence_;
         bool readTallies = false;
-        if (&channel == &ownChannel_) {
+        if (&channel == &ownChannel_ && trackTallies_) {
             if (sameSite && earlierRead_) {
                 for (const auto& [templateText, tally] : thisPass_) {
                     auto& earlier = earlier_[templateText];
@@ -173,7 +190,12 @@ void HistoryRecorder::queueCheck(const Channel& channel, const submit::SubmitRow
         // A row without a template stands for its URL with the site host put back.
         check.templateText =
             row.templateText ? *row.templateText : library::collapseHost(row.url, channel.siteHost);
-        if (&channel == &ownChannel_) {
+        // Most URLs are their template with the site put in: kept as that, they cost no bytes.
+        if (check.finalUrl == check.url)
+            check.finalUrl.clear();
+        if (library::expandTemplate(check.templateText, channel.siteHost) == check.url)
+            check.url.clear();
+        if (&channel == &ownChannel_ && trackTallies_) {
             auto& tally = thisPass_[check.templateText];
             ++tally.first;
             tally.second += check.success ? 1 : 0;
@@ -261,6 +283,12 @@ void HistoryRecorder::giveUp(const std::string& problem)
 
 void HistoryRecorder::writerLoop(const std::stop_token& stop)
 {
+    // Behind the workers and the network when the processor is busy: a pass should not wait
+    // for the history, which can wait for a quiet moment (a pass over the network has plenty).
+    // Lowered, not idle-only: on a machine busy with other work it still gets its share.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kWriterNiceness);
+    // Named, so that a look at the program's threads (top -H, a profiler) tells it apart.
+    ::pthread_setname_np(::pthread_self(), "tavrin-history");
     std::string problem;
     store_ = HistoryStore::open(path_, OpenMode::Record, problem);
     if (!store_) {

@@ -2,11 +2,13 @@
 //
 // The recorder listens to the engine: each pass becomes a run, each checked row a check. The
 // workers only queue what they report; one writer thread of the recorder's own opens the
-// database and commits the queue in batches (every kBatchRows rows or every second, and at the
-// end of a pass), so the disk never holds a worker up, and a process killed in the middle of a
-// pass loses at most the last batch. When the history cannot be used (no folder, not a
-// database, a full disk), the recorder says so once through `onProblem` and the passes go on
-// without it.
+// database and commits the queue in batches (about every second, sooner when kBatchRows rows
+// wait, and when a pass is stopped), so the disk never holds a worker up, and a process killed in
+// the middle of a pass loses at most the last batch. Batches by time rather than by a small row
+// count: a fast pass (thousands of rows a second against a near server) then writes each page of
+// the template index once a second instead of again and again, and competes least with the pass. When the
+// history cannot be used (no folder, not a database, a full disk), the recorder says so once through
+// `onProblem` and the passes go on without it.
 //
 // It also knows, per template, what the history held for the site before the current run, for
 // the note over a row's mark ("历史：N次中成功M次").
@@ -39,7 +41,8 @@ namespace tavrin::history {
 class HistoryRecorder final : public submit::PassListener
 {
 public:
-    static constexpr std::size_t kBatchRows = 500;
+    // Bounds the memory of the queue when checks come faster than a second's worth can wait.
+    static constexpr std::size_t kBatchRows = 50'000;
     static constexpr std::chrono::milliseconds kBatchInterval{1000};
 
     // Opens (or creates) the database at `path` on the writer thread. `frontEnd` is "window" or
@@ -60,9 +63,13 @@ public:
     [[nodiscard]] std::optional<std::int64_t> lastRun() const;
     // The database, once open and while usable; null otherwise.
     [[nodiscard]] HistoryStore* store();
+    // From the next pass on, keeps what the history held for the site of each of the recorder's
+    // own passes, for earlierTally(). Off by default: reading it costs a scan of the site's
+    // history, which only the window, with its note over a mark, has a use for.
+    void trackEarlierTallies();
     // Checks and successes of a template for the current run's site before this run, once the
-    // writer has read them; nothing when the history holds none. Of the recorder's own runs,
-    // not those of listeners made by makeListener().
+    // writer has read them; nothing when the history holds none or tallies are not tracked. Of
+    // the recorder's own runs, not those of listeners made by makeListener().
     [[nodiscard]] std::optional<std::pair<int, int>> earlierTally(const text::Text& templateText) const;
     // The same for a row of the current pass: its template, or its URL with the site put back.
     [[nodiscard]] std::optional<std::pair<int, int>> earlierTally(const submit::SubmitRow& row) const;
@@ -133,6 +140,7 @@ private:
     std::unordered_map<text::Text, std::pair<int, int>> earlier_;  // guarded by mutex_
     std::unordered_map<text::Text, std::pair<int, int>> thisPass_; // guarded by mutex_
     bool earlierRead_ = false;                                     // guarded by mutex_
+    bool trackTallies_ = false;                                    // guarded by mutex_
 
     // Writer thread only.
     std::unique_ptr<HistoryStore> store_;

@@ -1,9 +1,13 @@
 #include "history/history_store.h"
 
+#include "base/file_io.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <system_error>
+
+#include <sys/stat.h>
 
 namespace tavrin::history {
 
@@ -13,9 +17,11 @@ namespace {
 constexpr int kBusyTimeoutMs = 10'000;
 
 // Schema version 1. Texts that come from templates and pages are stored as the program holds
-// them (GBK bytes, as BLOBs); titles are UTF-8. A final URL equal to the URL, an empty title and
-// a missing status are NULL, which keeps a check near 100 bytes. The covering index lets the
-// health of every template be read from the index alone, in template and run order.
+// them (GBK bytes, as BLOBs); titles are UTF-8. A URL that is the template filled with the run's
+// site, a final URL equal to the URL, an empty title and a missing status are NULL, which keeps
+// a check near 100 bytes. The covering index lets the
+// health of every template be read from the index alone, in template and run order; it holds no
+// more than that, since every check recorded adds to it at a place of its template's.
 constexpr std::string_view kSchemaV1 = R"sql(
 CREATE TABLE templates (
     id INTEGER PRIMARY KEY,
@@ -37,7 +43,7 @@ CREATE TABLE checks (
     run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,
     template INTEGER NOT NULL REFERENCES templates(id),
     at INTEGER NOT NULL,
-    url BLOB NOT NULL,
+    url BLOB,
     mark INTEGER NOT NULL,
     test INTEGER NOT NULL,
     status INTEGER,
@@ -49,9 +55,34 @@ CREATE TABLE checks (
     mentions INTEGER NOT NULL,
     links INTEGER NOT NULL
 );
-CREATE INDEX checks_by_template ON checks(template, run, mark, at);
+CREATE INDEX checks_by_template ON checks(template, run, mark);
 CREATE INDEX checks_by_run ON checks(run);
 )sql";
+
+// Where the store notes how it left the database: the file's identity, size and time of change,
+// and those of its write-ahead log.
+std::filesystem::path stampPath(const std::filesystem::path& database)
+{
+    return database.string() + "-checked";
+}
+
+std::string fileStamp(const std::filesystem::path& database)
+{
+    std::string stamp;
+    for (const std::string& file : {database.string(), database.string() + "-wal"}) {
+        struct stat about
+        {
+        };
+        if (::stat(file.c_str(), &about) != 0) {
+            stamp += "-\n";
+            continue;
+        }
+        stamp += std::to_string(about.st_dev) + " " + std::to_string(about.st_ino) + " " +
+                 std::to_string(about.st_size) + " " + std::to_string(about.st_mtim.tv_sec) + "." +
+                 std::to_string(about.st_mtim.tv_nsec) + "\n";
+    }
+    return stamp;
+}
 
 std::filesystem::path dataHome()
 {
@@ -80,6 +111,30 @@ HistoryStore::HistoryStore(std::filesystem::path path, ConnectionPtr connection)
     , connection_(std::move(connection))
 {}
 
+HistoryStore::~HistoryStore()
+{
+    insertCheck_ = Statement();
+    findTemplate_ = Statement();
+    insertTemplate_ = Statement();
+    connection_.reset();
+    if (!recording_)
+        return;
+    // The files as this store leaves them were sound when it opened them and have been written
+    // by it alone since, as far as it knows: the next store may skip the whole check.
+    std::error_code ignored;
+    if (trustworthy_)
+        (void)base::writeFileAtomically(stampPath(path_), fileStamp(path_));
+    else
+        std::filesystem::remove(stampPath(path_), ignored);
+}
+
+bool HistoryStore::leftAsVerified() const
+{
+    const base::ReadResult stamp = base::readWholeFile(stampPath(path_), 4096);
+    return stamp.status == base::ReadResult::Status::Ok && !stampAtOpen_.empty() &&
+           stamp.bytes == stampAtOpen_;
+}
+
 std::string HistoryStore::failure(std::string_view what) const
 {
     return std::string(what) + ": " + sqlite3_errmsg(connection_.get());
@@ -101,6 +156,8 @@ std::unique_ptr<HistoryStore> HistoryStore::open(const std::filesystem::path& pa
         error = "no history at " + path.string();
         return nullptr;
     }
+    // Taken before SQLite touches the files: whether they are as this program left them.
+    const std::string stampAtOpen = mode == OpenMode::Record ? fileStamp(path) : std::string();
     sqlite3* raw = nullptr;
     const int flags =
         SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (mode == OpenMode::Record ? SQLITE_OPEN_CREATE : 0);
@@ -114,8 +171,14 @@ std::unique_ptr<HistoryStore> HistoryStore::open(const std::filesystem::path& pa
     }
     sqlite3_busy_timeout(connection.get(), kBusyTimeoutMs);
     std::unique_ptr<HistoryStore> store(new HistoryStore(path, std::move(connection)));
+    store->stampAtOpen_ = stampAtOpen;
     if (!store->migrate(mode, error))
         return nullptr;
+    store->recording_ = mode == OpenMode::Record;
+    // Closing leaves the write-ahead log for the next writer to fold in (SQLite does so as the
+    // log grows), so that a short run does not end by copying it into the database. A file
+    // refused above is closed the ordinary way, which removes the log its reading made.
+    sqlite3_db_config(store->connection_.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     return store;
 }
 
@@ -145,7 +208,7 @@ bool HistoryStore::migrate(OpenMode mode, std::string& error)
             error = "the database " + path_.string() + " is not a history of this program";
             return false;
         }
-    } else if (mode == OpenMode::Record) {
+    } else if (mode == OpenMode::Record && !leftAsVerified()) {
         Statement check(connection_.get(), "PRAGMA quick_check");
         if (!check.valid() || check.step() != SQLITE_ROW || check.text(0) != "ok") {
             error = "the history " + path_.string() + " is damaged (" +
@@ -163,6 +226,15 @@ bool HistoryStore::migrate(OpenMode mode, std::string& error)
         return false;
     }
     journal = Statement();
+    // Room for the pages a batch touches across the template index of a large history, so that
+    // recording rereads none of them.
+    (void)execute("PRAGMA cache_size = -32768");
+    // In WAL mode a commit then waits for no disk flush; a crash or a kill still leaves every
+    // committed batch, and only a power failure may take back the last ones.
+    if (!execute("PRAGMA synchronous = NORMAL")) {
+        error = failure("cannot use the history " + path_.string());
+        return false;
+    }
     if (found == kSchemaVersion)
         return true;
     // From nothing to version 1; later versions add their steps after this one, each in the
@@ -208,26 +280,43 @@ std::optional<std::int64_t> HistoryStore::beginRun(const RunInfo& run, std::stri
         insert.bind(6, std::string_view(run.shard));
     if (insert.step() != SQLITE_DONE) {
         error = failure("cannot record a run");
+        trustworthy_ = false;
         return std::nullopt;
     }
     return sqlite3_last_insert_rowid(connection_.get());
 }
 
-std::optional<std::int64_t> HistoryStore::templateId(const text::Text& text, Seconds firstSeen)
+std::optional<std::int64_t> HistoryStore::templateId(const text::Text& text, Seconds firstSeen,
+                                                     std::vector<text::Text>& learned)
 {
     if (const auto known = templateIds_.find(text); known != templateIds_.end())
         return known->second;
-    Statement insert(connection_.get(), "INSERT OR IGNORE INTO templates (text, first_seen) VALUES (?, ?)");
-    insert.bindBlob(1, text);
-    insert.bind(2, firstSeen);
-    if (insert.step() != SQLITE_DONE)
+    if (!findTemplate_.valid())
+        findTemplate_ = Statement(connection_.get(), "SELECT id FROM templates WHERE text = ?");
+    if (!insertTemplate_.valid())
+        insertTemplate_ =
+            Statement(connection_.get(), "INSERT INTO templates (text, first_seen) VALUES (?, ?)");
+    if (!findTemplate_.valid() || !insertTemplate_.valid())
         return std::nullopt;
-    Statement select(connection_.get(), "SELECT id FROM templates WHERE text = ?");
-    select.bindBlob(1, text);
-    if (select.step() != SQLITE_ROW)
-        return std::nullopt;
-    const std::int64_t id = select.integer(0);
+    std::int64_t id = 0;
+    findTemplate_.bindBlob(1, text);
+    const int found = findTemplate_.step();
+    if (found == SQLITE_ROW) {
+        id = findTemplate_.integer(0);
+    } else {
+        insertTemplate_.bindBlob(1, text);
+        insertTemplate_.bind(2, firstSeen);
+        const int inserted = insertTemplate_.step();
+        insertTemplate_.reset();
+        if (found != SQLITE_DONE || inserted != SQLITE_DONE) {
+            findTemplate_.reset();
+            return std::nullopt;
+        }
+        id = sqlite3_last_insert_rowid(connection_.get());
+    }
+    findTemplate_.reset();
     templateIds_.emplace(text, id);
+    learned.push_back(text);
     return id;
 }
 
@@ -239,16 +328,28 @@ bool HistoryStore::record(std::int64_t run, const std::vector<CheckRecord>& chec
         error = failure("cannot record checks");
         return false;
     }
+    // Every known template's id at once, in one pass over the table: far cheaper than a lookup
+    // per template of the first batch.
+    if (!templateIdsRead_) {
+        Statement every(connection_.get(), "SELECT id, text FROM templates");
+        while (every.valid() && every.step() == SQLITE_ROW)
+            templateIds_.emplace(every.text(1), every.integer(0));
+        templateIdsRead_ = true;
+    }
     // Ids learned inside a transaction that may roll back are forgotten with it.
-    const auto knownBefore = templateIds_;
-    Statement insert(connection_.get(), "INSERT INTO checks (run, template, at, url, mark, test, status, ms, "
-                                        "attempts, final_url, bytes, title, mentions, links) VALUES "
-                                        "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    std::vector<text::Text> learned;
+    if (!insertCheck_.valid()) {
+        insertCheck_ =
+            Statement(connection_.get(), "INSERT INTO checks (run, template, at, url, mark, test, status, "
+                                         "ms, attempts, final_url, bytes, title, mentions, links) VALUES "
+                                         "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    }
+    Statement& insert = insertCheck_;
     bool ok = insert.valid();
     for (const CheckRecord& check : checks) {
         if (!ok)
             break;
-        const std::optional<std::int64_t> templateNumber = templateId(check.templateText, check.at);
+        const std::optional<std::int64_t> templateNumber = templateId(check.templateText, check.at, learned);
         if (!templateNumber) {
             ok = false;
             break;
@@ -256,7 +357,10 @@ bool HistoryStore::record(std::int64_t run, const std::vector<CheckRecord>& chec
         insert.bind(1, run);
         insert.bind(2, *templateNumber);
         insert.bind(3, check.at);
-        insert.bindBlob(4, check.url);
+        if (check.url.empty())
+            insert.bindNull(4);
+        else
+            insert.bindBlob(4, check.url);
         insert.bind(5, std::int64_t{check.success ? 1 : 0});
         insert.bind(6, std::int64_t{check.test});
         if (check.status > 0)
@@ -288,8 +392,10 @@ bool HistoryStore::record(std::int64_t run, const std::vector<CheckRecord>& chec
     if (ok && execute("COMMIT"))
         return true;
     error = failure("cannot record checks");
+    trustworthy_ = false;
     (void)execute("ROLLBACK");
-    templateIds_ = knownBefore;
+    for (const text::Text& text : learned)
+        templateIds_.erase(text);
     return false;
 }
 
@@ -322,10 +428,12 @@ std::vector<TemplateHealth> HistoryStore::templateHealth(const HealthFilter& fil
     // The last run counted among a template's failed runs. Within a run the index puts failures
     // before successes, so a run with any success ends with one and counts as no failed run.
     std::unordered_map<std::int64_t, std::int64_t> lastFailedRun;
+    // The last run in which each template succeeded; the time of that success is read after.
+    std::unordered_map<std::int64_t, std::int64_t> lastSuccessRun;
     // In template and run order, read from the covering index alone.
-    Statement scan(connection_.get(),
-                   "SELECT template, run, mark, at FROM checks INDEXED BY checks_by_template "
-                   "ORDER BY template, run");
+    Statement scan(
+        connection_.get(),
+        "SELECT template, run, mark FROM checks INDEXED BY checks_by_template ORDER BY template, run");
     if (!scan.valid()) {
         error = failure("cannot read the history");
         return {};
@@ -340,7 +448,7 @@ std::vector<TemplateHealth> HistoryStore::templateHealth(const HealthFilter& fil
         ++health.checks;
         if (scan.integer(2) == 1) {
             ++health.successes;
-            health.lastSuccess = std::max(health.lastSuccess.value_or(0), scan.integer(3));
+            lastSuccessRun[id] = run;
             health.failuresInARow = 0;
             health.failedRunsInARow = 0;
             lastFailedRun.erase(id);
@@ -356,6 +464,15 @@ std::vector<TemplateHealth> HistoryStore::templateHealth(const HealthFilter& fil
     if (stepped != SQLITE_DONE) {
         error = failure("cannot read the history");
         return {};
+    }
+    Statement when(connection_.get(),
+                   "SELECT MAX(at) FROM checks WHERE template = ? AND run = ? AND mark = 1");
+    for (const auto& [id, run] : lastSuccessRun) {
+        when.bind(1, id);
+        when.bind(2, run);
+        if (when.valid() && when.step() == SQLITE_ROW && !when.isNull(0))
+            byId[id].lastSuccess = when.integer(0);
+        when.reset();
     }
     Statement texts(connection_.get(), "SELECT id, text FROM templates");
     while (texts.valid() && texts.step() == SQLITE_ROW) {

@@ -54,6 +54,7 @@ struct RunInfo
 struct CheckRecord
 {
     text::Text templateText;
+    // Empty when it is the template with the run's site put in.
     text::Text url;
     bool success = false;
     // The deciding test, as testCode() numbers it.
@@ -110,7 +111,9 @@ struct HealthFilter
 enum class OpenMode
 {
     // To record: created (with its folder) when missing; an existing file is checked whole
-    // first, so that a damaged one is never written to.
+    // first, so that a damaged one is never written to. The check is skipped when the files are
+    // exactly as a store of this program left them (their identity, size and time of change,
+    // noted beside them in FILE-checked): a large history then opens at once.
     Record,
     // To read what was recorded: the file must exist; it is not checked whole, so that a large
     // history answers at once.
@@ -124,6 +127,8 @@ public:
     // used; the file is then left as it was.
     [[nodiscard]] static std::unique_ptr<HistoryStore> open(const std::filesystem::path& path, OpenMode mode,
                                                             std::string& error);
+    // Closes the database; a store that recorded notes how it left the files (see open()).
+    ~HistoryStore();
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
 
@@ -156,7 +161,12 @@ public:
 private:
     HistoryStore(std::filesystem::path path, ConnectionPtr connection);
     [[nodiscard]] bool migrate(OpenMode mode, std::string& error);
-    [[nodiscard]] std::optional<std::int64_t> templateId(const text::Text& text, Seconds firstSeen);
+    // True when the files are exactly as a store of this program left them after recording
+    // without a failure, so that the whole check may be skipped.
+    [[nodiscard]] bool leftAsVerified() const;
+    // The id of a template, added when new; a new one's text is added to `learned`.
+    [[nodiscard]] std::optional<std::int64_t> templateId(const text::Text& text, Seconds firstSeen,
+                                                         std::vector<text::Text>& learned);
     [[nodiscard]] std::set<std::int64_t> runsOf(const HealthFilter& filter);
     [[nodiscard]] bool execute(std::string_view sql);
     [[nodiscard]] std::string failure(std::string_view what) const;
@@ -166,6 +176,16 @@ private:
     ConnectionPtr connection_;
     // Template ids by text, so that recording a known template costs no query.
     std::unordered_map<text::Text, std::int64_t> templateIds_;
+    bool templateIdsRead_ = false;
+    // The files' identity, size and times when opened; whether this store records; whether every
+    // write it tried succeeded (a store that failed one leaves the next a whole check to do).
+    std::string stampAtOpen_;
+    bool recording_ = false;
+    bool trustworthy_ = true;
+    // Prepared once: recording uses them for every check.
+    Statement insertCheck_;
+    Statement findTemplate_;
+    Statement insertTemplate_;
 };
 
 } // namespace tavrin::history

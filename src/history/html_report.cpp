@@ -86,7 +86,8 @@ std::string rateChart(const std::vector<RunSummary>& runs)
 {
     const int plotWidth = kChartWidth - kMarginLeft - kMarginRight;
     const int plotHeight = kChartHeight - kMarginTop - kMarginBottom;
-    std::string svg = "<svg width=\"" + std::to_string(kChartWidth) + "\" height=\"" + std::to_string(kChartHeight) +
+    std::string svg = "<svg width=\"" + std::to_string(kChartWidth) + "\" height=\"" +
+                      std::to_string(kChartHeight) +
                       "\" role=\"img\" aria-label=\"success rate of the last runs\">";
     for (int tick = 0; tick <= 100; tick += 25) {
         const int y = kMarginTop + plotHeight - plotHeight * tick / 100;
@@ -96,7 +97,7 @@ std::string rateChart(const std::vector<RunSummary>& runs)
                std::to_string(y + 4) + "\" text-anchor=\"end\">" + std::to_string(tick) + " %</text>";
     }
     const auto xOf = [&](std::size_t index) {
-        return runs.size() > 1 ? kMarginLeft + double(plotWidth) * index / double(runs.size() - 1)
+        return runs.size() > 1 ? kMarginLeft + double(plotWidth) * double(index) / double(runs.size() - 1)
                                : kMarginLeft + plotWidth / 2.0;
     };
     const auto yOf = [&](const RunSummary& run) {
@@ -108,13 +109,16 @@ std::string rateChart(const std::vector<RunSummary>& runs)
     for (std::size_t index = 0; index < runs.size(); ++index) {
         const std::string x = number(xOf(index), 1);
         const std::string y = number(yOf(runs[index]), 1);
-        points += x + "," + y + " ";
-        dots += "<circle class=\"dot\" cx=\"" + x + "\" cy=\"" + y + "\" r=\"3\"><title>run " +
-                std::to_string(runs[index].id) + ", " + timeText(runs[index].started) + ": " +
-                percent(runs[index].successes, runs[index].checks) + " of " +
-                std::to_string(runs[index].checks) + "</title></circle>";
-        svg += "<text x=\"" + x + "\" y=\"" + std::to_string(kChartHeight - 12) + "\" text-anchor=\"middle\">" +
-               std::to_string(runs[index].id) + "</text>";
+        points.append(x).append(",").append(y).append(" ");
+        dots += "<circle class=\"dot\" cx=\"";
+        dots += x;
+        dots += "\" cy=\"";
+        dots += y;
+        dots += "\" r=\"3\"><title>run " + std::to_string(runs[index].id) + ", " +
+                timeText(runs[index].started) + ": " + percent(runs[index].successes, runs[index].checks) +
+                " of " + std::to_string(runs[index].checks) + "</title></circle>";
+        svg += "<text x=\"" + x + "\" y=\"" + std::to_string(kChartHeight - 12) +
+               "\" text-anchor=\"middle\">" + std::to_string(runs[index].id) + "</text>";
     }
     if (runs.size() > 1)
         svg += "<polyline class=\"line\" points=\"" + points + "\"/>";
@@ -137,8 +141,8 @@ std::string verdictChart(const std::map<int, int>& counts)
     for (const auto& [test, count] : counts)
         most = std::max(most, count);
     const int height = kBarHeight * static_cast<int>(counts.size()) + 8;
-    std::string svg = "<svg width=\"" + std::to_string(kChartWidth) + "\" height=\"" + std::to_string(height) +
-                      "\" role=\"img\" aria-label=\"verdicts by deciding test\">";
+    std::string svg = "<svg width=\"" + std::to_string(kChartWidth) + "\" height=\"" +
+                      std::to_string(height) + "\" role=\"img\" aria-label=\"verdicts by deciding test\">";
     int row = 0;
     for (const auto& [test, count] : counts) {
         const int y = 4 + row * kBarHeight;
@@ -148,8 +152,8 @@ std::string verdictChart(const std::map<int, int>& counts)
         svg += "<rect class=\"bar " + std::string(test == 0 ? "success" : "failure") + "\" x=\"" +
                std::to_string(kLabelWidth) + "\" y=\"" + std::to_string(y + 3) + "\" width=\"" +
                std::to_string(width) + "\" height=\"" + std::to_string(kBarHeight - 6) + "\"/>";
-        svg += "<text x=\"" + std::to_string(kLabelWidth + width + 6) + "\" y=\"" + std::to_string(y + 14) + "\">" +
-               std::to_string(count) + "</text>";
+        svg += "<text x=\"" + std::to_string(kLabelWidth + width + 6) + "\" y=\"" + std::to_string(y + 14) +
+               "\">" + std::to_string(count) + "</text>";
         ++row;
     }
     return svg + "</svg>";
@@ -185,8 +189,8 @@ std::string timeHistogram(const std::vector<std::int64_t>& milliseconds)
     const int plotWidth = kChartWidth - kMarginLeft - kMarginRight;
     const int plotHeight = kChartHeight - kMarginTop - kMarginBottom;
     const int slot = plotWidth / static_cast<int>(kBuckets.size());
-    std::string svg = "<svg width=\"" + std::to_string(kChartWidth) + "\" height=\"" + std::to_string(kChartHeight) +
-                      "\" role=\"img\" aria-label=\"response times\">";
+    std::string svg = "<svg width=\"" + std::to_string(kChartWidth) + "\" height=\"" +
+                      std::to_string(kChartHeight) + "\" role=\"img\" aria-label=\"response times\">";
     for (std::size_t index = 0; index < kBuckets.size(); ++index) {
         const int height = plotHeight * counts[index] / most;
         const int x = kMarginLeft + slot * static_cast<int>(index);
@@ -217,7 +221,8 @@ std::string summaryTable(const RunSummary& run)
     row("Site", fromGbk(run.siteHost));
     row("Started", timeText(run.started));
     if (run.finished)
-        row("Last check", timeText(*run.finished) + " (" + std::to_string(*run.finished - run.started) + " s)");
+        row("Last check",
+            timeText(*run.finished) + " (" + std::to_string(*run.finished - run.started) + " s)");
     row("From", escaped(run.frontEnd) + ", " + std::to_string(run.threads) + " threads");
     if (!run.shard.empty())
         row("Shard", escaped(run.shard));

@@ -20,6 +20,7 @@ inline constexpr int kRunsCharted = 30;
 
 // The report of `run`, UTF-8 HTML; nothing, with the reason in `error`, when the run is not in
 // the history or the history cannot be read.
-[[nodiscard]] std::optional<std::string> htmlReport(HistoryStore& store, std::int64_t run, std::string& error);
+[[nodiscard]] std::optional<std::string> htmlReport(HistoryStore& store, std::int64_t run,
+                                                    std::string& error);
 
 } // namespace tavrin::history

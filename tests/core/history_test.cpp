@@ -66,6 +66,16 @@ std::string queryOne(const std::filesystem::path& path, const char* sql)
     return value;
 }
 
+// Folds the write-ahead log the store leaves behind into the database file and removes it, as
+// any SQLite program closing the file last does, so that the file alone is the database.
+void foldLog(const std::filesystem::path& path)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
 std::unique_ptr<HistoryStore> openToRecord(const std::filesystem::path& path)
 {
     std::string error;
@@ -82,6 +92,7 @@ std::int64_t recordRun(HistoryStore& store, const std::string& site,
     const std::optional<std::int64_t> run = store.beginRun(runFor(site, at), error);
     EXPECT_TRUE(run) << error;
     std::vector<CheckRecord> checks;
+    checks.reserve(marks.size());
     for (const auto& [templateText, success] : marks)
         checks.push_back(checkOf(templateText, success, 2, 10, at));
     EXPECT_TRUE(store.record(*run, checks, at + 5, error)) << error;
@@ -169,33 +180,39 @@ TEST(HistoryStore, AFileItCannotUseIsNeverWritten)
         auto store = openToRecord(damaged);
         ASSERT_TRUE(store);
         std::vector<std::pair<std::string, bool>> marks;
+        marks.reserve(2000);
         for (int at = 0; at < 2000; ++at)
             marks.emplace_back("http://template-" + std::to_string(at) + ".example/{$url}", at % 3 == 0);
         recordRun(*store, "mine.example", marks, 1000);
     }
+    foldLog(damaged);
     {
         std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);
-        file.seekp(8 * 4096);
+        file.seekp(std::streamoff{8} * 4096);
         const std::string garbage(4096, '\xA5');
         file.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
     }
     const auto newer = dir / "newer.sqlite";
-    { auto store = openToRecord(newer); }
+    {
+        auto store = openToRecord(newer);
+    }
     {
         sqlite3* db = nullptr;
         sqlite3_open(newer.c_str(), &db);
         sqlite3_exec(db, "PRAGMA user_version = 99", nullptr, nullptr, nullptr);
         sqlite3_close(db);
     }
+    foldLog(newer);
     const auto foreign = dir / "foreign.sqlite";
     {
         sqlite3* db = nullptr;
         sqlite3_open(foreign.c_str(), &db);
-        sqlite3_exec(db, "CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('mine')", nullptr, nullptr,
-                     nullptr);
+        sqlite3_exec(db, "CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('mine')", nullptr,
+                     nullptr, nullptr);
         sqlite3_close(db);
     }
-    const auto notDatabase = dir.write("notes.sqlite", std::string("my notes, not a database\n") + std::string(5000, 'x'));
+    const auto notDatabase =
+        dir.write("notes.sqlite", std::string("my notes, not a database\n") + std::string(5000, 'x'));
     const auto underAFile = dir.write("a-file", "x") / "history.sqlite";
 
     const struct
@@ -203,8 +220,11 @@ TEST(HistoryStore, AFileItCannotUseIsNeverWritten)
         const char* name;
         std::filesystem::path path;
     } cases[] = {
-        {"damaged", damaged}, {"newer version", newer},   {"another program's database", foreign},
-        {"not a database", notDatabase}, {"folder cannot be made", underAFile},
+        {"damaged", damaged},
+        {"newer version", newer},
+        {"another program's database", foreign},
+        {"not a database", notDatabase},
+        {"folder cannot be made", underAFile},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -222,7 +242,9 @@ TEST(HistoryStore, TwoWritersOnOneFileBothRecordEverything)
     TempDir dir;
     const auto path = dir / "history.sqlite";
     // Made first, so that both writers find the schema in place.
-    { auto store = openToRecord(path); }
+    {
+        auto store = openToRecord(path);
+    }
     constexpr int kBatches = 40;
     constexpr int kRows = 25;
     const auto writer = [&](const std::string& site) {
@@ -233,6 +255,7 @@ TEST(HistoryStore, TwoWritersOnOneFileBothRecordEverything)
         ASSERT_TRUE(run) << error;
         for (int batch = 0; batch < kBatches; ++batch) {
             std::vector<CheckRecord> checks;
+            checks.reserve(kRows);
             for (int row = 0; row < kRows; ++row)
                 checks.push_back(checkOf(site + "/" + std::to_string(row), row % 2 == 0));
             ASSERT_TRUE(store->record(*run, checks, 2000, error)) << error;
@@ -260,6 +283,7 @@ TEST(HistoryStore, AWriterKilledMidwayLeavesWholeBatches)
             const auto run = store ? store->beginRun(runFor("mine.example"), error) : std::nullopt;
             for (int batch = 0; run; ++batch) {
                 std::vector<CheckRecord> checks;
+                checks.reserve(kRows);
                 for (int row = 0; row < kRows; ++row)
                     checks.push_back(checkOf("t" + std::to_string(batch * kRows + row), true));
                 (void)store->record(*run, checks, 2000, error);
@@ -326,6 +350,7 @@ TEST(HistoryRecorder, RecordsEveryPassAndKnowsWhatCameBefore)
     TempDir dir;
     const auto path = dir / "history.sqlite";
     HistoryRecorder recorder(path, "window", [](const std::string& problem) { ADD_FAILURE() << problem; });
+    recorder.trackEarlierTallies();
     runPass(recorder, "mine.example", 1234);
     recorder.flush();
     EXPECT_EQ(queryOne(path, "SELECT COUNT(*) FROM checks"), "1234");
@@ -357,16 +382,18 @@ TEST(HistoryRecorder, ListenersOfSeveralEnginesRecordRunsOfTheirOwn)
 {
     TempDir dir;
     const auto path = dir / "history.sqlite";
-    HistoryRecorder recorder(path, "cli", [](const std::string& problem) { ADD_FAILURE() << problem; }, "1/3");
+    HistoryRecorder recorder(
+        path, "cli", [](const std::string& problem) { ADD_FAILURE() << problem; }, "1/3");
     const auto other = recorder.makeListener();
     std::thread first([&] { runPass(recorder, "one.example", 700); });
     std::thread second([&] { runPass(*other, "two.example", 900, false); });
     first.join();
     second.join();
     recorder.flush();
-    EXPECT_EQ(queryOne(path, "SELECT group_concat(line, ' ') FROM (SELECT CAST(r.site AS TEXT) || ':' || r.shard "
-                             "|| ':' || (SELECT COUNT(*) || '/' || SUM(c.mark) FROM checks c WHERE c.run = r.id) "
-                             "AS line FROM runs r ORDER BY line)"),
+    EXPECT_EQ(queryOne(path,
+                       "SELECT group_concat(line, ' ') FROM (SELECT CAST(r.site AS TEXT) || ':' || r.shard "
+                       "|| ':' || (SELECT COUNT(*) || '/' || SUM(c.mark) FROM checks c WHERE c.run = r.id) "
+                       "AS line FROM runs r ORDER BY line)"),
               "one.example:1/3:700/700 two.example:1/3:900/0");
 }
 
@@ -411,7 +438,8 @@ TEST(HistoryRecorder, ADiskThatFillsStopsRecordingAndLeavesAReadableDatabase)
                 recorder.flush();
             }
         }
-        return "ran\n" + std::to_string(passes) + "\n" + problem + "\n" + queryOne(path, "PRAGMA integrity_check");
+        return "ran\n" + std::to_string(passes) + "\n" + problem + "\n" +
+               queryOne(path, "PRAGMA integrity_check");
     });
     const ForkedChild::Ending ending = child.wait();
     ASSERT_EQ(ending.exitCode, 0) << ending.report;

@@ -45,18 +45,20 @@ private:
             tavrin::submit::RowResult result;
             const bool good = row.url.starts_with("http://good.example/");
             result.mark = good ? tavrin::library::Mark::Success : tavrin::library::Mark::Failure;
-            result.decidedBy = good ? tavrin::submit::ResponseTest::Passed : tavrin::submit::ResponseTest::NotFound;
+            result.decidedBy =
+                good ? tavrin::submit::ResponseTest::Passed : tavrin::submit::ResponseTest::NotFound;
             result.httpStatus = good ? 200 : 404;
             result.reason = good ? "" : "404 in header";
             return result;
         };
         window_ = std::make_unique<MainWindow>(
-            dir_->path(), tavrin::app::DesktopServices{.dialogs = &dialogs_,
-                                                       .shell = shell_.get(),
-                                                       .tray = tray_.get(),
-                                                       .rowCheck = check,
-                                                       .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl,
-                                                       .historyDatabase = dir_->path() / "history.sqlite"});
+            dir_->path(),
+            tavrin::app::DesktopServices{.dialogs = &dialogs_,
+                                         .shell = shell_.get(),
+                                         .tray = tray_.get(),
+                                         .rowCheck = check,
+                                         .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl,
+                                         .historyDatabase = dir_->path() / "history.sqlite"});
         window_->showCentred();
         window_->library().waitUntilLoaded();
         window_->flushList();

@@ -50,8 +50,8 @@ protected:
     // Three passes over the templates, recorded in the test's database.
     void recordThreePasses()
     {
-        const CliRun result = runCli({"submit", "--site", "mine.example", "--templates", templates, "--threads",
-                                      "1", "--loop", "3", "--timeout", "5", "--db", database});
+        const CliRun result = runCli({"submit", "--site", "mine.example", "--templates", templates,
+                                      "--threads", "1", "--loop", "3", "--timeout", "5", "--db", database});
         ASSERT_EQ(result.exitCode, 0) << result.err;
         ASSERT_EQ(result.err, "");
     }
@@ -79,7 +79,8 @@ TEST_F(CliHistory, HistoryShowsTheWorstTemplatesFirst)
     ASSERT_EQ(csv.exitCode, 0) << csv.err;
     const auto rows = linesOf(csv.out);
     ASSERT_EQ(rows.size(), 4u) << csv.out;
-    EXPECT_EQ(rows[0], "template,checks,successes,success_rate,last_success,failures_in_a_row,failed_runs_in_a_row");
+    EXPECT_EQ(rows[0],
+              "template,checks,successes,success_rate,last_success,failures_in_a_row,failed_runs_in_a_row");
     EXPECT_EQ(rows[1], server.url("/gone") + "?q={$url},3,0,0.0000,,3,3");
     EXPECT_TRUE(rows[2].starts_with(server.url("/flaky") + "?q={$url},3,1,0.3333,20")) << rows[2];
     EXPECT_TRUE(rows[2].ends_with("Z,2,2")) << rows[2];
@@ -106,19 +107,21 @@ TEST_F(CliHistory, PruneDropsTemplatesThatFailedTheirLastRunsAndKeepsTheRestByte
     ASSERT_EQ(pruned.exitCode, 0) << pruned.err;
     EXPECT_EQ(TempDir::read(dir / "kept.txt"), line("/ok") + marker + line("/new"));
     EXPECT_EQ(TempDir::read(templates), original) << "the template file is not written";
-    EXPECT_EQ(pruned.out, "dropped 2 of 4 templates, wrote " + path("kept.txt") + "\n  dropped: " +
-                              server.url("/gone") + "?q={$url}  (failed its last 3 runs)\n  dropped: " +
-                              server.url("/flaky") + "?q={$url}  (failed its last 2 runs)\n");
+    EXPECT_EQ(pruned.out, "dropped 2 of 4 templates, wrote " + path("kept.txt") +
+                              "\n  dropped: " + server.url("/gone") +
+                              "?q={$url}  (failed its last 3 runs)\n  dropped: " + server.url("/flaky") +
+                              "?q={$url}  (failed its last 2 runs)\n");
 
     // Three failed runs are needed: only "gone" goes.
-    ASSERT_EQ(runCli({"prune", "--templates", templates, "--failed-runs", "3", "--save", path("kept3.txt"), "--db",
-                      database})
+    ASSERT_EQ(runCli({"prune", "--templates", templates, "--failed-runs", "3", "--save", path("kept3.txt"),
+                      "--db", database})
                   .exitCode,
               0);
     EXPECT_EQ(TempDir::read(dir / "kept3.txt"), line("/ok") + marker + line("/new") + line("/flaky"));
 
     // Named as the output, the template file itself is replaced.
-    ASSERT_EQ(runCli({"prune", "--templates", templates, "--failed-runs", "2", "--save", templates, "--db", database})
+    ASSERT_EQ(runCli({"prune", "--templates", templates, "--failed-runs", "2", "--save", templates, "--db",
+                      database})
                   .exitCode,
               0);
     EXPECT_EQ(TempDir::read(templates), line("/ok") + marker + line("/new"));
@@ -161,17 +164,21 @@ TEST_F(CliHistory, BadCasesSayWhyAndChangeNothing)
         std::string errorStart;
     } cases[] = {
         {"one failed run is too few",
-         {"prune", "--templates", templates, "--failed-runs", "1", "--save", path("out.txt"), "--db", database},
+         {"prune", "--templates", templates, "--failed-runs", "1", "--save", path("out.txt"), "--db",
+          database},
          2,
          "--failed-runs: Value 1 not in range"},
-        {"prune without --save", {"prune", "--templates", templates, "--failed-runs", "2", "--db", database}, 2, ""},
+        {"prune without --save",
+         {"prune", "--templates", templates, "--failed-runs", "2", "--db", database},
+         2,
+         ""},
         {"prune of another tool's list",
          {"prune", "--templates", json, "--failed-runs", "2", "--save", path("out.txt"), "--db", database},
          2,
          "tavrin-cli: cannot read the template file " + json + " (not a template file"},
         {"prune of a missing file",
-         {"prune", "--templates", path("missing.txt"), "--failed-runs", "2", "--save", path("out.txt"), "--db",
-          database},
+         {"prune", "--templates", path("missing.txt"), "--failed-runs", "2", "--save", path("out.txt"),
+          "--db", database},
          2,
          "tavrin-cli: cannot read the template file "},
         {"prune without a history",
@@ -183,8 +190,14 @@ TEST_F(CliHistory, BadCasesSayWhyAndChangeNothing)
          {"report", "--run", "99", "--html", path("out.txt"), "--db", database},
          1,
          "tavrin-cli: cannot read the history: no run 99 in the history"},
-        {"--run and --last", {"report", "--run", "1", "--last", "--html", path("out.txt"), "--db", database}, 2, ""},
-        {"history of a missing database", {"history", "--db", path("none.sqlite")}, 1, "tavrin-cli: cannot read"},
+        {"--run and --last",
+         {"report", "--run", "1", "--last", "--html", path("out.txt"), "--db", database},
+         2,
+         ""},
+        {"history of a missing database",
+         {"history", "--db", path("none.sqlite")},
+         1,
+         "tavrin-cli: cannot read"},
         {"--db and --no-history",
          {"submit", "--site", "a.example", "--templates", templates, "--db", database, "--no-history"},
          2,
@@ -204,8 +217,8 @@ TEST_F(CliHistory, BadCasesSayWhyAndChangeNothing)
 TEST_F(CliHistory, ARunGoesOnWithoutAHistoryItCannotUse)
 {
     const std::string notes = dir.write("notes.sqlite", "the user's notes, not a database").string();
-    const CliRun result =
-        runCli({"submit", "--site", "mine.example", "--templates", templates, "--timeout", "5", "--db", notes});
+    const CliRun result = runCli(
+        {"submit", "--site", "mine.example", "--templates", templates, "--timeout", "5", "--db", notes});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_NE(result.out.find("pass 1: √ 2, × 1"), std::string::npos) << result.out;
     EXPECT_TRUE(result.err.starts_with("tavrin-cli: the run goes on without history: ")) << result.err;
@@ -216,10 +229,11 @@ TEST_F(CliHistory, ARunGoesOnWithoutAHistoryItCannotUse)
     const char* before = std::getenv("XDG_DATA_HOME");
     const std::string saved = before ? before : "";
     ::setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
-    const CliRun quiet =
-        runCli({"submit", "--site", "mine.example", "--templates", templates, "--timeout", "5", "--no-history"});
+    const CliRun quiet = runCli(
+        {"submit", "--site", "mine.example", "--templates", templates, "--timeout", "5", "--no-history"});
     const bool madeByQuiet = std::filesystem::exists(dir / "data");
-    const CliRun recorded = runCli({"submit", "--site", "mine.example", "--templates", templates, "--timeout", "5"});
+    const CliRun recorded =
+        runCli({"submit", "--site", "mine.example", "--templates", templates, "--timeout", "5"});
     if (before)
         ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
     else

@@ -11,8 +11,10 @@
 #include <nlohmann/json.hpp>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <future>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -31,6 +33,10 @@ class CliSubmit : public testing::Test
 protected:
     void SetUp() override
     {
+        // Every run records its passes: into a history of the test's own.
+        if (const char* before = std::getenv("XDG_DATA_HOME"))
+            dataHomeBefore = before;
+        ::setenv("XDG_DATA_HOME", dataHome.path().c_str(), 1);
         server.routes().Get("/ok", [](const httplib::Request&, httplib::Response& res) {
             res.set_content("listed", "text/plain");
         });
@@ -52,6 +58,10 @@ protected:
     }
     void TearDown() override
     {
+        if (dataHomeBefore)
+            ::setenv("XDG_DATA_HOME", dataHomeBefore->c_str(), 1);
+        else
+            ::unsetenv("XDG_DATA_HOME");
         releaseSlow = true;
         server.stop();
     }
@@ -66,6 +76,8 @@ protected:
 
     LocalServer server;
     TempDir dir;
+    TempDir dataHome;
+    std::optional<std::string> dataHomeBefore;
     std::atomic<int> slowStarted{0};
     std::atomic<bool> releaseSlow{false};
 };
