@@ -29,8 +29,8 @@ int main(int argc, char** argv)
     std::mt19937 random(7);
     std::vector<std::string> texts;
     for (int at = 0; at < templates; ++at) {
-        texts.push_back("http://www.site-info-" + std::to_string(at % 997) + ".example/query/" + std::to_string(at) +
-                        "?domain={$url}&lang=zh");
+        texts.push_back("http://www.site-info-" + std::to_string(at % 997) + ".example/query/" +
+                        std::to_string(at) + "?domain={$url}&lang=zh");
     }
     const std::string site = "www.mysite.example";
     const auto start = std::chrono::steady_clock::now();
