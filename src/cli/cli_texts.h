@@ -64,6 +64,13 @@ inline constexpr std::string_view kOver256MB = " (larger than 256 MB)";
 inline constexpr std::string_view kNotText = " (not a text file)";
 inline constexpr std::string_view kTooManyTemplates = " (more than 1,000,000 templates)";
 inline constexpr std::string_view kCannotWriteReport = "tavrin-cli: cannot write the report ";
+inline constexpr std::string_view kShardHelp =
+    "check only the rows whose position in the template file (from 0) leaves K when divided by N: one "
+    "shard of a run split across machines; --save then writes that shard's templates";
+inline constexpr std::string_view kBadShard = "tavrin-cli: --shard ";
+inline constexpr std::string_view kShardOf = "shard ";
+inline constexpr std::string_view kShardRowsOf = " of ";
+inline constexpr std::string_view kShardTemplates = " templates";
 inline constexpr std::string_view kPassSummary = "pass ";
 inline constexpr std::string_view kPassStats = " stats: ";
 

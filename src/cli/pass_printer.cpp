@@ -10,7 +10,8 @@
 
 namespace tavrin::cli {
 
-std::string reportLine(int pass, const text::Text& url, const submit::RowResult& result)
+std::string reportLine(int pass, const text::Text& url, const submit::RowResult& result,
+                       std::string_view shard)
 {
     const submit::RowEvidence& evidence = result.evidence;
     nlohmann::ordered_json line;
@@ -28,13 +29,16 @@ std::string reportLine(int pass, const text::Text& url, const submit::RowResult&
     line["title"] = evidence.titleUtf8;
     line["mentions"] = evidence.mentionsSite;
     line["links"] = evidence.linksToSite;
+    if (!shard.empty())
+        line["shard"] = shard;
     // A title cut from a page is UTF-8 as far as it goes, but a report must never fail over a
     // stray byte.
     return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
-PassPrinter::PassPrinter(base::AtomicFileWriter* report)
+PassPrinter::PassPrinter(base::AtomicFileWriter* report, std::string shard)
     : report_(report)
+    , shard_(std::move(shard))
 {}
 
 void PassPrinter::beginPass(int pass)
@@ -76,7 +80,7 @@ void PassPrinter::rowChecked(const submit::SubmitRow& row, const submit::RowResu
     retries_.fetch_add(std::max(result.evidence.attempts - 1, 0));
     if (!report_)
         return;
-    const std::string line = reportLine(pass_.load(), row.url, result);
+    const std::string line = reportLine(pass_.load(), row.url, result, shard_);
     const std::lock_guard lock(reportMutex_);
     report_->append(line);
 }

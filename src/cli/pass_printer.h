@@ -15,17 +15,21 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tavrin::cli {
 
 // The JSON report's line for one checked row (UTF-8, ending in a line feed).
-[[nodiscard]] std::string reportLine(int pass, const text::Text& url, const submit::RowResult& result);
+// `shard` ("K/N") is recorded when the run is one shard of a split one.
+[[nodiscard]] std::string reportLine(int pass, const text::Text& url, const submit::RowResult& result,
+                                     std::string_view shard = {});
 
 class PassPrinter final : public submit::PassListener
 {
 public:
-    // `report`, when given, receives one line per checked row.
-    explicit PassPrinter(base::AtomicFileWriter* report);
+    // `report`, when given, receives one line per checked row; `shard` ("K/N") goes into every
+    // line when the run is one shard of a split one.
+    explicit PassPrinter(base::AtomicFileWriter* report, std::string shard = {});
 
     // A new pass, numbered from 1, is about to start.
     void beginPass(int pass);
@@ -47,6 +51,7 @@ public:
 
 private:
     base::AtomicFileWriter* report_;
+    const std::string shard_;
     std::atomic<int> pass_{0};
     std::atomic<int> succeeded_{0};
     std::atomic<int> failed_{0};

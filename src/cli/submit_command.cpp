@@ -10,6 +10,7 @@
 #include "cli/pass_printer.h"
 #include "cli/process_usage.h"
 #include "cli/program_directory.h"
+#include "cli/shard.h"
 #include "history/history_recorder.h"
 #include "library/library_messages.h"
 #include "library/url_library.h"
@@ -105,6 +106,7 @@ public:
                            std::string(texts::kRequireMentionHelp));
         command_->add_flag("--require-link", checks_.requireLink, std::string(texts::kRequireLinkHelp));
         command_->add_flag("--baseline", checks_.baseline, std::string(texts::kBaselineHelp));
+        shardOption_ = command_->add_option("--shard", shardText_, std::string(texts::kShardHelp));
         CLI::Option* database = addDatabaseOption(*command_, database_);
         command_->add_flag("--no-history", noHistory_, std::string(texts::kNoHistoryHelp))
             ->excludes(database);
@@ -114,6 +116,18 @@ public:
 
     int execute(std::ostream& out, std::ostream& err) override
     {
+        // Before anything is read: a split that cannot be is a mistake in the arguments.
+        Shard shard;
+        const bool sharded = shardOption_->count() > 0;
+        if (sharded) {
+            std::string why;
+            const std::optional<Shard> parsed = parseShard(shardText_, why);
+            if (!parsed) {
+                err << texts::kBadShard << shardText_ << ' ' << why << '\n';
+                return kExitBadArguments;
+            }
+            shard = *parsed;
+        }
         net::initNetwork();
         clearInterrupt();
         const std::filesystem::path templates =
@@ -128,6 +142,13 @@ public:
             return kExitBadArguments;
         }
         out << utf8(library::loadMessage(loaded)) << '\n';
+        const std::string shardName = sharded ? shard.text() : std::string();
+        if (!shardName.empty()) {
+            const int templateCount = list.rowCount();
+            keepShard(list, shard);
+            out << texts::kShardOf << shardName << ": " << list.rowCount() << texts::kShardRowsOf
+                << templateCount << texts::kShardTemplates << '\n';
+        }
 
         // The report goes to disk row by row: a looping run over a large list would otherwise
         // hold every row of every pass until the end. It is put in place when the run ends.
@@ -135,14 +156,15 @@ public:
         if (!json_.empty())
             report.emplace(json_);
         // Before the engine, which is gone (its workers joined) before the printer it reports to.
-        PassPrinter printer(report ? &*report : nullptr);
+        PassPrinter printer(report ? &*report : nullptr, shardName);
         // The history is written by a thread of its own; what goes wrong with it is said between
         // passes, and the run goes on without it.
         HistoryProblem historyProblem;
         std::optional<history::HistoryRecorder> recorder;
         if (!noHistory_) {
-            recorder.emplace(databasePath(database_), "cli",
-                             [&historyProblem](const std::string& problem) { historyProblem.set(problem); });
+            recorder.emplace(
+                databasePath(database_), "cli",
+                [&historyProblem](const std::string& problem) { historyProblem.set(problem); }, shardName);
         }
         submit::CheckOptions checks = checks_;
         checks.timeLimitSeconds = timeoutSeconds_ > 0 ? timeoutSeconds_ : net::kDefaultTimeLimitSeconds;
@@ -294,6 +316,8 @@ private:
     bool passStats_ = false;
     std::string database_;
     bool noHistory_ = false;
+    CLI::Option* shardOption_ = nullptr;
+    std::string shardText_;
     submit::CheckOptions checks_;
 };
 
