@@ -34,12 +34,12 @@ Reading read(std::string_view bytes)
     import.forEach(
         [&](std::string_view templateText) {
             reading.templates.emplace_back(templateText);
-            return true;
-        },
+    return true;
+},
         skipped);
-    reading.skipped = skipped.total();
-    return reading;
-}
+reading.skipped = skipped.total();
+return reading;
+} // namespace
 
 } // namespace
 
