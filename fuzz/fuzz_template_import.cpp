@@ -28,18 +28,18 @@ struct Reading
 
 Reading read(std::string_view bytes)
 {
-    const library::TemplateImport import(bytes, {}, 10'000);
-    Reading reading{import.check(), import.format(), {}, 0};
+    const library::TemplateImport reader(bytes, {}, 10'000);
+    Reading reading{reader.check(), reader.format(), {}, 0};
     library::SkippedTemplates skipped;
-    import.forEach(
+    reader.forEach(
         [&](std::string_view templateText) {
             reading.templates.emplace_back(templateText);
-    return true;
-},
+            return true;
+        },
         skipped);
-reading.skipped = skipped.total();
-return reading;
-} // namespace
+    reading.skipped = skipped.total();
+    return reading;
+}
 
 } // namespace
 

@@ -48,12 +48,12 @@ public:
         }
         // The kept lines are copied byte for byte, so only the program's own format can be
         // pruned: another tool's list would have to be rewritten to drop a line of it.
-        const library::TemplateImport import(file.bytes);
-        if (import.check() == library::TemplateImport::Check::NotText) {
+        const library::TemplateImport reader(file.bytes);
+        if (reader.check() == library::TemplateImport::Check::NotText) {
             err << texts::kCannotReadTemplates << templates_.string() << texts::kNotText << '\n';
             return kExitBadArguments;
         }
-        if (import.format() != library::TemplateFormat::Library) {
+        if (reader.format() != library::TemplateFormat::Library) {
             err << texts::kCannotReadTemplates << templates_.string() << texts::kNotALibrary << '\n';
             return kExitBadArguments;
         }

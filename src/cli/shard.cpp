@@ -26,7 +26,8 @@ std::string Shard::text() const
 std::optional<Shard> parseShard(std::string_view given, std::string& why)
 {
     const std::size_t slash = given.find('/');
-    const std::optional<int> index = slash == std::string_view::npos ? std::nullopt : wholeNumber(given.substr(0, slash));
+    const std::optional<int> index =
+        slash == std::string_view::npos ? std::nullopt : wholeNumber(given.substr(0, slash));
     const std::optional<int> count =
         slash == std::string_view::npos ? std::nullopt : wholeNumber(given.substr(slash + 1));
     if (!index || !count) {

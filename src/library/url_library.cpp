@@ -67,8 +67,8 @@ LoadResult UrlLibrary::load(const std::filesystem::path& path, const std::stop_t
     }
     // A refused file adds no row at all: a part of it in the list, saved back over the file,
     // would lose the rest.
-    const TemplateImport import(file.bytes, options);
-    switch (import.check()) {
+    const TemplateImport reader(file.bytes, options);
+    switch (reader.check()) {
     case TemplateImport::Check::Ok:
         break;
     case TemplateImport::Check::NotText:
@@ -81,13 +81,13 @@ LoadResult UrlLibrary::load(const std::filesystem::path& path, const std::stop_t
         return result;
     case TemplateImport::Check::Malformed:
         result.outcome = LoadResult::Outcome::Malformed;
-        result.syntaxError = import.syntaxError();
+        result.syntaxError = reader.syntaxError();
         result.total = total();
         return result;
     }
     // The entries go into the list one by one, straight from the bytes: a vector of them all
     // would cost more than the rows themselves.
-    const bool completed = import.forEach(
+    const bool completed = reader.forEach(
         [&](std::string_view line) {
             if (stop.stop_requested())
                 return false;

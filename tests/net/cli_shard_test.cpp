@@ -34,7 +34,8 @@ protected:
         server.start();
         std::string file;
         for (int row = 0; row < kRows; ++row)
-            file += server.url("/page/" + std::to_string(row * 7 % 11)) + "?n=" + std::to_string(row) + "&q={$url}\r\n";
+            file += server.url("/page/" + std::to_string(row * 7 % 11)) + "?n=" + std::to_string(row) +
+                    "&q={$url}\r\n";
         templates = dir.write("url.txt", file).string();
     }
     void TearDown() override { server.stop(); }
@@ -47,9 +48,9 @@ protected:
     };
     Marks run(const std::vector<std::string>& extra, const std::string& report)
     {
-        std::vector<std::string> arguments = {"submit",    "--site", "mine.example", "--templates", templates,
-                                              "--threads", "3",      "--timeout",    "5",           "--json",
-                                              path(report),          "--no-history"};
+        std::vector<std::string> arguments = {
+            "submit",    "--site", "mine.example", "--templates", templates,     "--threads", "3",
+            "--timeout", "5",      "--json",       path(report),  "--no-history"};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         const CliRun result = runCli(arguments);
         EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -90,7 +91,8 @@ TEST_F(CliShard, TheShardsTogetherAreTheUnsplitRun)
         // --save writes the shard's templates, in their order.
         const auto saved = linesOf(TempDir::read(dir / ("saved" + std::to_string(shard) + ".txt")));
         ASSERT_EQ(saved.size(), part.byUrl.size());
-        EXPECT_NE(saved.front().find("?n=" + std::to_string(shard) + "&"), std::string::npos) << saved.front();
+        EXPECT_NE(saved.front().find("?n=" + std::to_string(shard) + "&"), std::string::npos)
+            << saved.front();
     }
     EXPECT_EQ(together.byUrl, whole.byUrl);
     // A shard of one is the whole run.
@@ -100,8 +102,8 @@ TEST_F(CliShard, TheShardsTogetherAreTheUnsplitRun)
 TEST_F(CliShard, TheHistoryKeepsTheShard)
 {
     const std::string database = path("history.sqlite");
-    ASSERT_EQ(runCli({"submit", "--site", "mine.example", "--templates", templates, "--timeout", "5", "--shard",
-                      "2/5", "--db", database})
+    ASSERT_EQ(runCli({"submit", "--site", "mine.example", "--templates", templates, "--timeout", "5",
+                      "--shard", "2/5", "--db", database})
                   .exitCode,
               0);
     ASSERT_EQ(runCli({"report", "--last", "--html", path("report.html"), "--db", database}).exitCode, 0);
