@@ -13,7 +13,12 @@ inline constexpr std::string_view kFetchDescription =
 inline constexpr std::string_view kUrlHelp = "the query URL to request";
 inline constexpr std::string_view kTimeoutHelp = "time limit in seconds, counted from the start (0: 90)";
 inline constexpr std::string_view kMethodHelp = "GET or POST (default GET; POST when --data is given)";
-inline constexpr std::string_view kProxyHelp = "HTTP proxy for http URLs";
+inline constexpr std::string_view kProxyHelp =
+    "proxy: HOST:PORT or http://HOST:PORT (an HTTP proxy for http URLs), https://, socks4://, socks5:// "
+    "or socks5h:// HOST:PORT (SOCKS carries https URLs too; socks5h lets the proxy resolve names)";
+inline constexpr std::string_view kBadProxy = "tavrin-cli: --proxy ";
+inline constexpr std::string_view kProxySchemes =
+    ": the scheme must be http, https, socks4, socks5 or socks5h";
 inline constexpr std::string_view kRefererHelp = "value of the Referer line";
 inline constexpr std::string_view kAcceptHelp = "value of the Accept line (default */*)";
 inline constexpr std::string_view kDataHelp = "request body, sent with POST";

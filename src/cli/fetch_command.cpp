@@ -2,6 +2,7 @@
 
 #include "cli/cli.h"
 #include "cli/cli_texts.h"
+#include "cli/proxy_option.h"
 #include "library/site_host.h"
 #include "net/http_transfer.h"
 #include "net/network_init.h"
@@ -50,6 +51,8 @@ public:
             err << texts::kNeedsSite << '\n';
             return kExitBadArguments;
         }
+        if (!proxyOptionUsable(proxy_, err))
+            return kExitBadArguments;
         net::initNetwork();
         // Everything inside the program is GBK; the terminal speaks UTF-8.
         submit::CheckOptions checks = checks_;

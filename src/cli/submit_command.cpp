@@ -10,6 +10,7 @@
 #include "cli/pass_printer.h"
 #include "cli/process_usage.h"
 #include "cli/program_directory.h"
+#include "cli/proxy_option.h"
 #include "cli/shard.h"
 #include "history/history_recorder.h"
 #include "library/library_messages.h"
@@ -116,6 +117,8 @@ public:
 
     int execute(std::ostream& out, std::ostream& err) override
     {
+        if (!proxyOptionUsable(proxy_, err))
+            return kExitBadArguments;
         // Before anything is read: a split that cannot be is a mistake in the arguments.
         Shard shard;
         const bool sharded = shardOption_->count() > 0;

@@ -1,6 +1,7 @@
 #include "net/http_transfer.h"
 
 #include "net/cookie_share.h"
+#include "net/proxy_address.h"
 #include "net/tls_trust.h"
 #include "net/url_parts.h"
 
@@ -13,6 +14,25 @@
 namespace tavrin::net {
 
 namespace {
+
+// The kind of proxy for libcurl; the scheme in the address says the same, and takes precedence.
+curl_proxytype curlProxyType(ProxyKind kind)
+{
+    switch (kind) {
+    case ProxyKind::Bare:
+    case ProxyKind::Http:
+        return CURLPROXY_HTTP;
+    case ProxyKind::Https:
+        return CURLPROXY_HTTPS;
+    case ProxyKind::Socks4:
+        return CURLPROXY_SOCKS4;
+    case ProxyKind::Socks5:
+        return CURLPROXY_SOCKS5;
+    case ProxyKind::Socks5Hostname:
+        return CURLPROXY_SOCKS5_HOSTNAME;
+    }
+    return CURLPROXY_HTTP;
+}
 
 constexpr std::string_view kStatusLinePrefix = "HTTP/";
 constexpr std::string_view kContentLength = "Content-Length:";
@@ -187,12 +207,15 @@ void HttpTransfer::setUpFetch(CURL* easy)
 {
     curl_easy_setopt(easy, CURLOPT_USERAGENT, kFetchUserAgent.data());
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    // The proxy is an HTTP proxy for http addresses only ("http=host:port"); https goes direct.
-    // An empty proxy also keeps curl from taking one from the environment.
-    const bool useProxy = countsAsPresent(request_.proxy) && !urlIsHttps(request_.url);
-    const Text proxy = useProxy ? trimSpaces(request_.proxy) : Text();
-    curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
+    // A bare proxy is an HTTP proxy for http addresses only ("http=host:port"); https goes
+    // direct. One with a scheme says its kind (proxy_address.h); SOCKS carries https too. An
+    // empty proxy also keeps curl from taking one from the environment.
+    const std::optional<ProxyAddress> proxy =
+        countsAsPresent(request_.proxy) ? parseProxyAddress(request_.proxy) : std::nullopt;
+    const bool useProxy = proxy && proxy->carries(request_.url);
+    curl_easy_setopt(easy, CURLOPT_PROXY, useProxy ? proxy->address.c_str() : "");
+    curl_easy_setopt(easy, CURLOPT_PROXYTYPE,
+                     static_cast<long>(curlProxyType(useProxy ? proxy->kind : ProxyKind::Bare)));
     if (countsAsPresent(request_.userName))
         curl_easy_setopt(easy, CURLOPT_USERNAME, request_.userName.c_str());
     if (countsAsPresent(request_.password))
