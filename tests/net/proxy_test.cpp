@@ -123,7 +123,8 @@ TEST_F(ProxyKinds, AProxyOfAnotherKindIsRefusedBeforeAnythingIsSent)
 {
     const RawServer proxy = RawServer::replying("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
     const std::string port = std::to_string(proxy.port());
-    for (const std::string& given : {"ftp://127.0.0.1:" + port, "socks://127.0.0.1:" + port, std::string("socks5://")}) {
+    for (const std::string& given :
+         {"ftp://127.0.0.1:" + port, "socks://127.0.0.1:" + port, std::string("socks5://")}) {
         SCOPED_TRACE(given);
         for (const char* command : {"fetch", "submit"}) {
             std::vector<std::string> arguments = {command, "--proxy", given};

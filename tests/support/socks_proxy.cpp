@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 
 namespace tavrin::testing_support {
@@ -175,16 +176,10 @@ void SocksProxy::serve(int client)
             if (!readUntilNul(client, host))
                 return;
         }
-        note(host + ":" + std::to_string(port));
-        const int target = connectToLoopback(port);
-        const std::array<unsigned char, 8> reply = {0, static_cast<unsigned char>(target >= 0 ? 0x5A : 0x5B)};
-        if (!sendAll(client, reply.data(), reply.size()) || target < 0) {
-            if (target >= 0)
-                ::close(target);
-            return;
-        }
-        relay(client, target, stopping_);
-        ::close(target);
+        connectAndRelay(client, host, port, [](bool connected) {
+            return std::vector<unsigned char>{
+                0, static_cast<unsigned char>(connected ? 0x5A : 0x5B), 0, 0, 0, 0, 0, 0};
+        });
         return;
     }
     if (version != 5)
@@ -219,16 +214,22 @@ void SocksProxy::serve(int client)
     if (!readExactly(client, portBytes.data(), portBytes.size()))
         return;
     port = portBytes[0] << 8 | portBytes[1];
+    connectAndRelay(client, host, port, [](bool connected) {
+        return std::vector<unsigned char>{
+            5, static_cast<unsigned char>(connected ? 0 : 5), 0, 1, 0, 0, 0, 0, 0, 0};
+    });
+}
+
+void SocksProxy::connectAndRelay(int client, const std::string& host, int port,
+                                 const std::function<std::vector<unsigned char>(bool)>& reply)
+{
     note(host + ":" + std::to_string(port));
     const int target = connectToLoopback(port);
-    const std::array<unsigned char, 10> reply = {5, static_cast<unsigned char>(target >= 0 ? 0 : 5), 0, 1};
-    if (!sendAll(client, reply.data(), reply.size()) || target < 0) {
-        if (target >= 0)
-            ::close(target);
-        return;
-    }
-    relay(client, target, stopping_);
-    ::close(target);
+    const std::vector<unsigned char> answer = reply(target >= 0);
+    if (sendAll(client, answer.data(), answer.size()) && target >= 0)
+        relay(client, target, stopping_);
+    if (target >= 0)
+        ::close(target);
 }
 
 } // namespace tavrin::testing_support

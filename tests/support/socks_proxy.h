@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -31,6 +32,10 @@ private:
     void acceptLoop();
     void serve(int client);
     void note(std::string destination);
+    // Notes the destination, connects to it on 127.0.0.1, answers the client with what `reply`
+    // makes of whether that worked, and relays until either side ends.
+    void connectAndRelay(int client, const std::string& host, int port,
+                         const std::function<std::vector<unsigned char>(bool)>& reply);
 
     int listener_ = -1;
     int port_ = 0;
