@@ -69,6 +69,8 @@ inline constexpr std::string_view kOver256MB = " (larger than 256 MB)";
 inline constexpr std::string_view kNotText = " (not a text file)";
 inline constexpr std::string_view kTooManyTemplates = " (more than 1,000,000 templates)";
 inline constexpr std::string_view kCannotWriteReport = "tavrin-cli: cannot write the report ";
+inline constexpr std::string_view kPerHostHelp =
+    "check at most N rows of one service (host) at once; workers wait rather than crowd it";
 inline constexpr std::string_view kShardHelp =
     "check only the rows whose position in the template file (from 0) leaves K when divided by N: one "
     "shard of a run split across machines; --save then writes that shard's templates";

@@ -107,6 +107,8 @@ public:
                            std::string(texts::kRequireMentionHelp));
         command_->add_flag("--require-link", checks_.requireLink, std::string(texts::kRequireLinkHelp));
         command_->add_flag("--baseline", checks_.baseline, std::string(texts::kBaselineHelp));
+        command_->add_option("--per-host", perHost_, std::string(texts::kPerHostHelp))
+            ->check(CLI::Range(1, submit::kMaxThreads));
         shardOption_ = command_->add_option("--shard", shardText_, std::string(texts::kShardHelp));
         CLI::Option* database = addDatabaseOption(*command_, database_);
         command_->add_flag("--no-history", noHistory_, std::string(texts::kNoHistoryHelp))
@@ -174,6 +176,7 @@ public:
         checks.proxy = text::utf8ToGbk(proxy_);
         submit::SubmissionEngine engine(list, submit::httpRowCheck(std::move(checks)));
         engine.setPrepareRows([host = library.siteHost()] { return host; });
+        engine.setPerHostLimit(perHost_);
         engine.addListener(&printer);
         if (recorder)
             engine.addListener(&*recorder);
@@ -319,6 +322,7 @@ private:
     bool passStats_ = false;
     std::string database_;
     bool noHistory_ = false;
+    int perHost_ = 0;
     CLI::Option* shardOption_ = nullptr;
     std::string shardText_;
     submit::CheckOptions checks_;

@@ -7,7 +7,8 @@
 
 namespace tavrin::submit {
 
-RowScheduler::RowScheduler(const std::vector<text::Text>& urls, const HostTimes& known)
+RowScheduler::RowScheduler(const std::vector<text::Text>& urls, const HostTimes& known, int perHost)
+    : perHost_(perHost)
 {
     hostOfRow_.reserve(urls.size());
     std::unordered_map<text::Text, int> hostNumbers;
@@ -60,9 +61,15 @@ int RowScheduler::take(int hostNumber, Clock::time_point now)
     if (host.next == 0)
         host.firstStart = now;
     const int position = host.positions[host.next++];
+    ++host.checking;
     if (!host.pending() && host.measured())
         measured_.erase({host.averageSeconds(), hostNumber});
     return position;
+}
+
+bool RowScheduler::hasRoom(int hostNumber) const
+{
+    return perHost_ <= 0 || hosts_[static_cast<std::size_t>(hostNumber)].checking < perHost_;
 }
 
 std::optional<int> RowScheduler::oldestRunning()
@@ -70,10 +77,41 @@ std::optional<int> RowScheduler::oldestRunning()
     while (!running_.empty()) {
         const Host& host = hosts_[static_cast<std::size_t>(running_.front())];
         if (host.pending() && !host.measured())
-            return running_.front();
+            break;
         running_.pop_front();
     }
+    // Past the hosts at their cap: the front is the oldest, but a younger one may have room.
+    for (const int hostNumber : running_) {
+        const Host& host = hosts_[static_cast<std::size_t>(hostNumber)];
+        if (host.pending() && !host.measured() && hasRoom(hostNumber))
+            return hostNumber;
+    }
     return std::nullopt;
+}
+
+bool RowScheduler::roomOrDone() const
+{
+    bool pending = false;
+    for (int number = 0; number < static_cast<int>(hosts_.size()); ++number) {
+        if (!hosts_[static_cast<std::size_t>(number)].pending())
+            continue;
+        pending = true;
+        if (hasRoom(number))
+            return true;
+    }
+    return !pending;
+}
+
+bool RowScheduler::handedOut()
+{
+    const std::lock_guard lock(mutex_);
+    return std::none_of(hosts_.begin(), hosts_.end(), [](const Host& host) { return host.pending(); });
+}
+
+void RowScheduler::waitForRoom(const std::stop_token& stop)
+{
+    std::unique_lock lock(mutex_);
+    room_.wait(lock, stop, [this] { return roomOrDone(); });
 }
 
 std::optional<int> RowScheduler::claim(Clock::time_point now)
@@ -84,13 +122,21 @@ std::optional<int> RowScheduler::claim(Clock::time_point now)
     // Among equals, asking a new host comes first, then the running one.
     const bool canProbe = nextProbe_ < probeOrder_.size();
     const std::optional<int> running = oldestRunning();
-    const bool haveMeasured = !measured_.empty();
+    // The slowest measured host with room.
+    std::optional<std::pair<double, int>> slowest;
+    for (const auto& entry : measured_) {
+        if (hasRoom(entry.second)) {
+            slowest = entry;
+            break;
+        }
+    }
+    const bool haveMeasured = slowest.has_value();
     const double probeSeconds = canProbe ? unknownHostSeconds_ : -1.0;
     const double runningSeconds =
         running ? std::chrono::duration<double>(now - hosts_[static_cast<std::size_t>(*running)].firstStart)
                       .count()
                 : -1.0;
-    const double measuredSeconds = haveMeasured ? measured_.begin()->first : -1.0;
+    const double measuredSeconds = haveMeasured ? slowest->first : -1.0;
 
     if (canProbe && probeSeconds >= runningSeconds && probeSeconds >= measuredSeconds) {
         const int hostNumber = probeOrder_[nextProbe_++];
@@ -102,7 +148,7 @@ std::optional<int> RowScheduler::claim(Clock::time_point now)
     if (running && runningSeconds >= measuredSeconds)
         return take(*running, now);
     if (haveMeasured)
-        return take(measured_.begin()->second, now);
+        return take(slowest->second, now);
     return std::nullopt;
 }
 
@@ -119,6 +165,9 @@ void RowScheduler::finished(int position, Clock::duration took)
     host.totalSeconds += std::chrono::duration<double>(took).count();
     if (host.pending())
         measured_.insert({host.averageSeconds(), hostNumber});
+    --host.checking;
+    if (perHost_ > 0)
+        room_.notify_all();
 }
 
 } // namespace tavrin::submit

@@ -19,16 +19,22 @@
 // and only hosts not seen before are asked once first, unless a known host is slower than the
 // known hosts' average.
 //
+// With a cap on the rows of one host checked at once (`perHost`), a host at its cap is passed
+// over for the next in that order; when every host with rows left is at its cap, claim() gives
+// nothing until a row finishes (waitForRoom), and the workers wait rather than crowd one service.
+//
 // Thread-safe: workers claim and report from their own threads.
 #pragma once
 
 #include "text/gbk_text.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <optional>
 #include <set>
+#include <stop_token>
 #include <unordered_map>
 #include <vector>
 
@@ -43,13 +49,19 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // `urls[i]` is the URL of position i + 1. `known` holds what earlier passes learned.
-    explicit RowScheduler(const std::vector<text::Text>& urls, const HostTimes& known = {});
+    // `perHost` caps the rows of one host checked at once; 0 for no cap.
+    explicit RowScheduler(const std::vector<text::Text>& urls, const HostTimes& known = {}, int perHost = 0);
     RowScheduler(const RowScheduler&) = delete;
     RowScheduler& operator=(const RowScheduler&) = delete;
 
     // The 1-based position of the next row to check, or nothing when every row has been handed
-    // out. Each position is handed out exactly once.
+    // out, or every host with rows left is at its cap. Each position is handed out exactly once.
     [[nodiscard]] std::optional<int> claim(Clock::time_point now = Clock::now());
+    // True once every row has been handed out.
+    [[nodiscard]] bool handedOut();
+    // Waits until a host with rows left is below its cap, every row has been handed out, or
+    // `stop` is raised.
+    void waitForRoom(const std::stop_token& stop);
     // The row at `position` took `took` to check.
     void finished(int position, Clock::duration took);
 
@@ -66,6 +78,7 @@ private:
         std::size_t next = 0;       // positions before this one were handed out
         Clock::time_point firstStart;
         int finishedRows = 0;
+        int checking = 0; // rows handed out and not finished yet
         double totalSeconds = 0;
         // From an earlier pass, until this pass times a row of the host.
         std::optional<double> knownSeconds;
@@ -81,9 +94,14 @@ private:
     using MeasuredOrder = std::set<std::pair<double, int>, std::greater<>>;
 
     int take(int host, Clock::time_point now);
+    // The host whose first row started longest ago, not measured yet, with rows left and room.
     [[nodiscard]] std::optional<int> oldestRunning();
+    [[nodiscard]] bool hasRoom(int host) const;
+    [[nodiscard]] bool roomOrDone() const;
 
+    const int perHost_;
     std::mutex mutex_;
+    std::condition_variable_any room_;
     std::vector<Host> hosts_;
     std::vector<int> hostOfRow_;
     // Hosts not timed before and not asked yet, in the order they will be.

@@ -10,10 +10,10 @@ namespace tavrin::submit {
 struct SubmissionEngine::Pass
 {
     Pass(std::vector<SubmitRow> passRows, const std::vector<text::Text>& urls, text::Text host,
-         const HostTimes& knownTimes)
+         const HostTimes& knownTimes, int perHost)
         : rows(std::move(passRows))
         , siteHost(std::move(host))
-        , scheduler(urls, knownTimes)
+        , scheduler(urls, knownTimes, perHost)
     {}
 
     std::uint64_t id = 0;
@@ -100,7 +100,7 @@ StartResult SubmissionEngine::start(int threads)
     });
     // Looping over the same services, the next pass starts the slowest of them first.
     const HostTimes knownTimes = lastPass_ ? lastPass_->scheduler.hostTimes() : HostTimes();
-    auto pass = std::make_shared<Pass>(std::move(rows), urls, std::move(siteHost), knownTimes);
+    auto pass = std::make_shared<Pass>(std::move(rows), urls, std::move(siteHost), knownTimes, perHost_);
     lastPass_ = pass;
     pass->id = ++lastPassId_;
     {
@@ -133,8 +133,13 @@ void SubmissionEngine::passWorker(const std::shared_ptr<Pass>& pass, const std::
 {
     while (!stop.stop_requested()) {
         const std::optional<int> position = pass->scheduler.claim();
-        if (!position)
-            break;
+        if (!position) {
+            if (pass->scheduler.handedOut())
+                break;
+            // Every host with rows left is at its cap: wait for one of its rows to finish.
+            pass->scheduler.waitForRoom(stop);
+            continue;
+        }
         const auto started = std::chrono::steady_clock::now();
         submitOneRow(*pass, *position, stop);
         pass->scheduler.finished(*position, std::chrono::steady_clock::now() - started);

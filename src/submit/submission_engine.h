@@ -117,6 +117,9 @@ public:
     // before the first pass.
     using PrepareRows = std::function<text::Text()>;
     void setPrepareRows(PrepareRows prepare) { prepareRows_ = std::move(prepare); }
+    // Caps the rows of one host (a service) checked at once, from the next pass on; 0 for no
+    // cap. Workers with nothing but capped hosts left wait for a row of one to finish.
+    void setPerHostLimit(int perHost) { perHost_ = perHost; }
 
     // Starts a pass over every row of the list with `threads` workers (plus one), every row
     // marked pending first. Returns at once.
@@ -166,6 +169,7 @@ private:
     std::vector<PassListener*> listeners_; // guarded by writeGate_
     NoteMaker makeNote_;
     PrepareRows prepareRows_;
+    int perHost_ = 0;
     // The last pass started (starting thread): the next one learns its hosts' times.
     std::shared_ptr<Pass> lastPass_;
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <stop_token>
+#include <thread>
 
 namespace tavrin::submit {
 namespace {
@@ -113,6 +115,35 @@ TEST(RowScheduler, AnEmptyPassHasNothingToHandOut)
     RowScheduler scheduler({});
     EXPECT_FALSE(scheduler.claim());
     scheduler.finished(1, 1s); // a report for a row that does not exist is ignored
+}
+
+TEST(RowScheduler, AHostAtItsCapIsPassedOverUntilOneOfItsRowsFinishes)
+{
+    RowScheduler scheduler(
+        urlsOf({"a.example", "a.example", "a.example", "c.example", "c.example", "b.example"}), {}, 1);
+    const Clock::time_point start = Clock::now();
+    // One row of every host, the busiest first; then every host is at its cap.
+    EXPECT_EQ(scheduler.claim(start), 1);
+    EXPECT_EQ(scheduler.claim(start), 4);
+    EXPECT_EQ(scheduler.claim(start), 6);
+    EXPECT_EQ(scheduler.claim(start + 1s), std::nullopt);
+    EXPECT_FALSE(scheduler.handedOut());
+    // c.example's row finishes: its next row, not another of a.example.
+    scheduler.finished(4, 1s);
+    EXPECT_EQ(scheduler.claim(start + 2s), 5);
+    EXPECT_EQ(scheduler.claim(start + 2s), std::nullopt);
+    scheduler.finished(1, 3s);
+    EXPECT_EQ(scheduler.claim(start + 3s), 2);
+    scheduler.finished(2, 3s);
+    EXPECT_EQ(scheduler.claim(start + 4s), 3);
+    EXPECT_TRUE(scheduler.handedOut());
+    // A worker waiting for room hears that every row has been handed out, and a stop.
+    scheduler.waitForRoom({});
+    RowScheduler capped(urlsOf({"a.example", "a.example"}), {}, 1);
+    EXPECT_EQ(capped.claim(start), 1);
+    std::stop_source stop;
+    std::jthread waiter([&] { capped.waitForRoom(stop.get_token()); });
+    stop.request_stop();
 }
 
 } // namespace

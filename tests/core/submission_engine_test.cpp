@@ -181,6 +181,35 @@ TEST_F(EngineTest, SlowRowsHoldBackNothingButThemselves)
     EXPECT_EQ(order.size(), 60u) << "every row checked once";
 }
 
+TEST_F(EngineTest, APerHostCapHoldsEveryServiceToItsRowsAtOnce)
+{
+    // Three services, twelve rows each, checked by ten workers at most two a service at once.
+    for (int i = 0; i < 36; ++i) {
+        const std::string host = std::string(1, static_cast<char>('a' + i % 3)) + ".example";
+        list.appendRow(
+            {std::to_string(i + 1), "http://" + host + "/" + std::to_string(i), msg::kMarkPending});
+    }
+    std::map<Text, int> checking;
+    std::map<Text, int> most;
+    verdict = [&](const Text& url) {
+        const Text host = url.substr(7, url.find('/', 7) - 7);
+        {
+            std::lock_guard lock(mutex);
+            most[host] = std::max(most[host], ++checking[host]);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::lock_guard lock(mutex);
+        --checking[host];
+        return msg::kMarkSuccess;
+    };
+    engine.setPerHostLimit(2);
+    ASSERT_EQ(engine.start(10), StartResult::Started);
+    finishPass();
+    const std::vector<Text> marked = marks();
+    EXPECT_EQ(std::count(marked.begin(), marked.end(), msg::kMarkSuccess), 36);
+    EXPECT_EQ(most, (std::map<Text, int>{{"a.example", 2}, {"b.example", 2}, {"c.example", 2}}));
+}
+
 TEST_F(EngineTest, FewerRowsThanThreadsAllRunAtOnce)
 {
     fill(30);
