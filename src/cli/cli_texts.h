@@ -17,6 +17,16 @@ inline constexpr std::string_view kProxyHelp =
     "proxy: HOST:PORT or http://HOST:PORT (an HTTP proxy for http URLs), https://, socks4://, socks5:// "
     "or socks5h:// HOST:PORT (SOCKS carries https URLs too; socks5h lets the proxy resolve names)";
 inline constexpr std::string_view kBadProxy = "tavrin-cli: --proxy ";
+inline constexpr std::string_view kProxiesHelp =
+    "a file of proxies (one address a line, as --proxy takes them) to take turns over; one through "
+    "which 3 requests in a row got no response is set aside, and the row tried through the next";
+inline constexpr std::string_view kCannotReadProxies = "tavrin-cli: cannot read the list of proxies ";
+inline constexpr std::string_view kProxyLine = " (line ";
+inline constexpr std::string_view kNoProxyInList = " (no proxy in it)";
+inline constexpr std::string_view kEveryProxySetAside =
+    "tavrin-cli: every proxy of the list has been set aside; the pass was stopped";
+inline constexpr std::string_view kSetAside =
+    "tavrin-cli: proxy set aside after 3 requests in a row without a response: ";
 inline constexpr std::string_view kProxySchemes =
     ": the scheme must be http, https, socks4, socks5 or socks5h";
 inline constexpr std::string_view kRefererHelp = "value of the Referer line";

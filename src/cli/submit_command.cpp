@@ -98,7 +98,8 @@ public:
         command_->add_option("--loop", passes_, std::string(texts::kLoopHelp))->check(CLI::PositiveNumber);
         command_->add_option("--timeout", timeoutSeconds_, std::string(texts::kTimeoutHelp))
             ->check(CLI::NonNegativeNumber);
-        command_->add_option("--proxy", proxy_, std::string(texts::kProxyHelp));
+        CLI::Option* proxy = command_->add_option("--proxy", proxy_, std::string(texts::kProxyHelp));
+        command_->add_option("--proxies", proxies_, std::string(texts::kProxiesHelp))->excludes(proxy);
         command_->add_option("--save", save_, std::string(texts::kSaveHelp));
         command_->add_flag("--only-success", onlySuccess_, std::string(texts::kOnlySuccessHelp));
         command_->add_option("--json", json_, std::string(texts::kJsonHelp));
@@ -120,6 +121,9 @@ public:
     int execute(std::ostream& out, std::ostream& err) override
     {
         if (!proxyOptionUsable(proxy_, err))
+            return kExitBadArguments;
+        std::shared_ptr<submit::ProxyPool> proxyPool;
+        if (!proxies_.empty() && !(proxyPool = readProxyList(proxies_, err)))
             return kExitBadArguments;
         // Before anything is read: a split that cannot be is a mistake in the arguments.
         Shard shard;
@@ -174,6 +178,7 @@ public:
         submit::CheckOptions checks = checks_;
         checks.timeLimitSeconds = timeoutSeconds_ > 0 ? timeoutSeconds_ : net::kDefaultTimeLimitSeconds;
         checks.proxy = text::utf8ToGbk(proxy_);
+        checks.proxies = proxyPool;
         submit::SubmissionEngine engine(list, submit::httpRowCheck(std::move(checks)));
         engine.setPrepareRows([host = library.siteHost()] { return host; });
         engine.setPerHostLimit(perHost_);
@@ -181,13 +186,14 @@ public:
         if (recorder)
             engine.addListener(&*recorder);
 
+        std::size_t proxiesReported = 0;
         bool interrupted = false;
         for (int pass = 1; pass <= passes_ && !interrupted; ++pass) {
             printer.beginPass(pass);
             const auto passStart = std::chrono::steady_clock::now();
             // The thread count was checked when the options were read.
             (void)engine.start(threads_);
-            interrupted = watchPass(out, printer, list.rowCount(), engine);
+            interrupted = watchPass(out, printer, list.rowCount(), engine, proxyPool.get());
             engine.waitForPassWorkers();
             if (passStats_)
                 printPassStats(err, pass, list, printer, std::chrono::steady_clock::now() - passStart);
@@ -195,6 +201,8 @@ public:
                 out << '\n';
             out << utf8(printer.status()) << '\n';
             historyProblem.print(err);
+            if (proxyPool)
+                printSetAside(err, *proxyPool, proxiesReported);
             if (!interrupted) {
                 out << texts::kPassSummary << pass << ": " << utf8(msg::kMarkSuccess) << ' '
                     << printer.succeeded() << ", " << utf8(msg::kMarkFailure) << ' ' << printer.failed()
@@ -208,7 +216,10 @@ public:
             recorder->flush();
             historyProblem.print(err);
         }
-        int code = interrupted ? kExitInterrupted : kExitOk;
+        const bool proxiesGone = proxyPool && proxyPool->exhausted();
+        if (proxiesGone)
+            err << texts::kEveryProxySetAside << '\n';
+        int code = proxiesGone ? kExitFailure : interrupted ? kExitInterrupted : kExitOk;
         if (!save_.empty()) {
             const library::SaveResult saved = library.saveTo(save_, onlySuccess_);
             if (!saved.saved()) {
@@ -229,7 +240,10 @@ public:
 private:
     // Waits for the running pass to end, showing progress; answers an interrupt like the stop
     // button. Returns true when interrupted.
-    bool watchPass(std::ostream& out, PassPrinter& printer, int rows, submit::SubmissionEngine& engine) const
+    // A pass whose proxies have all been set aside is stopped the same way: no row could get
+    // through any more.
+    bool watchPass(std::ostream& out, PassPrinter& printer, int rows, submit::SubmissionEngine& engine,
+                   const submit::ProxyPool* proxies) const
     {
         const auto start = std::chrono::steady_clock::now();
         auto lastPlain = start;
@@ -244,7 +258,7 @@ private:
                 break;
             if (completed) // the last checks are finishing; nothing will wake the wait
                 std::this_thread::sleep_for(kPollInterval);
-            if (interruptRequested()) {
+            if (interruptRequested() || (proxies && proxies->exhausted())) {
                 engine.stop();
                 printer.setStatus(msg::kStoppedAll);
                 return true;
@@ -267,6 +281,14 @@ private:
             out << '\r' << progressLine(rows, printer, std::chrono::steady_clock::now() - start)
                 << std::flush;
         return false;
+    }
+
+    // The proxies set aside since the last time, one line each.
+    static void printSetAside(std::ostream& err, const submit::ProxyPool& pool, std::size_t& reported)
+    {
+        const std::vector<text::Text> setAside = pool.setAside();
+        for (; reported < setAside.size(); ++reported)
+            err << texts::kSetAside << utf8(setAside[reported]) << '\n';
     }
 
     static std::string progressLine(int rows, const PassPrinter& printer,
@@ -316,6 +338,7 @@ private:
     int passes_ = 1;
     int timeoutSeconds_ = 0;
     std::string proxy_;
+    std::string proxies_;
     std::string save_;
     bool onlySuccess_ = false;
     std::string json_;

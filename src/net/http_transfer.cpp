@@ -15,6 +15,23 @@ namespace tavrin::net {
 
 namespace {
 
+// A SOCKS proxy's reply that it could not reach the service: the proxy itself works.
+bool proxySaysServiceUnreachable(CURL* easy)
+{
+    long error = CURLPX_OK;
+    if (!easy || curl_easy_getinfo(easy, CURLINFO_PROXY_ERROR, &error) != CURLE_OK)
+        return false;
+    switch (static_cast<CURLproxycode>(error)) {
+    case CURLPX_REPLY_CONNECTION_REFUSED:
+    case CURLPX_REPLY_HOST_UNREACHABLE:
+    case CURLPX_REPLY_NETWORK_UNREACHABLE:
+    case CURLPX_REPLY_TTL_EXPIRED:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // The kind of proxy for libcurl; the scheme in the address says the same, and takes precedence.
 curl_proxytype curlProxyType(ProxyKind kind)
 {
@@ -343,6 +360,7 @@ TransferOutcome HttpTransfer::finish(CURLcode code)
         outcome.closedBeforeResponse =
             !responseBegun_ &&
             (code == CURLE_GOT_NOTHING || code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR);
+        outcome.proxyAnswered = code == CURLE_PROXY && proxySaysServiceUnreachable(easy_);
     }
     body_ = std::string();
     return outcome;

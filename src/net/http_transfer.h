@@ -57,6 +57,9 @@ struct TransferOutcome
     // No response arrived because the connection was reset or closed before a byte of one came:
     // a server restarting or shedding load, worth asking again.
     bool closedBeforeResponse = false;
+    // No response arrived, but the proxy it went through did answer: it could not reach the
+    // service (refused, unreachable). The proxy itself works.
+    bool proxyAnswered = false;
     // The address of the last request of the redirect chain, as curl reports it.
     Text finalUrl;
 };

@@ -19,6 +19,7 @@ FetchOutcome outcomeOf(TransferOutcome done)
         outcome.end = FetchEnd::NoResponse;
         outcome.failure = std::move(done.failure);
         outcome.closedBeforeResponse = done.closedBeforeResponse;
+        outcome.proxyAnswered = done.proxyAnswered;
         return outcome;
     }
     outcome.end = FetchEnd::Response;

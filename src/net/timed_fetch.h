@@ -43,6 +43,8 @@ struct FetchOutcome
     std::string failure; // curl's reason for NoResponse, for people reading a diagnosis
     // NoResponse because the connection was reset or closed before any response came.
     bool closedBeforeResponse = false;
+    // NoResponse although the proxy answered: the service behind it could not be reached.
+    bool proxyAnswered = false;
     // Where the last request of the redirect chain went (Response and NoResponse).
     Text finalUrl;
 };

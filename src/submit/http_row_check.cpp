@@ -1,6 +1,7 @@
 #include "submit/http_row_check.h"
 
 #include "library/site_host.h"
+#include "net/proxy_address.h"
 #include "net/response_headers.h"
 #include "submit/page_evidence.h"
 #include "text/messages.h"
@@ -10,6 +11,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 
 namespace tavrin::submit {
 
@@ -111,6 +113,49 @@ bool samePageForAnyHost(std::string_view page, std::string_view host, std::strin
     return withHostReplaced(page, host) == withHostReplaced(otherPage, otherHost);
 }
 
+namespace {
+
+// The row through `first` and, while no response comes and time is left, through the next
+// proxies of the pool, each told what became of its request.
+RetriedFetch fetchThroughProxies(net::FetchRequest& request, std::optional<text::Text> proxy, ProxyPool& pool,
+                                 net::Deadline deadline, const std::stop_token& stop, const RetryRules& retry)
+{
+    RetriedFetch fetched;
+    int attempts = 0;
+    for (;;) {
+        if (!proxy) {
+            // Every proxy has been set aside. Going direct would show the user's own address,
+            // which the list is there to keep out of sight, and a × would blame the template:
+            // the row waits for the pass to be stopped, which the front end does on seeing the
+            // list used up, and gets no mark.
+            while (!stop.stop_requested())
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            fetched.outcome.end = net::FetchEnd::Stopped;
+            break;
+        }
+        request.proxy = *proxy;
+        const std::optional<net::ProxyAddress> address = net::parseProxyAddress(*proxy);
+        fetched = fetchWithRetries(request, deadline, stop, retry);
+        attempts += fetched.attempts;
+        // A proxy that does not carry the address (https past an HTTP proxy) was not asked.
+        if (!address || !address->carries(request.url))
+            break;
+        // A proxy that answered that the service cannot be reached works: the row fails on its
+        // own account, and another proxy would find the same.
+        const bool responded =
+            fetched.outcome.end == net::FetchEnd::Response || fetched.outcome.proxyAnswered;
+        if (fetched.outcome.end != net::FetchEnd::Stopped)
+            pool.report(*proxy, responded);
+        if (responded || stop.stop_requested() || Clock::now() >= deadline)
+            break;
+        proxy = pool.next();
+    }
+    fetched.attempts = std::max(attempts, fetched.attempts);
+    return fetched;
+}
+
+} // namespace
+
 RowResult checkRow(const RowRequest& row, const CheckOptions& options, const std::stop_token& stop,
                    net::FetchOutcome* lastAttempt)
 {
@@ -121,6 +166,12 @@ RowResult checkRow(const RowRequest& row, const CheckOptions& options, const std
     net::FetchRequest request = options.requestFields;
     request.url = row.url;
     request.proxy = options.proxy;
+    // With a list of proxies, the row's first request goes through the next one in turn.
+    std::optional<text::Text> proxy;
+    if (options.proxies) {
+        proxy = options.proxies->next();
+        request.proxy = proxy.value_or(text::Text());
+    }
 
     // The control page is asked for at the same time as the row's own, under the same deadline.
     const bool baseline = options.baseline && !row.siteHost.empty();
@@ -133,7 +184,9 @@ RowResult checkRow(const RowRequest& row, const CheckOptions& options, const std
         control.emplace(controlRequest, deadline);
     }
 
-    RetriedFetch fetched = fetchWithRetries(request, deadline, stop, options.retry);
+    RetriedFetch fetched =
+        options.proxies ? fetchThroughProxies(request, proxy, *options.proxies, deadline, stop, options.retry)
+                        : fetchWithRetries(request, deadline, stop, options.retry);
     RowResult outcome;
     outcome.timeLimitSeconds = limitSeconds;
     outcome.timedOut = fetched.outcome.end == net::FetchEnd::TimedOut;

@@ -2,7 +2,10 @@
 // judged by the response rules and, when asked, by the stricter rules about the site.
 #pragma once
 
+#include <memory>
+
 #include "net/timed_fetch.h"
+#include "submit/proxy_pool.h"
 #include "submit/retrying_fetch.h"
 #include "submit/row_check.h"
 
@@ -12,8 +15,11 @@ struct CheckOptions
 {
     // Seconds a row may take, retries and the baseline request included (0: the default of 90).
     int timeLimitSeconds = net::kDefaultTimeLimitSeconds;
-    // An HTTP proxy as host:port; empty for a direct connection.
+    // The proxy (proxy_address.h); empty for a direct connection.
     text::Text proxy;
+    // Proxies to take turns over instead (--proxies); shared by every row of the run. Once all
+    // are set aside, a row waits for the pass to be stopped and gets no mark.
+    std::shared_ptr<ProxyPool> proxies;
     // Stricter rules, off unless asked for: the page must name the site ...
     bool requireMention = false;
     // ... must link to it ...

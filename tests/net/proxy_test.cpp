@@ -9,10 +9,12 @@
 #include "support/local_server.h"
 #include "support/raw_server.h"
 #include "support/socks_proxy.h"
+#include "support/temp_dir.h"
 #include "support/test_certificates.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 
 namespace tavrin::net {
@@ -32,7 +34,8 @@ protected:
     {
         setTrustedCertificates(testCertificates().authorityPem);
         for (LocalServer* server : {&web, &secureWeb}) {
-            server->routes().Get("/page", [](const httplib::Request&, httplib::Response& res) {
+            server->routes().Get("/page", [this](const httplib::Request&, httplib::Response& res) {
+                ++pageRequests;
                 res.set_content("listed", "text/html");
             });
             server->start();
@@ -53,6 +56,7 @@ protected:
         return result.out.substr(verdict, result.out.find('\n', verdict) - verdict);
     }
 
+    std::atomic<int> pageRequests{0};
     LocalServer web;
     LocalServer secureWeb{testCertificates().server.certificate.get(), testCertificates().server.key.get()};
 };
@@ -144,6 +148,99 @@ TEST_F(ProxyKinds, AProxyOfAnotherKindIsRefusedBeforeAnythingIsSent)
     EXPECT_FALSE(parseProxyAddress("127.0.0.1:8080")->carries("https://a.example/"));
     EXPECT_TRUE(parseProxyAddress("socks5://127.0.0.1:1080")->carries("HTTPS://a.example/"));
     EXPECT_EQ(parseProxyAddress(" socks5h://h:1 ")->kind, ProxyKind::Socks5Hostname);
+}
+
+TEST_F(ProxyKinds, AListTakesTurnsAndSetsAsideProxiesThatNeverAnswer)
+{
+    testing_support::TempDir dir;
+    SocksProxy good;
+    // Says something at once that is no SOCKS at all, and hangs up.
+    const RawServer liar = RawServer::scripted(
+        [](testing_support::ScriptedConnection& client) { client.send("220 mail server\r\n"); });
+    const std::string dead = "socks5://127.0.0.1:1";
+    const std::string lying = "socks5://127.0.0.1:" + std::to_string(liar.port());
+    const std::string list = dir.write("proxies.txt", "# the list\n\n" + dead + "\n  " + lying + "  \r\n" +
+                                                          good.address("socks5") + "\n")
+                                 .string();
+    std::string templates;
+    for (int row = 0; row < 9; ++row)
+        templates += web.url("/page") + "?n=" + std::to_string(row) + "&q={$url}\r\n";
+    const std::string file = dir.write("url.txt", templates).string();
+    const CliRun result = runCli({"submit", "--site", "mine.example", "--templates", file, "--threads", "1",
+                                  "--timeout", "5", "--proxies", list, "--no-history"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    // Every row got through, the first three each after the two that never answer; those two
+    // were set aside after their third request.
+    EXPECT_NE(result.out.find("pass 1: √ 9, × 0"), std::string::npos) << result.out;
+    EXPECT_EQ(good.destinations().size(), 9u);
+    EXPECT_EQ(result.err,
+              "tavrin-cli: proxy set aside after 3 requests in a row without a response: " + dead +
+                  "\ntavrin-cli: proxy set aside after 3 requests in a row without a response: " + lying +
+                  "\n");
+
+    // With none left, the pass stops: no request goes direct, and no template is blamed for it.
+    const std::string deadOnly = dir.write("dead.txt", dead + "\n").string();
+    const std::string saved = (dir / "saved.txt").string();
+    const CliRun none = runCli({"submit", "--site", "mine.example", "--templates", file, "--threads", "1",
+                                "--timeout", "5", "--proxies", deadOnly, "--no-history", "--save", saved});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_TRUE(
+        none.err.ends_with("tavrin-cli: every proxy of the list has been set aside; the pass was stopped\n"))
+        << none.err;
+    EXPECT_EQ(pageRequests, 9) << "only those of the first run";
+    // The three rows that went through it got no response; the rest stayed unmarked.
+    EXPECT_EQ(testing_support::TempDir::read(saved), templates);
+}
+
+TEST_F(ProxyKinds, AProxySayingTheServiceCannotBeReachedIsNotSetAside)
+{
+    testing_support::TempDir dir;
+    SocksProxy proxy;
+    const std::string list = dir.write("proxies.txt", proxy.address("socks5") + "\n").string();
+    // Five services that refuse every connection, then one that answers.
+    std::string templates;
+    for (int row = 0; row < 5; ++row)
+        templates += "http://127.0.0.1:1/gone" + std::to_string(row) + "?q={$url}\r\n";
+    templates += web.url("/page") + "?q={$url}\r\n";
+    const CliRun result =
+        runCli({"submit", "--site", "mine.example", "--templates", dir.write("url.txt", templates).string(),
+                "--threads", "1", "--timeout", "5", "--proxies", list, "--no-history"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.out.find("pass 1: √ 1, × 5"), std::string::npos) << result.out;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(proxy.destinations().size(), 6u);
+}
+
+TEST_F(ProxyKinds, AProxyListThatCannotBeUsedIsRefused)
+{
+    testing_support::TempDir dir;
+    const std::string comments = dir.write("comments.txt", "# nothing\n\n").string();
+    const std::string bad = dir.write("bad.txt", "socks5://127.0.0.1:1080\nftp://127.0.0.1:21\n").string();
+    const std::string missing = (dir / "missing.txt").string();
+    const struct
+    {
+        std::vector<std::string> arguments;
+        std::string message;
+    } cases[] = {
+        {{"--proxies", missing}, "tavrin-cli: cannot read the list of proxies " + missing + "\n"},
+        {{"--proxies", comments},
+         "tavrin-cli: cannot read the list of proxies " + comments + " (no proxy in it)\n"},
+        {{"--proxies", bad},
+         "tavrin-cli: cannot read the list of proxies " + bad +
+             " (line 2: ftp://127.0.0.1:21: the scheme must be http, https, socks4, socks5 or socks5h)\n"},
+        {{"--proxies", comments, "--proxy", "127.0.0.1:8080"}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        std::vector<std::string> arguments = {"submit", "--site", "mine.example", "--no-history"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const CliRun result = runCli(arguments);
+        EXPECT_EQ(result.exitCode, 2);
+        if (!c.message.empty()) {
+            EXPECT_EQ(result.err, c.message);
+        }
+        EXPECT_EQ(result.out, "");
+    }
 }
 
 } // namespace
