@@ -63,7 +63,15 @@ inline constexpr std::string_view kNotPerformed = "request not performed";
 
 inline constexpr std::string_view kSubmitDescription =
     "Run submission passes over a template file, as the start button does, and save or report the result";
-inline constexpr std::string_view kSiteHelp = "your site address; its host replaces {$url}";
+inline constexpr std::string_view kSiteHelp =
+    "your site address; its host replaces {$url} (given more than once, every site gets the passes)";
+inline constexpr std::string_view kSitesHelp =
+    "a file of site addresses, one a line, each getting the passes";
+inline constexpr std::string_view kNeedsASite = "tavrin-cli: submit needs --site or --sites";
+inline constexpr std::string_view kCannotReadSites = "tavrin-cli: cannot read the list of sites ";
+inline constexpr std::string_view kNoSiteInList = " (no site in it)";
+inline constexpr std::string_view kNoSiteOnLines = " (no site address on line ";
+inline constexpr std::string_view kSiteSummary = "site ";
 inline constexpr std::string_view kTemplatesHelp = "template file (default: url.txt beside the program)";
 inline constexpr std::string_view kThreadsHelp = "worker threads, 1 to 500 (default 50)";
 inline constexpr std::string_view kLoopHelp = "number of passes (default 1)";

@@ -11,11 +11,13 @@
 namespace tavrin::cli {
 
 std::string reportLine(int pass, const text::Text& url, const submit::RowResult& result,
-                       std::string_view shard)
+                       std::string_view shard, std::string_view site)
 {
     const submit::RowEvidence& evidence = result.evidence;
     nlohmann::ordered_json line;
     line["pass"] = pass;
+    if (!site.empty())
+        line["site"] = text::gbkToUtf8(site);
     line["url"] = text::gbkToUtf8(url);
     line["mark"] = text::gbkToUtf8(library::markText(result.mark));
     line["status"] = result.httpStatus > 0 ? nlohmann::ordered_json(result.httpStatus) : nullptr;
@@ -80,7 +82,8 @@ void PassPrinter::rowChecked(const submit::SubmitRow& row, const submit::RowResu
     retries_.fetch_add(std::max(result.evidence.attempts - 1, 0));
     if (!report_)
         return;
-    const std::string line = reportLine(pass_.load(), row.url, result, shard_);
+    const std::string line =
+        reportLine(pass_.load(), row.url, result, shard_, siteOf_ ? siteOf_(row.listIndex) : text::Text());
     const std::lock_guard lock(reportMutex_);
     report_->append(line);
 }

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -20,9 +21,10 @@
 namespace tavrin::cli {
 
 // The JSON report's line for one checked row (UTF-8, ending in a line feed).
-// `shard` ("K/N") is recorded when the run is one shard of a split one.
+// `shard` ("K/N") is recorded when the run is one shard of a split one, `site` (GBK) when it
+// covers several sites.
 [[nodiscard]] std::string reportLine(int pass, const text::Text& url, const submit::RowResult& result,
-                                     std::string_view shard = {});
+                                     std::string_view shard = {}, std::string_view site = {});
 
 class PassPrinter final : public submit::PassListener
 {
@@ -31,6 +33,8 @@ public:
     // line when the run is one shard of a split one.
     explicit PassPrinter(base::AtomicFileWriter* report, std::string shard = {});
 
+    // For a run over several sites: the site of each row by its position, for the report.
+    void setSiteOf(std::function<text::Text(int listIndex)> siteOf) { siteOf_ = std::move(siteOf); }
     // A new pass, numbered from 1, is about to start.
     void beginPass(int pass);
     // Waits at most `wait` for the pass to complete; true once it has.
@@ -52,6 +56,7 @@ public:
 private:
     base::AtomicFileWriter* report_;
     const std::string shard_;
+    std::function<text::Text(int listIndex)> siteOf_;
     std::atomic<int> pass_{0};
     std::atomic<int> succeeded_{0};
     std::atomic<int> failed_{0};

@@ -1,13 +1,10 @@
 #include "cli/proxy_option.h"
 
-#include "base/file_io.h"
 #include "cli/cli_texts.h"
+#include "cli/listed_lines.h"
 #include "net/proxy_address.h"
-#include "net/request_headers.h"
-#include "text/encoding.h"
 
 #include <ostream>
-#include <sstream>
 
 namespace tavrin::cli {
 
@@ -21,27 +18,19 @@ bool proxyOptionUsable(const std::string& proxy, std::ostream& err)
 
 std::shared_ptr<submit::ProxyPool> readProxyList(const std::string& file, std::ostream& err)
 {
-    const base::ReadResult read = base::readWholeFile(file, 1 << 20);
-    if (read.status != base::ReadResult::Status::Ok) {
+    const std::optional<std::vector<ListedLine>> entries = readListedLines(file);
+    if (!entries) {
         err << texts::kCannotReadProxies << file << '\n';
         return nullptr;
     }
     std::vector<text::Text> proxies;
-    std::istringstream lines(read.bytes);
-    int number = 0;
-    for (std::string line; std::getline(lines, line);) {
-        ++number;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const text::Text address = net::trimSpaces(line);
-        if (address.empty() || address.front() == '#')
-            continue;
-        if (!net::parseProxyAddress(address) || address.find_first_of(" \t\r") != text::Text::npos) {
-            err << texts::kCannotReadProxies << file << texts::kProxyLine << number << ": " << address
-                << texts::kProxySchemes << ")\n";
+    for (const ListedLine& entry : *entries) {
+        if (!net::parseProxyAddress(entry.text) || entry.text.find_first_of(" \t") != std::string::npos) {
+            err << texts::kCannotReadProxies << file << texts::kProxyLine << entry.number << ": "
+                << entry.text << texts::kProxySchemes << ")\n";
             return nullptr;
         }
-        proxies.push_back(address);
+        proxies.push_back(entry.text);
     }
     if (proxies.empty()) {
         err << texts::kCannotReadProxies << file << texts::kNoProxyInList << '\n';

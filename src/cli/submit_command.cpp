@@ -11,9 +11,11 @@
 #include "cli/process_usage.h"
 #include "cli/program_directory.h"
 #include "cli/proxy_option.h"
+#include "cli/several_sites.h"
 #include "cli/shard.h"
 #include "history/history_recorder.h"
 #include "library/library_messages.h"
+#include "library/site_host.h"
 #include "library/url_library.h"
 #include "net/network_init.h"
 #include "submit/http_row_check.h"
@@ -29,6 +31,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -91,7 +94,8 @@ public:
         : interactive_(interactive)
     {
         command_ = app.add_subcommand("submit", std::string(texts::kSubmitDescription));
-        command_->add_option("--site", site_, std::string(texts::kSiteHelp))->required();
+        command_->add_option("--site", sites_, std::string(texts::kSiteHelp));
+        command_->add_option("--sites", sitesFile_, std::string(texts::kSitesHelp));
         command_->add_option("--templates", templates_, std::string(texts::kTemplatesHelp));
         command_->add_option("--threads", threads_, std::string(texts::kThreadsHelp))
             ->check(CLI::Range(submit::kMinThreads, submit::kMaxThreads));
@@ -120,30 +124,21 @@ public:
 
     int execute(std::ostream& out, std::ostream& err) override
     {
-        if (!proxyOptionUsable(proxy_, err))
+        const std::optional<Arguments> arguments = readArguments(err);
+        if (!arguments)
             return kExitBadArguments;
-        std::shared_ptr<submit::ProxyPool> proxyPool;
-        if (!proxies_.empty() && !(proxyPool = readProxyList(proxies_, err)))
-            return kExitBadArguments;
-        // Before anything is read: a split that cannot be is a mistake in the arguments.
-        Shard shard;
-        const bool sharded = shardOption_->count() > 0;
-        if (sharded) {
-            std::string why;
-            const std::optional<Shard> parsed = parseShard(shardText_, why);
-            if (!parsed) {
-                err << texts::kBadShard << shardText_ << ' ' << why << '\n';
-                return kExitBadArguments;
-            }
-            shard = *parsed;
-        }
+        const std::shared_ptr<submit::ProxyPool>& proxyPool = arguments->proxyPool;
+        const bool sharded = arguments->shard.has_value();
+        const Shard shard = arguments->shard.value_or(Shard{});
+        const std::vector<text::Text>& hosts = arguments->hosts;
+        const bool severalSites = hosts.size() > 1;
         net::initNetwork();
         clearInterrupt();
         const std::filesystem::path templates =
             templates_.empty() ? defaultLibraryFile("url.txt") : std::filesystem::path(templates_);
 
         base::ListStore list;
-        library::UrlLibrary library(list, text::utf8ToGbk(site_));
+        library::UrlLibrary library(list, text::utf8ToGbk(arguments->firstSite));
         // A file the window would refuse is refused here too, before any pass starts.
         const library::LoadResult loaded = library.load(templates);
         if (const std::optional<std::string> refused = loadRefusal(loaded)) {
@@ -159,6 +154,12 @@ public:
                 << templateCount << texts::kShardTemplates << '\n';
         }
 
+        // Several sites: the templates once per site, all in one list, so that one pass over it
+        // shares the workers between the sites.
+        const int rowsPerSite = list.rowCount();
+        if (severalSites)
+            spreadOverSites(list, hosts);
+
         // The report goes to disk row by row: a looping run over a large list would otherwise
         // hold every row of every pass until the end. It is put in place when the run ends.
         std::optional<base::AtomicFileWriter> report;
@@ -166,6 +167,11 @@ public:
             report.emplace(json_);
         // Before the engine, which is gone (its workers joined) before the printer it reports to.
         PassPrinter printer(report ? &*report : nullptr, shardName);
+        const auto siteOfRow = [&hosts, rowsPerSite](int listIndex) {
+            return rowsPerSite > 0 ? hosts[static_cast<std::size_t>(listIndex / rowsPerSite)] : hosts.front();
+        };
+        if (severalSites)
+            printer.setSiteOf(siteOfRow);
         // The history is written by a thread of its own; what goes wrong with it is said between
         // passes, and the run goes on without it.
         HistoryProblem historyProblem;
@@ -175,6 +181,10 @@ public:
                 databasePath(database_), "cli",
                 [&historyProblem](const std::string& problem) { historyProblem.set(problem); }, shardName);
         }
+        // Each site a run of its own in the history.
+        std::optional<SiteRuns> siteRuns;
+        if (recorder && severalSites)
+            siteRuns.emplace(*recorder, hosts, rowsPerSite);
         submit::CheckOptions checks = checks_;
         checks.timeLimitSeconds = timeoutSeconds_ > 0 ? timeoutSeconds_ : net::kDefaultTimeLimitSeconds;
         checks.proxy = text::utf8ToGbk(proxy_);
@@ -182,8 +192,12 @@ public:
         submit::SubmissionEngine engine(list, submit::httpRowCheck(std::move(checks)));
         engine.setPrepareRows([host = library.siteHost()] { return host; });
         engine.setPerHostLimit(perHost_);
+        if (severalSites)
+            engine.setSiteOfRow(siteOfRow);
         engine.addListener(&printer);
-        if (recorder)
+        if (siteRuns)
+            engine.addListener(&*siteRuns);
+        else if (recorder)
             engine.addListener(&*recorder);
 
         std::size_t proxiesReported = 0;
@@ -212,6 +226,8 @@ public:
             }
         }
 
+        if (severalSites)
+            printSiteSummary(out, list, hosts);
         if (recorder) {
             recorder->flush();
             historyProblem.print(err);
@@ -219,9 +235,25 @@ public:
         const bool proxiesGone = proxyPool && proxyPool->exhausted();
         if (proxiesGone)
             err << texts::kEveryProxySetAside << '\n';
-        int code = proxiesGone ? kExitFailure : interrupted ? kExitInterrupted : kExitOk;
+        const int code = proxiesGone ? kExitFailure : interrupted ? kExitInterrupted : kExitOk;
+        return writeOutputs(
+            err, code, interrupted,
+            [&] {
+                return severalSites ? saveForSites(list, hosts, save_, onlySuccess_)
+                                    : library.saveTo(save_, onlySuccess_);
+            },
+            report);
+    }
+
+private:
+    // Writes --save (through `save`) and puts the --json report in place, even after an
+    // interrupt; the exit code `code`, or 1 when one of them could not be written.
+    int writeOutputs(std::ostream& err, int code, bool interrupted,
+                     const std::function<library::SaveResult()>& save,
+                     std::optional<base::AtomicFileWriter>& report) const
+    {
         if (!save_.empty()) {
-            const library::SaveResult saved = library.saveTo(save_, onlySuccess_);
+            const library::SaveResult saved = save();
             if (!saved.saved()) {
                 err << utf8(library::saveFailedMessage(save_, *saved.failure)) << '\n';
                 code = interrupted ? code : kExitFailure;
@@ -237,7 +269,54 @@ public:
         return code;
     }
 
-private:
+    // What the options say once checked, before anything is read or sent.
+    struct Arguments
+    {
+        std::shared_ptr<submit::ProxyPool> proxyPool;
+        std::optional<Shard> shard;
+        // The site address as typed first, and every site's host once.
+        std::string firstSite;
+        std::vector<text::Text> hosts;
+    };
+
+    // Checks the options that take more than a value: the proxy or the list of proxies, the
+    // shard, the sites. Nothing, with the reason on `err`, when one of them cannot be used.
+    std::optional<Arguments> readArguments(std::ostream& err) const
+    {
+        Arguments arguments;
+        if (!proxyOptionUsable(proxy_, err))
+            return std::nullopt;
+        if (!proxies_.empty() && !(arguments.proxyPool = readProxyList(proxies_, err)))
+            return std::nullopt;
+        if (shardOption_->count() > 0) {
+            std::string why;
+            arguments.shard = parseShard(shardText_, why);
+            if (!arguments.shard) {
+                err << texts::kBadShard << shardText_ << ' ' << why << '\n';
+                return std::nullopt;
+            }
+        }
+        std::vector<std::string> siteAddresses = sites_;
+        if (!sitesFile_.empty()) {
+            const std::optional<std::vector<std::string>> listed = readSiteList(sitesFile_, err);
+            if (!listed)
+                return std::nullopt;
+            siteAddresses.insert(siteAddresses.end(), listed->begin(), listed->end());
+        }
+        if (siteAddresses.empty()) {
+            err << texts::kNeedsASite << '\n';
+            return std::nullopt;
+        }
+        arguments.firstSite = siteAddresses.front();
+        // The same host named twice is one site.
+        for (const std::string& address : siteAddresses) {
+            text::Text host = library::siteHost(text::utf8ToGbk(address));
+            if (std::find(arguments.hosts.begin(), arguments.hosts.end(), host) == arguments.hosts.end())
+                arguments.hosts.push_back(std::move(host));
+        }
+        return arguments;
+    }
+
     // Waits for the running pass to end, showing progress; answers an interrupt like the stop
     // button. Returns true when interrupted.
     // A pass whose proxies have all been set aside is stopped the same way: no row could get
@@ -332,7 +411,8 @@ private:
 
     bool interactive_;
     CLI::App* command_ = nullptr;
-    std::string site_;
+    std::vector<std::string> sites_;
+    std::string sitesFile_;
     std::string templates_;
     int threads_ = 50;
     int passes_ = 1;

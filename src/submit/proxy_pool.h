@@ -41,8 +41,8 @@ private:
     };
 
     mutable std::mutex mutex_;
-    std::vector<Entry> entries_;          // guarded by mutex_
-    std::size_t nextEntry_ = 0;           // guarded by mutex_
+    std::vector<Entry> entries_;            // guarded by mutex_
+    std::size_t nextEntry_ = 0;             // guarded by mutex_
     std::vector<text::Text> setAsideOrder_; // guarded by mutex_
 };
 

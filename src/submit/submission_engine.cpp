@@ -88,8 +88,9 @@ StartResult SubmissionEngine::start(int threads)
     for (std::size_t i = 0; i < listed.size(); ++i) {
         base::ListStore::Row& row = listed[i];
         urls.push_back(row.cells[library::kUrlColumn]);
-        rows.push_back(
-            SubmitRow{std::move(row.cells[library::kUrlColumn]), static_cast<int>(i), std::move(row.source)});
+        rows.push_back(SubmitRow{std::move(row.cells[library::kUrlColumn]), static_cast<int>(i),
+                                 std::move(row.source),
+                                 siteOfRow_ ? siteOfRow_(static_cast<int>(i)) : text::Text()});
     }
     listed.clear();
     // Every row waits again; what an earlier check found no longer applies.
@@ -160,7 +161,9 @@ void SubmissionEngine::submitOneRow(const Pass& pass, int position, const std::s
     });
     if (!started)
         return;
-    const RowResult result = check_(RowRequest{row.url, row.templateText, pass.siteHost, false}, stop);
+    const RowResult result = check_(
+        RowRequest{row.url, row.templateText, row.siteHost.empty() ? pass.siteHost : row.siteHost, false},
+        stop);
     if (stop.stop_requested())
         return;
     text::Text note = makeNote_ ? makeNote_(row, result) : text::Text();
@@ -196,7 +199,7 @@ void SubmissionEngine::singleSubmitWorker(int row, const text::Text& siteHost, c
     const text::Text url = list_.cell(row, library::kUrlColumn);
     if (!library::setMark(list_, row, library::Mark::Working, {}, &url))
         return;
-    const SubmitRow submitRow{url, row, list_.source(row)};
+    const SubmitRow submitRow{url, row, list_.source(row), siteHost};
     const RowResult result = check_(RowRequest{url, submitRow.templateText, siteHost, true}, stop);
     if (stop.stop_requested())
         return;

@@ -41,6 +41,8 @@ struct SubmitRow
     int listIndex = 0;
     // The template the URL was expanded from, when the row has one.
     std::optional<text::Text> templateText;
+    // The site the row asks about, when a pass covers several; empty for the pass's own.
+    text::Text siteHost;
 };
 
 // What a pass is, as it starts.
@@ -117,6 +119,10 @@ public:
     // before the first pass.
     using PrepareRows = std::function<text::Text()>;
     void setPrepareRows(PrepareRows prepare) { prepareRows_ = std::move(prepare); }
+    // The site each row asks about, by its position in the list, for a pass over several
+    // sites at once (their rows in one list); unset, every row asks about the pass's site.
+    using SiteOfRow = std::function<text::Text(int listIndex)>;
+    void setSiteOfRow(SiteOfRow siteOfRow) { siteOfRow_ = std::move(siteOfRow); }
     // Caps the rows of one host (a service) checked at once, from the next pass on; 0 for no
     // cap. Workers with nothing but capped hosts left wait for a row of one to finish.
     void setPerHostLimit(int perHost) { perHost_ = perHost; }
@@ -170,6 +176,7 @@ private:
     NoteMaker makeNote_;
     PrepareRows prepareRows_;
     int perHost_ = 0;
+    SiteOfRow siteOfRow_;
     // The last pass started (starting thread): the next one learns its hosts' times.
     std::shared_ptr<Pass> lastPass_;
 

@@ -1,0 +1,128 @@
+// tavrin-cli submit over several sites at once (--site A --site B, --sites FILE): every site's
+// rows in one pass, the report and the history carrying the site, a summary per site; and the
+// sites files that cannot be used.
+#include "support/cli_run.h"
+#include "support/local_server.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tavrin::cli {
+namespace {
+
+using testing_support::CliRun;
+using testing_support::linesOf;
+using testing_support::LocalServer;
+using testing_support::runCli;
+using testing_support::TempDir;
+
+class CliSites : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // The service lists a.example and knows nothing of b.example.
+        server.routes().Get("/info", [this](const httplib::Request& req, httplib::Response& res) {
+            const std::string site = req.get_param_value("q");
+            {
+                const std::lock_guard lock(mutex);
+                asked.push_back(site);
+            }
+            res.status = site == "b.example" ? 404 : 200;
+            res.set_content(site, "text/plain");
+        });
+        server.start();
+        std::string file;
+        for (int row = 0; row < 3; ++row)
+            file += server.url("/info") + "?n=" + std::to_string(row) + "&q={$url}\r\n";
+        templates = dir.write("url.txt", file).string();
+    }
+    void TearDown() override { server.stop(); }
+    std::string path(const char* name) const { return (dir / name).string(); }
+
+    LocalServer server;
+    TempDir dir;
+    std::string templates;
+    std::mutex mutex;
+    std::vector<std::string> asked; // guarded by mutex
+};
+
+TEST_F(CliSites, EverySiteGetsThePassSharingTheWorkers)
+{
+    const std::string sites = dir.write("sites.txt", "# my sites\r\n\r\nhttp://B.example/\r\na.example\r\n").string();
+    const std::string database = path("history.sqlite");
+    const CliRun result = runCli({"submit", "--site", "a.example", "--sites", sites, "--templates", templates,
+                                  "--threads", "2", "--timeout", "5", "--json", path("report.jsonl"), "--db",
+                                  database, "--save", path("saved.txt"), "--only-success"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto out = linesOf(result.out);
+    ASSERT_GE(out.size(), 5u) << result.out;
+    EXPECT_EQ(out[0], "导入：3个网址，共：3个网址");
+    EXPECT_EQ(out[out.size() - 3], "pass 1: √ 3, × 3");
+    EXPECT_EQ(out[out.size() - 2], "site a.example: √ 3, × 0");
+    EXPECT_EQ(out[out.size() - 1], "site b.example: √ 0, × 3");
+    {
+        const std::lock_guard lock(mutex);
+        std::map<std::string, int> bySite;
+        for (const std::string& site : asked)
+            ++bySite[site];
+        EXPECT_EQ(bySite, (std::map<std::string, int>{{"a.example", 3}, {"b.example", 3}}));
+    }
+    // Every report line names its site.
+    std::map<std::string, std::string> marks;
+    for (const std::string& line : linesOf(TempDir::read(dir / "report.jsonl"))) {
+        const nlohmann::json row = nlohmann::json::parse(line);
+        marks[row.at("site").get<std::string>() + " " + row.at("url").get<std::string>()] = row.at("mark");
+    }
+    EXPECT_EQ(marks.size(), 6u);
+    EXPECT_EQ(marks[std::string("b.example ") + server.url("/info") + "?n=1&q=b.example"], "×");
+    // Each template once; √ for any site is √.
+    EXPECT_EQ(TempDir::read(dir / "saved.txt"), TempDir::read(templates));
+    // Each site a run of its own in the history.
+    const CliRun history = runCli({"history", "--db", database, "--site", "b.example", "--csv"});
+    const auto rows = linesOf(history.out);
+    ASSERT_EQ(rows.size(), 4u) << history.out;
+    EXPECT_TRUE(rows[1].ends_with(",1,0,0.0000,,1,1")) << rows[1];
+    EXPECT_TRUE(linesOf(runCli({"history", "--db", database, "--site", "a.example", "--csv"}).out)[1].find(
+                    ",1,1,1.0000,") != std::string::npos);
+}
+
+TEST_F(CliSites, ASitesFileThatCannotBeUsedIsRefused)
+{
+    const std::string junk =
+        dir.write("junk.txt", "# sites\n\nhttp://a.example/\nnot a site\nb.example\n!!\nhttp:///\n").string();
+    const std::string empty = dir.write("empty.txt", "# none yet\n\n").string();
+    const std::string missing = path("missing.txt");
+    const struct
+    {
+        std::vector<std::string> arguments;
+        std::string message;
+    } cases[] = {
+        {{"--sites", junk}, "tavrin-cli: cannot read the list of sites " + junk + " (no site address on line 4, 6, 7)\n"},
+        {{"--sites", empty}, "tavrin-cli: cannot read the list of sites " + empty + " (no site in it)\n"},
+        {{"--sites", missing}, "tavrin-cli: cannot read the list of sites " + missing + "\n"},
+        {{}, "tavrin-cli: submit needs --site or --sites\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        std::vector<std::string> arguments = {"submit", "--templates", templates, "--no-history", "--json",
+                                              path("report.jsonl")};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const CliRun result = runCli(arguments);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_EQ(result.err, c.message);
+        EXPECT_EQ(result.out, "");
+        EXPECT_FALSE(std::filesystem::exists(dir / "report.jsonl"));
+    }
+    const std::lock_guard lock(mutex);
+    EXPECT_TRUE(asked.empty());
+}
+
+} // namespace
+} // namespace tavrin::cli
