@@ -58,8 +58,9 @@ void spreadOverSites(base::ListStore& list, const std::vector<text::Text>& hosts
         for (const base::ListStore::Row& row : templates) {
             const text::Text url =
                 row.source ? library::expandTemplate(*row.source, host) : row.cells[library::kUrlColumn];
-            list.appendRow({row.cells[library::kNumberColumn], url, library::markText(library::Mark::Pending)},
-                           row.source);
+            list.appendRow(
+                {row.cells[library::kNumberColumn], url, library::markText(library::Mark::Pending)},
+                row.source);
         }
     }
 }
@@ -115,8 +116,9 @@ void printSiteSummary(std::ostream& out, const base::ListStore& list, const std:
             succeeded += mark == library::Mark::Success ? 1 : 0;
             failed += mark == library::Mark::Failure ? 1 : 0;
         }
-        out << texts::kSiteSummary << text::gbkToUtf8(hosts[site]) << ": " << text::gbkToUtf8(msg::kMarkSuccess)
-            << ' ' << succeeded << ", " << text::gbkToUtf8(msg::kMarkFailure) << ' ' << failed << '\n';
+        out << texts::kSiteSummary << text::gbkToUtf8(hosts[site]) << ": "
+            << text::gbkToUtf8(msg::kMarkSuccess) << ' ' << succeeded << ", "
+            << text::gbkToUtf8(msg::kMarkFailure) << ' ' << failed << '\n';
     }
 }
 
@@ -130,7 +132,8 @@ library::SaveResult saveForSites(const base::ListStore& list, const std::vector<
     for (std::size_t at = 0; at < perSite; ++at) {
         bool success = false;
         for (std::size_t site = 0; site < static_cast<std::size_t>(sites); ++site)
-            success = success || library::markAt(list, static_cast<int>(site * perSite + at)) == library::Mark::Success;
+            success = success ||
+                      library::markAt(list, static_cast<int>(site * perSite + at)) == library::Mark::Success;
         const base::ListStore::Row& row = rows[at];
         once.appendRow({row.cells[library::kNumberColumn], row.cells[library::kUrlColumn],
                         library::markText(success ? library::Mark::Success : library::Mark::Failure)},

@@ -20,7 +20,8 @@ namespace tavrin::cli {
 // The addresses of a --sites file: one a line, blank lines and lines starting with "#" left
 // out. Nothing, with the reason on `err`, for a file that cannot be read, holds no address, or
 // has lines that are no site address (all named with their numbers).
-[[nodiscard]] std::optional<std::vector<std::string>> readSiteList(const std::string& file, std::ostream& err);
+[[nodiscard]] std::optional<std::vector<std::string>> readSiteList(const std::string& file,
+                                                                   std::ostream& err);
 
 // Whether an address as typed names a site: a host of letters, digits, dots and dashes.
 [[nodiscard]] bool isSiteAddress(std::string_view address);
@@ -54,7 +55,8 @@ void printSiteSummary(std::ostream& out, const base::ListStore& list, const std:
 
 // Writes each template once, as the first site's library would; with `onlySuccess`, the
 // templates marked √ for any site.
-[[nodiscard]] library::SaveResult saveForSites(const base::ListStore& list, const std::vector<text::Text>& hosts,
+[[nodiscard]] library::SaveResult saveForSites(const base::ListStore& list,
+                                               const std::vector<text::Text>& hosts,
                                                const std::filesystem::path& path, bool onlySuccess);
 
 } // namespace tavrin::cli

@@ -55,7 +55,8 @@ protected:
 
 TEST_F(CliSites, EverySiteGetsThePassSharingTheWorkers)
 {
-    const std::string sites = dir.write("sites.txt", "# my sites\r\n\r\nhttp://B.example/\r\na.example\r\n").string();
+    const std::string sites =
+        dir.write("sites.txt", "# my sites\r\n\r\nhttp://B.example/\r\na.example\r\n").string();
     const std::string database = path("history.sqlite");
     const CliRun result = runCli({"submit", "--site", "a.example", "--sites", sites, "--templates", templates,
                                   "--threads", "2", "--timeout", "5", "--json", path("report.jsonl"), "--db",
@@ -104,15 +105,16 @@ TEST_F(CliSites, ASitesFileThatCannotBeUsedIsRefused)
         std::vector<std::string> arguments;
         std::string message;
     } cases[] = {
-        {{"--sites", junk}, "tavrin-cli: cannot read the list of sites " + junk + " (no site address on line 4, 6, 7)\n"},
+        {{"--sites", junk},
+         "tavrin-cli: cannot read the list of sites " + junk + " (no site address on line 4, 6, 7)\n"},
         {{"--sites", empty}, "tavrin-cli: cannot read the list of sites " + empty + " (no site in it)\n"},
         {{"--sites", missing}, "tavrin-cli: cannot read the list of sites " + missing + "\n"},
         {{}, "tavrin-cli: submit needs --site or --sites\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
-        std::vector<std::string> arguments = {"submit", "--templates", templates, "--no-history", "--json",
-                                              path("report.jsonl")};
+        std::vector<std::string> arguments = {"submit",       "--templates", templates,
+                                              "--no-history", "--json",      path("report.jsonl")};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
         const CliRun result = runCli(arguments);
         EXPECT_EQ(result.exitCode, 2);
