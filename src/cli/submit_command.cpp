@@ -185,11 +185,7 @@ public:
         std::optional<SiteRuns> siteRuns;
         if (recorder && severalSites)
             siteRuns.emplace(*recorder, hosts, rowsPerSite);
-        submit::CheckOptions checks = checks_;
-        checks.timeLimitSeconds = timeoutSeconds_ > 0 ? timeoutSeconds_ : net::kDefaultTimeLimitSeconds;
-        checks.proxy = text::utf8ToGbk(proxy_);
-        checks.proxies = proxyPool;
-        submit::SubmissionEngine engine(list, submit::httpRowCheck(std::move(checks)));
+        submit::SubmissionEngine engine(list, submit::httpRowCheck(checkOptions(proxyPool)));
         engine.setPrepareRows([host = library.siteHost()] { return host; });
         engine.setPerHostLimit(perHost_);
         if (severalSites)
@@ -267,6 +263,18 @@ private:
             }
         }
         return code;
+    }
+
+    // How every row is checked, by the options.
+    [[nodiscard]] submit::CheckOptions checkOptions(std::shared_ptr<submit::ProxyPool> proxyPool) const
+    {
+        submit::CheckOptions checks = checks_;
+        checks.timeLimitSeconds = timeoutSeconds_ > 0 ? timeoutSeconds_ : net::kDefaultTimeLimitSeconds;
+        checks.proxy = text::utf8ToGbk(proxy_);
+        checks.proxies = std::move(proxyPool);
+        // A cap counts rows: each then asks its service one request at a time.
+        checks.oneRequestAtATime = perHost_ > 0;
+        return checks;
     }
 
     // What the options say once checked, before anything is read or sent.

@@ -173,16 +173,16 @@ RowResult checkRow(const RowRequest& row, const CheckOptions& options, const std
         request.proxy = proxy.value_or(text::Text());
     }
 
-    // The control page is asked for at the same time as the row's own, under the same deadline.
+    // The control page is asked for at the same time as the row's own, under the same deadline;
+    // with one request at a time to a service, only after the row's own page passed.
     const bool baseline = options.baseline && !row.siteHost.empty();
     const text::Text controlHost = baseline ? randomControlHost() : text::Text();
     const text::Text controlUrl = baseline ? controlUrlFor(row, controlHost) : text::Text();
+    net::FetchRequest controlRequest = request;
+    controlRequest.url = controlUrl;
     std::optional<net::PendingFetch> control;
-    if (baseline && controlUrl != row.url) {
-        net::FetchRequest controlRequest = request;
-        controlRequest.url = controlUrl;
+    if (baseline && controlUrl != row.url && !options.oneRequestAtATime)
         control.emplace(controlRequest, deadline);
-    }
 
     RetriedFetch fetched =
         options.proxies ? fetchThroughProxies(request, proxy, *options.proxies, deadline, stop, options.retry)
@@ -197,6 +197,10 @@ RowResult checkRow(const RowRequest& row, const CheckOptions& options, const std
     verdict = applyStricterRules(verdict, options, outcome.evidence);
     if (verdict.success && baseline) {
         bool same = controlUrl == row.url; // a template without the placeholder asks about no site
+        if (!same && !control) {
+            controlRequest.proxy = request.proxy;
+            control.emplace(controlRequest, deadline);
+        }
         if (control) {
             const net::FetchOutcome controlPage = control->wait(stop);
             same = controlPage.end == net::FetchEnd::Response &&

@@ -27,6 +27,9 @@ struct CheckOptions
     // ... and must differ from the page the same template gives for a host that nobody owns
     // (a service answering every query with one page lists nobody).
     bool baseline = false;
+    // The control page of the baseline rule is asked for only after the row's own page, not at
+    // the same time: set under a per-host cap, which counts a row as one request.
+    bool oneRequestAtATime = false;
     RetryRules retry;
     // What every request says besides its URL and proxy (method, referer, accept, body); a
     // submission leaves it empty, `tavrin-cli fetch` fills it from its options.

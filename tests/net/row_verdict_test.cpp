@@ -403,6 +403,29 @@ TEST_F(StricterRulesTest, BaselineFailsAPageThatIsTheSameForAnySite)
               ResponseTest::SamePage);
 }
 
+TEST_F(StricterRulesTest, OneRequestAtATimeAsksForTheControlPageOnlyAfterAPassingPage)
+{
+    submit::CheckOptions oneAtATime =
+        testing_support::rulesWithin(10, {.requireMention = false, .requireLink = false, .baseline = true});
+    oneAtATime.oneRequestAtATime = true;
+    // The same verdicts as with both pages at once.
+    EXPECT_EQ(checkRow(row("/echo"), oneAtATime).decidedBy, ResponseTest::SamePage);
+    EXPECT_EQ(checkRow(row("/lookup"), oneAtATime).decidedBy, ResponseTest::Passed);
+    {
+        const std::lock_guard lock(mutex);
+        // The site's page first, then the control host's.
+        ASSERT_EQ(asked.size(), 2u);
+        EXPECT_EQ(asked[0], "www.mine.example");
+        EXPECT_NE(asked[1], "www.mine.example");
+        asked.clear();
+    }
+    // A page that fails on its own needs no control page.
+    oneAtATime.requireLink = true;
+    EXPECT_EQ(checkRow(row("/echo"), oneAtATime).decidedBy, ResponseTest::NoLink);
+    const std::lock_guard lock(mutex);
+    EXPECT_EQ(asked, std::vector<std::string>{"www.mine.example"});
+}
+
 TEST(SamePage, ComparesPagesWithEachHostReplaced)
 {
     EXPECT_TRUE(samePageForAnyHost("About WWW.Mine.example: none", "www.mine.example", "About abc.com: none",
