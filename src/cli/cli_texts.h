@@ -72,7 +72,8 @@ inline constexpr std::string_view kCannotReadSites = "tavrin-cli: cannot read th
 inline constexpr std::string_view kNoSiteInList = " (no site in it)";
 inline constexpr std::string_view kNoSiteOnLines = " (no site address on line ";
 inline constexpr std::string_view kSiteSummary = "site ";
-inline constexpr std::string_view kTemplatesHelp = "template file (default: url.txt beside the program)";
+inline constexpr std::string_view kTemplatesHelp =
+    "template file (default: url.txt beside the program, else in your data folder or the installed one)";
 inline constexpr std::string_view kThreadsHelp = "worker threads, 1 to 500 (default 50)";
 inline constexpr std::string_view kLoopHelp = "number of passes (default 1)";
 inline constexpr std::string_view kSaveHelp =
