@@ -249,15 +249,6 @@ std::optional<std::pair<int, int>> HistoryRecorder::earlierTally(const submit::S
     return found->second;
 }
 
-std::optional<std::pair<int, int>> HistoryRecorder::earlierTally(const text::Text& templateText) const
-{
-    const std::lock_guard lock(mutex_);
-    const auto found = earlier_.find(templateText);
-    if (found == earlier_.end())
-        return std::nullopt;
-    return found->second;
-}
-
 std::string HistoryRecorder::problem() const
 {
     const std::lock_guard lock(mutex_);

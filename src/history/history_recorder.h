@@ -67,11 +67,10 @@ public:
     // own passes, for earlierTally(). Off by default: reading it costs a scan of the site's
     // history, which only the window, with its note over a mark, has a use for.
     void trackEarlierTallies();
-    // Checks and successes of a template for the current run's site before this run, once the
-    // writer has read them; nothing when the history holds none or tallies are not tracked. Of
-    // the recorder's own runs, not those of listeners made by makeListener().
-    [[nodiscard]] std::optional<std::pair<int, int>> earlierTally(const text::Text& templateText) const;
-    // The same for a row of the current pass: its template, or its URL with the site put back.
+    // Checks and successes of a row's template (or of its URL with the site put back) for the
+    // current run's site before this run, once the writer has read them; nothing when the
+    // history holds none or tallies are not tracked. Of the recorder's own runs, not those of
+    // listeners made by makeListener().
     [[nodiscard]] std::optional<std::pair<int, int>> earlierTally(const submit::SubmitRow& row) const;
 
     // Another listener recording into the same database, for a second engine whose passes run
