@@ -6,6 +6,7 @@
 #include "fuzz_check.h"
 
 #include "text/gbk_text.h"
+#include "update/program_version.h"
 #include "update/text_between.h"
 #include "update/update_notice.h"
 

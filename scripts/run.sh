@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the program with the shipped url.txt.
+# Installs what is missing, builds the two programs, and starts the window with the shipped url.txt.
 set -euo pipefail
 TAVRIN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=common.sh
 source "$TAVRIN_ROOT/scripts/common.sh"
 
 install_missing
-configure_and_build "$TAVRIN_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The programs only: the tests are scripts/test.sh's, and building them takes several times as long.
+configure_and_build "$TAVRIN_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_BUILD_TESTS=OFF
 
 program="$TAVRIN_ROOT/build/bin/tavrin"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 namespace tavrin::app {
@@ -34,15 +35,44 @@ bool hasDisplay()
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
 
-// --version is answered before anything else, so that it works without a display (scripts and
-// package checks ask it on machines that have none).
-bool asksForVersion(int argc, char** argv)
+// Whether any argument is one of `spellings`. --version and --help are answered before anything
+// else, so that they work without a display (scripts and package checks ask them on machines
+// that have none).
+bool asksFor(int argc, char** argv, std::initializer_list<const char*> spellings)
 {
     for (int at = 1; at < argc; ++at) {
-        if (std::strcmp(argv[at], "--version") == 0 || std::strcmp(argv[at], "-v") == 0)
-            return true;
+        for (const char* spelling : spellings) {
+            if (std::strcmp(argv[at], spelling) == 0)
+                return true;
+        }
     }
     return false;
+}
+
+// The program's own options, for the parser of a running window and for --help alike.
+struct ProgramOptions
+{
+    QCommandLineOption screenshot;
+    QCommandLineOption updateUrl;
+};
+
+ProgramOptions addProgramOptions(QCommandLineParser& parser)
+{
+    parser.addHelpOption();
+    // Answered before the parser runs; listed so that --help shows it.
+    parser.addVersionOption();
+    ProgramOptions options{
+        QCommandLineOption(QStringLiteral("screenshot"),
+                           QStringLiteral("Save a PNG of the main window after loading, then exit."),
+                           QStringLiteral("file")),
+        QCommandLineOption(
+            QStringLiteral("update-url"),
+            QStringLiteral("Read the update notice from this address instead of the built-in one, if any."),
+            QStringLiteral("url")),
+    };
+    parser.addOption(options.screenshot);
+    parser.addOption(options.updateUrl);
+    return options;
 }
 
 // The url.txt loaded at start: beside the program, then the user's own, then the installed one.
@@ -80,8 +110,16 @@ void takeScreenshotWhenLoaded(MainWindow& window, const QString& file)
 int run(int argc, char** argv)
 {
     const std::string version = text::gbkToUtf8(msg::kVersion);
-    if (asksForVersion(argc, argv)) {
+    if (asksFor(argc, argv, {"--version", "-v"})) {
         std::printf("tavrin %s\n", version.c_str());
+        return 0;
+    }
+    if (asksFor(argc, argv, {"--help", "-h"})) {
+        // A core application (for the program's name in the usage line) needs no display.
+        const QCoreApplication core(argc, argv);
+        QCommandLineParser parser;
+        addProgramOptions(parser);
+        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
         return 0;
     }
     if (!hasDisplay()) {
@@ -109,34 +147,23 @@ int run(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
 
     QCommandLineParser parser;
-    parser.addHelpOption();
-    // Answered above already; listed so that --help shows it.
-    parser.addVersionOption();
-    const QCommandLineOption screenshot(
-        QStringLiteral("screenshot"),
-        QStringLiteral("Save a PNG of the main window after loading, then exit."), QStringLiteral("file"));
-    parser.addOption(screenshot);
-    const QCommandLineOption updateUrl(
-        QStringLiteral("update-url"),
-        QStringLiteral("Read the update notice from this address instead of the built-in one."),
-        QStringLiteral("url"));
-    parser.addOption(updateUrl);
+    const ProgramOptions options = addProgramOptions(parser);
     parser.process(application);
     // After the command line, whose help stays in one language. Without the translation the
     // dialogs keep Qt's English texts, which is no reason to stop or to complain.
     installQtChinese(application);
 
     DesktopServices desktop;
-    if (parser.isSet(updateUrl))
-        desktop.updateUrl = platform::fromQString(parser.value(updateUrl));
+    if (parser.isSet(options.updateUrl))
+        desktop.updateUrl = platform::fromQString(parser.value(options.updateUrl));
     const std::filesystem::path programDir =
         platform::pathFromQString(QCoreApplication::applicationDirPath());
     MainWindow window(programDir, std::move(desktop), startupLibrary(programDir));
     QObject::connect(&window, &MainWindow::closedForGood, &application, &QApplication::quit,
                      Qt::QueuedConnection);
     window.showCentred();
-    if (parser.isSet(screenshot))
-        takeScreenshotWhenLoaded(window, parser.value(screenshot));
+    if (parser.isSet(options.screenshot))
+        takeScreenshotWhenLoaded(window, parser.value(options.screenshot));
     return QApplication::exec();
 }
 

@@ -66,7 +66,10 @@ MainWindow::MainWindow(std::filesystem::path programDir, DesktopServices desktop
     , dialogs_(desktop.dialogs ? desktop.dialogs : ownDialogs_.get())
     , shell_(desktop.shell ? desktop.shell : ownShell_.get())
     , tray_(desktop.tray)
-    , updateUrl_(desktop.updateUrl ? *desktop.updateUrl : text::Text(build::kUpdateUrl))
+    // The build settings are UTF-8; texts inside are GBK.
+    , updateUrl_(desktop.updateUrl.value_or(text::utf8ToGbk(build::kUpdateUrl)))
+    , makerHost_(desktop.makerHost.value_or(text::utf8ToGbk(build::kMakerHost)))
+    , guestbookUrl_(desktop.guestbookUrl.value_or(text::utf8ToGbk(build::kGuestbookUrl)))
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(toQString(msg::kProgramTitle));
@@ -125,9 +128,8 @@ void MainWindow::buildControls()
     libraryGroup_->setFont(groupFont());
     addressLabel_ =
         place(new QLabel(toQString(caption::kAddressLabel), libraryGroup_), "标签1", 8, 13, 96, 24);
-    siteAddressEdit_ =
-        place(new QLineEdit(QStringLiteral("http://") + QString::fromUtf8(build::kMakerHost), libraryGroup_),
-              "编辑框1", 48, 15, 190, 20);
+    siteAddressEdit_ = place(new QLineEdit(QStringLiteral("http://") + toQString(makerHost_), libraryGroup_),
+                             "编辑框1", 48, 15, 190, 20);
     siteAddressEdit_->setMouseTracking(true);
     importButton_ =
         place(new QPushButton(toQString(caption::kImport), libraryGroup_), "按钮2", 257, 15, 60, 20);
@@ -223,12 +225,18 @@ void MainWindow::buildMenus()
     program->addSeparator();
     connect(item(program, caption::kMenuExit), &QAction::triggered, this, &MainWindow::onMenuExit);
 
+    // The maker's site and its guest book are offered only where the build names them; a
+    // separator left without an item below it is not drawn.
     QMenu* help = menuBar()->addMenu(toQString(caption::kMenuHelp));
-    connect(item(help, caption::kMenuSite), &QAction::triggered, this, &MainWindow::onMenuSite);
+    QAction* site = item(help, caption::kMenuSite);
+    site->setVisible(!makerHost_.empty());
+    connect(site, &QAction::triggered, this, &MainWindow::onMenuSite);
     connect(item(help, caption::kMenuCheckUpgrade), &QAction::triggered, this,
             &MainWindow::checkForUpdateAsked);
     help->addSeparator();
-    connect(item(help, caption::kMenuGuestbook), &QAction::triggered, this, &MainWindow::onMenuGuestbook);
+    QAction* guestbook = item(help, caption::kMenuGuestbook);
+    guestbook->setVisible(!guestbookUrl_.empty());
+    connect(guestbook, &QAction::triggered, this, &MainWindow::onMenuGuestbook);
 }
 
 void MainWindow::bindHandlers()
@@ -285,7 +293,10 @@ void MainWindow::centreOnScreen()
 
 text::Text MainWindow::trayTip() const
 {
-    return msg::kVersionLabelPrefix + msg::kVersion + "\r\n\r\n" + msg::kTrayTipContact + build::kMakerHost;
+    const text::Text version = msg::kVersionLabelPrefix + msg::kVersion;
+    if (makerHost_.empty())
+        return version;
+    return version + "\r\n\r\n" + msg::kTrayTipContact + makerHost_;
 }
 
 void MainWindow::onMenuMinimizeToTray()
@@ -323,7 +334,8 @@ bool MainWindow::onMayClose()
     if (answer == platform::BoxAnswer::Yes)
         return false;
     tray_->setIcon(false, {});
-    shell_->openUrl(text::Text(build::kMakerHost) + msg::kSiteQuery);
+    if (!makerHost_.empty())
+        shell_->openUrl(makerHost_ + msg::kSiteQuery);
     return true;
 }
 
@@ -336,7 +348,8 @@ void MainWindow::onMenuExit()
 
 void MainWindow::onMenuSite()
 {
-    shell_->openUrl("http://" + text::Text(build::kMakerHost) + msg::kSiteQuery);
+    if (!makerHost_.empty())
+        shell_->openUrl("http://" + makerHost_ + msg::kSiteQuery);
 }
 
 void MainWindow::onAddressHover()

@@ -63,9 +63,15 @@ struct DesktopServices
     // How a pass checks a row; empty for the real HTTP check.
     submit::RowCheck rowCheck;
     // The update-notice page; left out, the build setting. Tests point it at a local server.
+    // Empty: no update check.
     std::optional<text::Text> updateUrl;
     // The history database; left out, the user's default one; an empty path records nothing.
     std::optional<std::filesystem::path> historyDatabase;
+    // The host of the maker's site and the guest-book page; left out, the build settings. Empty:
+    // the window has none, and neither offers nor opens it.
+    // (Initialised here so that callers that name the members above may leave these out.)
+    std::optional<text::Text> makerHost = std::nullopt;
+    std::optional<text::Text> guestbookUrl = std::nullopt;
 };
 
 // Lets the header name the update checker without its definition (main_window_update.cpp).
@@ -79,7 +85,8 @@ class MainWindow final : public QMainWindow
     Q_OBJECT
 
 public:
-    // `programDir` is the folder of the program file, where a newer version is downloaded.
+    // `programDir` is the folder of the program file, where a newer version is downloaded when the
+    // user may write there.
     // `libraryFile` is the library loaded at start; left empty, the url.txt in `programDir`.
     explicit MainWindow(std::filesystem::path programDir, DesktopServices desktop = {},
                         std::filesystem::path libraryFile = {});
@@ -93,7 +100,8 @@ public:
     void onMenuMinimizeToTray();
     void onMenuExit();
     void onMenuSite();
-    // Open a fresh modal window each (main_window_menus.cpp).
+    // Open a fresh modal window each (main_window_menus.cpp); the guest book only when there is
+    // one.
     void onMenuAutoStart();
     void onMenuGuestbook();
     // 历史报告: the report of the last recorded pass, written to a private temporary folder and
@@ -160,7 +168,10 @@ private:
     platform::Dialogs* dialogs_;
     platform::Shell* shell_;
     platform::Tray* tray_ = nullptr;
+    // The maker's web presence; each empty when there is none.
     text::Text updateUrl_;
+    text::Text makerHost_;
+    text::Text guestbookUrl_;
 
     // Controls, by role; their object names are the layout's (编辑框1, 按钮1 ...).
     QGroupBox* libraryGroup_ = nullptr;

@@ -3,7 +3,7 @@
 // else in the main window builds the same either way.
 #include "app/auto_start_dialog.h"
 #include "app/main_window.h"
-#include "build_config.h"
+#include "platform/qt/qt_text.h"
 
 #if TAVRIN_HAS_WEBENGINE
 #include "app/guestbook_window.h"
@@ -21,15 +21,16 @@ void MainWindow::onMenuAutoStart()
 
 void MainWindow::onMenuGuestbook()
 {
-    const text::Text page = build::kGuestbookUrl;
+    if (guestbookUrl_.empty())
+        return;
 #if TAVRIN_HAS_WEBENGINE
     if (GuestbookWindow::canStartEngine()) {
-        GuestbookWindow window(QUrl(QString::fromUtf8(build::kGuestbookUrl)));
+        GuestbookWindow window(QUrl(platform::toQString(guestbookUrl_)));
         window.exec();
         return;
     }
 #endif
-    shell_->openUrl(page);
+    shell_->openUrl(guestbookUrl_);
 }
 
 } // namespace tavrin::app

@@ -1,6 +1,7 @@
 // The main window's update check: start-up, checkUpdateButton_ "检查更新" and 帮助 → 检查升级 all run it.
 // The checker fetches and downloads on threads of its own and hands each result back to this
-// window's thread, where its questions and reports are shown.
+// window's thread, where its questions and reports are shown. A build without an update-notice
+// page fetches nothing; only a check the user asked for says so.
 #include "app/main_window.h"
 #include "platform/qt/qt_controls.h"
 #include "text/messages.h"
@@ -27,6 +28,8 @@ std::optional<text::Text> statusAfterCheck(const update::CheckResult& result)
     if (result.found == Found::NothingNewer)
         return texts::kUpToDate;
     switch (result.problem) {
+    case Problem::NoAddress:
+        return texts::kNoUpdateAddress;
     case Problem::ErrorStatus:
         return texts::kCheckFailed + texts::kHttpStatus + std::to_string(result.status);
     case Problem::CutShort:

@@ -178,6 +178,8 @@ inline const Text kHttpStatus = "HTTP ";
 inline const Text kCutShort = text::utf8ToGbk("页面不完整");
 inline const Text kNoVersion = text::utf8ToGbk("页面中没有版本信息");
 inline const Text kUpToDate = text::utf8ToGbk("当前已是最新版本");
+// The status line after a check the user asked for in a build that has no update-notice page.
+inline const Text kNoUpdateAddress = text::utf8ToGbk("没有配置更新地址");
 } // namespace update
 
 // Words of Qt's dialogs that its Chinese translation (qtbase_zh_CN of Qt 6.4) lacks: the type

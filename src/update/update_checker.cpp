@@ -2,6 +2,7 @@
 
 #include "net/http_get_file.h"
 #include "text/messages.h"
+#include "update/program_version.h"
 
 #include <utility>
 
@@ -47,17 +48,29 @@ CheckResult judgeNotice(const net::GetFileResponse& page, const Text& currentVer
     if (!page.complete)
         return unreadable(Problem::CutShort);
     const UpdateNotice notice = parseUpdateNotice(page.body);
-    // A page without the block (a portal's login page, a moved article) is not a notice saying
-    // that nothing is newer.
-    if (notice.newest.empty())
+    // A page without the block (a portal's login page, a moved article), or one whose version
+    // cannot be read, is not a notice saying that nothing is newer.
+    if (!readProgramVersion(notice.newest))
         return unreadable(Problem::NoVersion);
     if (isNewerVersion(notice.newest, currentVersion))
         return {CheckResult::Found::Newer, Problem::None, page.status};
     return {CheckResult::Found::NothingNewer, Problem::None, page.status};
 }
 
+std::filesystem::path downloadFolder(const UpdateSettings& settings)
+{
+    if (!settings.programDir.empty() && settings.mayWriteIn(settings.programDir))
+        return settings.programDir;
+    return settings.userDownloads();
+}
+
 void UpdateChecker::checkForUpdate(const Text& currentVersion, CheckReport report)
 {
+    if (settings_.noticeUrl.empty()) {
+        if (report)
+            report(CheckResult{CheckResult::Found::Unreadable, CheckResult::Problem::NoAddress, 0});
+        return;
+    }
     if (report)
         report_ = std::move(report);
     if (checking_)
@@ -98,7 +111,7 @@ void UpdateChecker::offer(const Text& currentVersion, const UpdateNotice& found)
     // The thread gets its own copy: a later check may change downloadUrl_ while it starts.
     threads_.start([this, url = downloadUrl_](const std::stop_token& stop) {
         const DownloadResult result =
-            downloadUpdate(url, settings_.programDir, stop, settings_.downloadTimeLimit);
+            downloadUpdate(url, downloadFolder(settings_), stop, settings_.downloadTimeLimit);
         if (result.end != DownloadResult::End::Stopped)
             postHere([this, result] { onDownloadEnded(result); });
     });

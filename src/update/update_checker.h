@@ -10,6 +10,7 @@
 #include "base/thread_group.h"
 #include "net/http_get_file.h"
 #include "platform/desktop.h"
+#include "platform/download_folder.h"
 #include "update/update_download.h"
 #include "update/update_notice.h"
 
@@ -34,13 +35,23 @@ struct UpdateServices
 
 struct UpdateSettings
 {
-    // The update-notice page.
+    // The update-notice page; empty when this build has none, and then no check is made.
     Text noticeUrl;
-    // Where the download is saved: the folder of the program file.
+    // The folder of the program file, where the download is saved when the user may write there.
     std::filesystem::path programDir;
     std::chrono::seconds noticeTimeLimit = net::kGetFileTimeLimit;
     std::chrono::seconds downloadTimeLimit = kDownloadTimeLimit;
+    // Whether the user may write into a folder (tests stand in for file permissions, which do not
+    // bind root).
+    std::function<bool(const std::filesystem::path&)> mayWriteIn = platform::mayWriteInFolder;
+    // Where the download goes when the program's folder is not writable: the user's download
+    // folder. Called on the download's thread.
+    std::function<std::filesystem::path()> userDownloads = [] { return platform::userDownloadFolder(); };
 };
+
+// The folder a download is saved in: the program's own when the user may write there (a copy
+// unpacked into the user's files), else the user's download folder (an installed program).
+[[nodiscard]] std::filesystem::path downloadFolder(const UpdateSettings& settings);
 
 // What a check found, for a front end that tells the user (the silent check at start-up asks
 // for nothing).
@@ -65,8 +76,10 @@ struct CheckResult
         ErrorStatus,
         // The page arrived cut short.
         CutShort,
-        // The page holds no version number where the notice's block should name one.
+        // The notice's block names no version, or something that is no version.
         NoVersion,
+        // No notice address is configured: nothing was fetched.
+        NoAddress,
     };
 
     Found found = Found::NothingNewer;
@@ -94,9 +107,10 @@ public:
 
     // Starts a check and returns at once. When the notice names a version newer than
     // `currentVersion`, the user is asked whether to download it; with a Yes and the mode
-    // "下载文件" the address is opened in the browser and downloaded into the program
-    // directory. Nothing is shown when there is nothing newer or the notice cannot be fetched;
+    // "下载文件" the address is opened in the browser and downloaded into downloadFolder().
+    // Nothing is shown when there is nothing newer or the notice cannot be fetched;
     // `report`, when given, hears what was found once the check ends (after the question).
+    // Without a notice address nothing is fetched, and `report` hears so before this returns.
     // While a check is under way (fetching, or its question open) a second one is not
     // started: it would only ask the same question twice. Its `report` is kept for the check
     // under way instead, so a user who asks while the start-up check still runs hears its end.

@@ -44,16 +44,16 @@ bool isWebAddress(std::string_view url)
     return startsWithIgnoringCase(url, "http://") || startsWithIgnoringCase(url, "https://");
 }
 
-DownloadResult downloadUpdate(std::string_view downloadUrl, const std::filesystem::path& programDir,
+DownloadResult downloadUpdate(std::string_view downloadUrl, const std::filesystem::path& folder,
                               const std::stop_token& stop, std::chrono::seconds timeLimit)
 {
     DownloadResult result;
     const std::optional<Text> name = downloadFileName(downloadUrl);
     // Anything but http and https (a file: address, or a cut-off value without a scheme that
     // curl would guess a host for) is no download.
-    if (!name || !isWebAddress(downloadUrl) || programDir.empty())
+    if (!name || !isWebAddress(downloadUrl) || folder.empty())
         return result;
-    const std::filesystem::path target = programDir / *diskName(*name);
+    const std::filesystem::path target = folder / *diskName(*name);
 
     const net::GetFileResponse response = net::httpGetFileResponse(downloadUrl, timeLimit, stop);
     if (stop.stop_requested()) {

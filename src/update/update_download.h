@@ -1,4 +1,4 @@
-// downloadUpdate: fetches the new version and saves it in the program directory.
+// downloadUpdate: fetches the new version and saves it in a folder.
 #pragma once
 
 #include "text/gbk_text.h"
@@ -20,7 +20,7 @@ inline constexpr std::chrono::seconds kDownloadTimeLimit{15 * 60};
 // The name the download is saved under (GBK): the last "/" segment of the address once its
 // query and fragment are cut off; an empty segment after a final "/" does not count, so
 // "http://host/dir/" gives "dir". Nothing for an empty address or a name that could leave the
-// program directory or name the directory itself: empty, ".", "..", or holding "\" or a NUL.
+// folder or name the folder itself: empty, ".", "..", or holding "\" or a NUL.
 [[nodiscard]] std::optional<Text> downloadFileName(std::string_view downloadUrl);
 
 // True for an address the browser may be asked to open: http:// or https://, in any letter
@@ -40,14 +40,13 @@ struct DownloadResult
     Text shownPath;
 };
 
-// Fetches `downloadUrl` (http or https only) and saves the body in `programDir` under
+// Fetches `downloadUrl` (http or https only) and saves the body in `folder` under
 // downloadFileName(). Only a complete response with a 2xx status counts: an error page, a body
 // cut short and no response at all are failures. The bytes go to a temporary file beside the
 // target, which is renamed over it once complete, so an existing file is replaced whole or not
 // at all; a symbolic link of that name is replaced, never written through. Blocks for the whole
 // download (a thread of its own); `stop` cancels it.
-[[nodiscard]] DownloadResult downloadUpdate(std::string_view downloadUrl,
-                                            const std::filesystem::path& programDir,
+[[nodiscard]] DownloadResult downloadUpdate(std::string_view downloadUrl, const std::filesystem::path& folder,
                                             const std::stop_token& stop = {},
                                             std::chrono::seconds timeLimit = kDownloadTimeLimit);
 

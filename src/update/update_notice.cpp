@@ -1,7 +1,6 @@
 #include "update/update_notice.h"
 
 #include "text/messages.h"
-#include "text/number_text.h"
 #include "update/text_between.h"
 
 namespace tavrin::update {
@@ -17,11 +16,6 @@ UpdateNotice parseUpdateNotice(std::string_view page)
     const Text description = textBetween(block, notice::kDescriptionKey, notice::kDescriptionEnd);
     result.description = text::replaceAll(text::replaceAll(description, "<p>", ""), "</p>", "");
     return result;
-}
-
-bool isNewerVersion(std::string_view newest, std::string_view current)
-{
-    return text::clearlyGreater(text::numberFromText(newest), text::numberFromText(current));
 }
 
 Text updatePrompt(std::string_view currentVersion, const UpdateNotice& notice)

@@ -47,11 +47,6 @@ struct UpdateNotice
 // rules (textBetween) lead.
 [[nodiscard]] UpdateNotice parseUpdateNotice(std::string_view page);
 
-// True when `newest` reads as a number greater than `current` by more than the tolerance. Each
-// reads as the number it begins with, 0 when it begins with anything else: the program's own
-// "v2.0 beta1" reads as 0, so any published version from a number above 0 is newer.
-[[nodiscard]] bool isNewerVersion(std::string_view newest, std::string_view current);
-
 // The question put to the user: both versions and the changes.
 [[nodiscard]] Text updatePrompt(std::string_view currentVersion, const UpdateNotice& notice);
 

@@ -1,6 +1,7 @@
 // The update notice read without a network: cutting values out of a page, the notice's keys,
-// the version comparison, the question shown, and the file name a download may be saved under.
+// the version order, the question shown, and the file name a download may be saved under.
 #include "text/encoding.h"
+#include "update/program_version.h"
 #include "update/text_between.h"
 #include "update/update_download.h"
 #include "update/update_notice.h"
@@ -102,28 +103,57 @@ TEST(UpdateNotice, NoBlockReadsAsEmpty)
     EXPECT_EQ(parseUpdateNotice(""), UpdateNotice{});
 }
 
-TEST(UpdateNotice, NewerVersionByTheLeadingNumber)
+TEST(ProgramVersion, NewerOnlyWhenItComesLater)
 {
-    const Text current = "v2.0 beta1"; // begins with a letter: reads as 0
+    // Each pair: the version a notice offers, the one running, and whether it is an update.
     const struct
     {
-        std::string newest;
+        std::string offered;
+        std::string running;
         bool newer;
     } cases[] = {
-        {"2.1", true},         {"2.0", true},
-        {"0.1", true},         {utf8ToGbk("２.５"), true}, // full-width digits
-        {" 3 (beta)", true},   {"0", false},
-        {"0.00000001", false}, // within the tolerance
-        {"", false},           {"v2.1", false},
-        {"-1", false},
+        // The program's own version against what a notice may name.
+        {"1.0", "v2.0 beta1", false},
+        {"v1.9", "v2.0 beta1", false},
+        {"2.0 alpha", "v2.0 beta1", false},
+        {"2.0 beta", "v2.0 beta1", false}, // a stage without a number is its number 0
+        {"v2.0 beta1", "v2.0 beta1", false},
+        {"V2.0BETA1", "v2.0 beta1", false}, // letter case and the blank do not matter
+        {"2.0 beta2", "v2.0 beta1", true},
+        {"2.0-rc1", "v2.0 beta1", true},
+        {"2.0", "v2.0 beta1", true},
+        {"v3.0", "v2.0 beta1", true},
+        {"1.9", "2.0", false},
+        {"2.0", "2.0", false},
+        {"2.0.0", "2.0", false}, // missing parts are 0
+        {"2.0 rc3", "2.0", false},
+        {"2.0.1", "2.0", true},
+        {"2.1", "2.0.1", true},
+        {"2.10", "2.9", true}, // parts compare as numbers, not as decimals
+        {"10.0", "9.99", true},
+        {"2.1", "v2.1", false},
+        {" 2.1\r\n", "2.0", true},         // blanks around it
+        {utf8ToGbk("２.５"), "2.0", true}, // full-width digits
+        // Whatever is no version offers nothing, and nothing is newer than it either.
+        {"", "v2.0 beta1", false},
+        {"soon", "v2.0 beta1", false},
+        {"2.1 final", "2.0", false},
+        {utf8ToGbk("2.1正式版"), "2.0", false},
+        {"2.1.", "2.0", false},
+        {"v", "2.0", false},
+        {"-3", "2.0", false},
+        {"2.0 beta-", "1.0", false},
+        {"99999999999999999999", "2.0", false}, // more digits than any version has
+        {"2.1", "soon", false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.newest);
-        EXPECT_EQ(isNewerVersion(c.newest, current), c.newer);
+        SCOPED_TRACE(c.offered + " over " + c.running);
+        EXPECT_EQ(isNewerVersion(c.offered, c.running), c.newer);
+        // Never both ways round.
+        if (c.newer) {
+            EXPECT_FALSE(isNewerVersion(c.running, c.offered));
+        }
     }
-    EXPECT_TRUE(isNewerVersion("2.1", "2.0"));
-    EXPECT_FALSE(isNewerVersion("2.0", "2.0"));
-    EXPECT_FALSE(isNewerVersion("1.9", "2.0"));
 }
 
 TEST(UpdateNotice, PromptShowsBothVersionsAndTheChanges)

@@ -58,7 +58,9 @@ private:
                                          .tray = tray_.get(),
                                          .rowCheck = check,
                                          .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl,
-                                         .historyDatabase = dir_->path() / "history.sqlite"});
+                                         .historyDatabase = dir_->path() / "history.sqlite",
+                                         // The site address the passes run for.
+                                         .makerHost = "www.tavrin.example"});
         window_->showCentred();
         window_->library().waitUntilLoaded();
         window_->flushList();

@@ -57,7 +57,9 @@ private:
                                          .tray = tray_.get(),
                                          .rowCheck = {},
                                          .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl,
-                                         .historyDatabase = std::filesystem::path()});
+                                         .historyDatabase = std::filesystem::path(),
+                                         .makerHost = makerHost_,
+                                         .guestbookUrl = guestbookUrl_});
         window_->showCentred();
         waitLoaded();
         return *window_;
@@ -107,6 +109,25 @@ private:
         return action;
     }
 
+    // The visible items of a menu-bar menu, in order.
+    QStringList shownItems(const char* menu)
+    {
+        QStringList items;
+        for (QAction* top : window_->menuBar()->actions()) {
+            if (top->text() != u(menu))
+                continue;
+            for (QAction* action : top->menu()->actions()) {
+                if (action->isVisible() && !action->isSeparator())
+                    items << action->text();
+            }
+        }
+        return items;
+    }
+
+    // The maker's web presence the next window is built with: a configured build's unless a test
+    // takes it away. The shell only records what it is asked to open.
+    std::string makerHost_;
+    std::string guestbookUrl_;
     std::unique_ptr<TempDir> dir_;
     std::unique_ptr<tavrin::platform::ScriptedDialogs> dialogs_;
     std::unique_ptr<tavrin::platform::RecordingShell> shell_;
@@ -114,6 +135,12 @@ private:
     std::unique_ptr<MainWindow> window_;
 
 private slots:
+    void init()
+    {
+        makerHost_ = "www.tavrin.example";
+        guestbookUrl_ = "http://www.tavrin.example/guestbook.asp";
+    }
+
     void cleanup()
     {
         window_.reset();
@@ -436,6 +463,51 @@ private slots:
         QCOMPARE(closed.count(), 1);
         QVERIFY(dialogs_->shownBoxes().empty());
         QCOMPARE(shell_->opened().size(), std::size_t{1});
+    }
+
+    void helpMenuOffersTheMakersPagesOnlyWhereTheBuildNamesThem_data()
+    {
+        QTest::addColumn<QString>("makerHost");
+        QTest::addColumn<QString>("guestbookUrl");
+        QTest::addColumn<QStringList>("items");
+        QTest::newRow("both") << u("www.tavrin.example") << u("http://www.tavrin.example/guestbook.asp")
+                              << QStringList{u("官方网站"), u("检查升级"), u("给我留言")};
+        QTest::newRow("the site only")
+            << u("www.tavrin.example") << QString() << QStringList{u("官方网站"), u("检查升级")};
+        QTest::newRow("neither") << QString() << QString() << QStringList{u("检查升级")};
+    }
+
+    void helpMenuOffersTheMakersPagesOnlyWhereTheBuildNamesThem()
+    {
+        QFETCH(QString, makerHost);
+        QFETCH(QString, guestbookUrl);
+        QFETCH(QStringList, items);
+        makerHost_ = makerHost.toStdString();
+        guestbookUrl_ = guestbookUrl.toStdString();
+        open();
+        QCOMPARE(shownItems("帮助"), items);
+    }
+
+    void withoutTheMakersSiteNothingIsOpenedOrNamed()
+    {
+        makerHost_.clear();
+        guestbookUrl_.clear();
+        MainWindow& window = open("http://a.example/{$url}\r\n");
+        // The address box waits for the user's own site.
+        QCOMPARE(control<QLineEdit>("编辑框1")->text(), QStringLiteral("http://"));
+        window.onMenuSite();
+        window.onMenuGuestbook();
+
+        menuBarAction("程序", "最小到托盘")->trigger();
+        QTRY_VERIFY(!window.isVisible());
+        QCOMPARE(toQString(tray_->tooltip()), u("当前版本：v2.0 beta1"));
+        window.onTrayEvent(1);
+
+        dialogs_->queueAnswer(BoxAnswer::No);
+        window.close();
+        QVERIFY(!window.isVisible());
+        QCOMPARE(dialogs_->shownBoxes().size(), std::size_t{1});
+        QVERIFY(shell_->opened().empty());
     }
 
     void minimiseHidesIntoTheTrayAndComesBackCentred()

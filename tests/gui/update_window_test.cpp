@@ -284,6 +284,9 @@ private slots:
             << sameVersion << 200 << true << false << false << u("检查更新失败：页面不完整");
         QTest::newRow("a page without the notice") << u("<html>moved</html>") << 200 << false << false
                                                    << false << u("检查更新失败：页面中没有版本信息");
+        QTest::newRow("a notice that names no version")
+            << u("<html><p>////开始</p><p>最新版=即将发布</p><p>////结束</p></html>") << 200 << false << false
+            << true << u("检查更新失败：页面中没有版本信息");
     }
 
     void askedCheckSaysWhyNothingIsOffered()
@@ -314,6 +317,23 @@ private slots:
         QTRY_COMPARE(status(), said);
         QCOMPARE(noticeRequests_.load(), serverDown ? 0 : 2);
         QVERIFY(boxes().empty());
+    }
+
+    void withoutANoticeAddressNothingIsFetchedAndAskingSaysSo()
+    {
+        open(std::string());
+        // Had a check started, it would be under way now: a fetch has never ended before the
+        // window's constructor returns.
+        QVERIFY(!window_->updateChecker() || !window_->updateChecker()->checking());
+
+        QTest::mouseClick(window_->findChild<QPushButton*>(u("按钮5")), Qt::LeftButton);
+        QTRY_COMPARE(status(), u("没有配置更新地址"));
+        window_->findChild<QLabel*>(u("透明标签2"))->clear();
+        menuBarAction("帮助", "检查升级")->trigger();
+        QTRY_COMPARE(status(), u("没有配置更新地址"));
+        QCOMPARE(noticeRequests_.load(), 0);
+        QVERIFY(boxes().empty());
+        QVERIFY(shell_->opened().empty());
     }
 
     void askingDuringTheStartUpCheckHearsItsEnd()

@@ -1,6 +1,7 @@
-// The update service against servers on 127.0.0.1: the download into the program directory
-// (whole files only, never outside that directory) and the checker's round from the notice to
-// the question, the browser and the report, with every box shown on the calling thread.
+// The update service against servers on 127.0.0.1: the download into a folder (whole files
+// only, never outside that folder) and the checker's round from the notice to the question, the
+// browser, the folder the file goes to and the report, with every box shown on the calling
+// thread.
 #include "support/local_server.h"
 #include "support/raw_server.h"
 #include "support/temp_dir.h"
@@ -21,6 +22,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace tavrin::update {
@@ -241,7 +243,9 @@ protected:
 
     ~UpdateCheckerTest() override { hold(false); }
 
-    std::unique_ptr<UpdateChecker> makeChecker(std::string noticeUrl)
+    // `programDirWritable` stands in for the folder's permissions, which do not bind root; when
+    // it is false the download goes to downloads_.
+    std::unique_ptr<UpdateChecker> makeChecker(std::string noticeUrl, bool programDirWritable = true)
     {
         UiPost post = [this](std::function<void()> work) {
             {
@@ -250,8 +254,14 @@ protected:
             }
             released_.notify_all();
         };
+        UpdateSettings settings{.noticeUrl = std::move(noticeUrl), .programDir = dir_.path()};
+        settings.mayWriteIn = [this, programDirWritable](const std::filesystem::path& folder) {
+            ++writableAsked_;
+            return programDirWritable && folder == dir_.path();
+        };
+        settings.userDownloads = [this] { return downloads_.path(); };
         return std::make_unique<UpdateChecker>(UpdateServices{dialogs_, shell_, std::move(post)},
-                                               UpdateSettings{std::move(noticeUrl), dir_.path()});
+                                               std::move(settings));
     }
 
     void setNotice(const std::string& utf8, int status = 200)
@@ -304,6 +314,9 @@ protected:
     std::vector<platform::ScriptedDialogs::ShownBox> boxes() const { return dialogs_.shownBoxes(); }
 
     TempDir dir_;
+    // The user's download folder.
+    TempDir downloads_;
+    std::atomic<int> writableAsked_{0};
     platform::ScriptedDialogs dialogs_;
     platform::RecordingShell shell_;
     std::mutex mutex_;
@@ -366,7 +379,9 @@ TEST_F(UpdateCheckerTest, NothingNewerOrNoNoticeShowsNothing)
         int status;
     } cases[] = {
         {"version 0", notice("0", downloadUrl, "下载文件"), 200},
-        {"version with a leading letter", notice("v2.1", downloadUrl, "下载文件"), 200},
+        {"the version running", notice("V2.0 Beta1", downloadUrl, "下载文件"), 200},
+        {"an older version with a leading letter", notice("v1.9", downloadUrl, "下载文件"), 200},
+        {"no version at all", notice("即将发布", downloadUrl, "下载文件"), 200},
         {"no block", "<html><p>最新版=2.1</p></html>", 200},
         {"a newer notice on an error page", notice("2.1", downloadUrl, "下载文件"), 404},
     };
@@ -375,7 +390,7 @@ TEST_F(UpdateCheckerTest, NothingNewerOrNoNoticeShowsNothing)
         setNotice(c.page, c.status);
         checkAndSettle();
     }
-    EXPECT_EQ(noticeRequests_.load(), 4);
+    EXPECT_EQ(noticeRequests_.load(), 6);
 
     // Nobody answering at the notice address.
     const std::unique_ptr<UpdateChecker> unreachable = makeChecker("http://127.0.0.1:1/notice");
@@ -418,6 +433,40 @@ TEST_F(UpdateCheckerTest, FailedDownloadsSaySoAndTouchNoFile)
     EXPECT_EQ(fileRequests_.load(), 1); // the 404 only
     EXPECT_EQ(TempDir::read(dir_ / "missing.exe"), "the old version");
     EXPECT_EQ(entriesIn(dir_.path()), 1u);
+}
+
+TEST_F(UpdateCheckerTest, AProgramFolderTheUserCannotWriteSendsTheFileToTheirDownloads)
+{
+    const std::unique_ptr<UpdateChecker> installed = makeChecker(server_.url("/notice"), false);
+    setNotice(notice("2.1", server_.url("/files/setup.exe"), "下载文件"));
+    dialogs_.queueAnswer(BoxAnswer::Yes);
+    installed->checkForUpdate("v2.0 beta1");
+    settle(*installed);
+
+    const auto shown = boxes();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].message, utf8ToGbk("新版本已下载到：\r\n" + (downloads_ / "setup.exe").string()));
+    EXPECT_EQ(TempDir::read(downloads_ / "setup.exe"), kNewFile);
+    EXPECT_EQ(entriesIn(dir_.path()), 0u);
+    EXPECT_GE(writableAsked_.load(), 1);
+}
+
+TEST_F(UpdateCheckerTest, WithoutANoticeAddressNothingIsFetchedAndTheAskerHearsWhy)
+{
+    const std::unique_ptr<UpdateChecker> unconfigured = makeChecker("");
+    // The silent check of start-up: nothing at all.
+    unconfigured->checkForUpdate("v2.0 beta1");
+    EXPECT_FALSE(unconfigured->checking());
+    // The check a user asks for hears why before the call returns.
+    std::optional<CheckResult> heard;
+    unconfigured->checkForUpdate("v2.0 beta1", [&heard](const CheckResult& result) { heard = result; });
+    ASSERT_TRUE(heard);
+    EXPECT_EQ(*heard, (CheckResult{CheckResult::Found::Unreadable, CheckResult::Problem::NoAddress, 0}));
+    EXPECT_FALSE(unconfigured->checking());
+    settle(*unconfigured);
+    EXPECT_EQ(noticeRequests_.load(), 0);
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_TRUE(shell_.opened().empty());
 }
 
 TEST_F(UpdateCheckerTest, ASecondCheckWhileOneIsUnderWayIsNotStarted)
