@@ -64,13 +64,45 @@ inline constexpr std::string_view kNotPerformed = "request not performed";
 inline constexpr std::string_view kSubmitDescription =
     "Run submission passes over a template file, as the start button does, and save or report the result";
 inline constexpr std::string_view kSiteHelp =
-    "your site address; its host replaces {$url} (given more than once, every site gets the passes)";
+    "your site address (http or https, a port and path allowed); its host replaces {$url}, a Chinese name "
+    "in its punycode form (xn--...) (given more than once, every site gets the passes)";
 inline constexpr std::string_view kSitesHelp =
     "a file of site addresses, one a line, each getting the passes";
 inline constexpr std::string_view kNeedsASite = "tavrin-cli: submit needs --site or --sites";
 inline constexpr std::string_view kCannotReadSites = "tavrin-cli: cannot read the list of sites ";
 inline constexpr std::string_view kNoSiteInList = " (no site in it)";
 inline constexpr std::string_view kNoSiteOnLines = " (no site address on line ";
+// "... on line 1, 2, 3, 4, 5 and 12 more; line 1: REASON)": the first lines by number, the rest
+// counted, and why the first was refused.
+inline constexpr std::string_view kAndMoreLines = " and ";
+inline constexpr std::string_view kMoreLines = " more";
+inline constexpr std::string_view kFirstRefusedLine = "; line ";
+
+// A value of an option refused, with the reason: tavrin-cli: --site "http://": no host in the
+// address
+inline constexpr std::string_view kRefusedValue = "tavrin-cli: ";
+inline constexpr std::string_view kRefusedValueOpen = " \"";
+inline constexpr std::string_view kRefusedValueClose = "\": ";
+inline constexpr std::string_view kSiteOption = "--site";
+inline constexpr std::string_view kUrlOption = "--url";
+inline constexpr std::string_view kIndexNowEndpointOption = "--indexnow-endpoint";
+// Why a site address is refused.
+inline constexpr std::string_view kSiteNoHost = "no host in the address";
+inline constexpr std::string_view kSiteBlank = "a blank or control character inside the address";
+inline constexpr std::string_view kSiteScheme = "the scheme must be http or https";
+inline constexpr std::string_view kSiteBadCharacter = "a character that cannot be in a host name";
+inline constexpr std::string_view kSiteEmptyLabel =
+    "an empty label in the host name (two dots in a row, or a dot first)";
+inline constexpr std::string_view kSiteLongLabel = "a label of the host name longer than 63 bytes";
+inline constexpr std::string_view kSiteLongName = "a host name longer than 253 bytes";
+inline constexpr std::string_view kSiteHyphen = "a label of the host name that starts or ends with a hyphen";
+inline constexpr std::string_view kSiteBadAceLabel =
+    "an xn-- label of the host name that is not valid punycode";
+inline constexpr std::string_view kSiteBadPort = "the port must be a number from 1 to 65535";
+inline constexpr std::string_view kSiteBadIpv4 =
+    "a numeric host name that is not an IPv4 address such as 192.0.2.1";
+inline constexpr std::string_view kSiteSingleLabel =
+    "not a site address (the host name has no dot, as in www.example.com)";
 inline constexpr std::string_view kSiteSummary = "site ";
 inline constexpr std::string_view kTemplatesHelp =
     "template file (default: url.txt beside the program, else in your data folder or the installed one)";
@@ -132,7 +164,8 @@ inline constexpr std::string_view kCannotWrite = "tavrin-cli: cannot write ";
 inline constexpr std::string_view kPingDescription =
     "Tell blog ping services that your site changed (XML-RPC weblogUpdates.ping), and with a key submit its "
     "URLs to IndexNow; one line per service with the outcome";
-inline constexpr std::string_view kPingSiteHelp = "your site's address (http:// is assumed without a scheme)";
+inline constexpr std::string_view kPingSiteHelp =
+    "your site's address (http:// is assumed without a scheme; a Chinese name is sent in its punycode form)";
 inline constexpr std::string_view kFeedHelp =
     "your feed's address: the ping is weblogUpdates.extendedPing with it";
 inline constexpr std::string_view kSiteNameHelp = "your site's name in the ping (default: its host)";
@@ -144,10 +177,12 @@ inline constexpr std::string_view kIndexNowKeyHelp =
 inline constexpr std::string_view kIndexNowEndpointHelp = "the IndexNow endpoint (default "
                                                           "https://api.indexnow.org/indexnow)";
 inline constexpr std::string_view kSubmitUrlHelp =
-    "a further URL of your site for IndexNow, besides the site address (repeatable)";
+    "a further URL of your site for IndexNow, besides the site address (repeatable; on the site's host; "
+    "http:// is assumed without a scheme)";
 inline constexpr std::string_view kPingTimeoutHelp = "time limit of every request in seconds (0: 30)";
-inline constexpr std::string_view kBadSite = "tavrin-cli: --site needs an address with a host, such as "
-                                             "http://www.example.com/";
+// Why an --indexnow-endpoint or a --url is refused.
+inline constexpr std::string_view kNotWebUrl = "not an http or https URL";
+inline constexpr std::string_view kNotOfSiteHost = "not a URL of the site's host ";
 inline constexpr std::string_view kBadIndexNowKey =
     "tavrin-cli: an IndexNow key is 8 to 128 letters a-z and A-Z, digits and dashes";
 inline constexpr std::string_view kEndpointNeedsKey =

@@ -3,6 +3,7 @@
 #include "cli/cli.h"
 #include "cli/cli_texts.h"
 #include "cli/proxy_option.h"
+#include "cli/site_option.h"
 #include "library/site_host.h"
 #include "net/http_transfer.h"
 #include "net/network_init.h"
@@ -14,6 +15,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -53,6 +55,9 @@ public:
         }
         if (!proxyOptionUsable(proxy_, err))
             return kExitBadArguments;
+        std::optional<library::SiteAddress> site;
+        if (!site_.empty() && !(site = readSiteOption(texts::kSiteOption, site_, err)))
+            return kExitBadArguments;
         net::initNetwork();
         // Everything inside the program is GBK; the terminal speaks UTF-8.
         submit::CheckOptions checks = checks_;
@@ -67,7 +72,7 @@ public:
 
         // The rules of a submission pass, retries included: the verdict is the one a pass would
         // give this URL.
-        const submit::RowRequest row = rowRequest();
+        const submit::RowRequest row = rowRequest(site ? site->host : text::Text());
         net::FetchOutcome last;
         const submit::RowResult checked = submit::checkRow(row, checks, {}, &last);
 
@@ -88,15 +93,15 @@ public:
     }
 
 private:
-    // The URL to request and what is known of the site: with --site, a URL holding "{$url}" is a
-    // template and is expanded with the site's host.
-    [[nodiscard]] submit::RowRequest rowRequest() const
+    // The URL to request and what is known of the site: with the host of --site, a URL holding
+    // "{$url}" is a template and is expanded with it.
+    [[nodiscard]] submit::RowRequest rowRequest(const text::Text& siteHost) const
     {
         submit::RowRequest row;
         row.url = text::utf8ToGbk(url_);
-        if (site_.empty())
+        if (siteHost.empty())
             return row;
-        row.siteHost = library::siteHost(text::utf8ToGbk(site_));
+        row.siteHost = siteHost;
         if (row.url.find(msg::kPlaceholder) != text::Text::npos) {
             row.templateText = library::templateOf(row.url);
             row.url = library::expandTemplate(*row.templateText, row.siteHost);

@@ -1,6 +1,7 @@
 #include "cli/history_database.h"
 
 #include "cli/history_texts.h"
+#include "library/site_address.h"
 #include "library/site_host.h"
 #include "text/encoding.h"
 
@@ -23,8 +24,13 @@ std::filesystem::path databasePath(const std::string& option)
 history::HealthFilter healthFilter(const std::string& site, int lastRuns)
 {
     history::HealthFilter filter;
-    if (!site.empty())
-        filter.siteHost = library::siteHost(text::utf8ToGbk(site));
+    // A site named as submit takes it gives the host its runs were recorded under (a Chinese
+    // name in its ASCII form); anything else is read as leniently as the address box reads it.
+    if (!site.empty()) {
+        library::SiteAddressCheck checked = library::checkSiteAddress(site);
+        filter.siteHost =
+            checked.address ? std::move(checked.address->host) : library::siteHost(text::utf8ToGbk(site));
+    }
     if (lastRuns > 0)
         filter.lastRuns = lastRuns;
     return filter;

@@ -5,16 +5,18 @@
 #include "cli/cli_texts.h"
 #include "cli/interrupt.h"
 #include "cli/program_directory.h"
-#include "library/site_host.h"
+#include "cli/site_option.h"
 #include "net/http_post.h"
 #include "net/index_now.h"
 #include "net/network_init.h"
+#include "net/url_parts.h"
 #include "net/weblog_ping.h"
 #include "text/encoding.h"
 #include "text/messages.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <ostream>
@@ -43,10 +45,17 @@ std::filesystem::path shippedEndpointList()
     return installedDataDirectory() / kEndpointListName;
 }
 
+// Whether `url` is an http or https URL with a host and without blanks or control bytes, which
+// a request line cannot carry.
 bool isWebUrl(std::string_view url)
 {
-    return text::startsWithIgnoringAsciiCase(url, "http://") ||
-           text::startsWithIgnoringAsciiCase(url, "https://");
+    const bool web = text::startsWithIgnoringAsciiCase(url, "http://") ||
+                     text::startsWithIgnoringAsciiCase(url, "https://");
+    const bool blank = std::any_of(url.begin(), url.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte <= 0x20 || byte == 0x7F;
+    });
+    return web && !blank && !net::urlHost(url).empty();
 }
 
 std::string_view trimmed(std::string_view line)
@@ -192,12 +201,12 @@ public:
 
     int execute(std::ostream& out, std::ostream& err) override
     {
-        const std::string siteUrl = site_.find("://") == std::string::npos ? "http://" + site_ : site_;
-        const std::string host = text::gbkToUtf8(library::siteHost(text::utf8ToGbk(siteUrl)));
-        if (host.empty()) {
-            err << texts::kBadSite << '\n';
+        const std::optional<library::SiteAddress> site = readSiteOption(texts::kSiteOption, site_, err);
+        if (!site)
             return kExitBadArguments;
-        }
+        // What the services get: the host in its ASCII form, no user information.
+        const std::string siteUrl = site->url();
+        const std::string& host = site->host;
         if (key_.empty() && (indexNowEndpoint_->count() > 0 || !urls_.empty())) {
             err << texts::kEndpointNeedsKey << '\n';
             return kExitBadArguments;
@@ -206,6 +215,13 @@ public:
             err << texts::kBadIndexNowKey << '\n';
             return kExitBadArguments;
         }
+        if (!indexNowUrl_.empty() && !isWebUrl(indexNowUrl_)) {
+            refuseValue(err, texts::kIndexNowEndpointOption, indexNowUrl_, texts::kNotWebUrl);
+            return kExitBadArguments;
+        }
+        const std::optional<std::vector<std::string>> furtherUrls = readFurtherUrls(host, err);
+        if (!furtherUrls)
+            return kExitBadArguments;
         const std::filesystem::path list =
             endpoints_.empty() ? shippedEndpointList() : std::filesystem::path(endpoints_);
         std::string problem;
@@ -228,7 +244,7 @@ public:
         }
         if (!key_.empty()) {
             std::vector<std::string> urls{siteUrl};
-            urls.insert(urls.end(), urls_.begin(), urls_.end());
+            urls.insert(urls.end(), furtherUrls->begin(), furtherUrls->end());
             const std::string endpoint =
                 indexNowUrl_.empty() ? std::string(net::kIndexNowEndpoint) : indexNowUrl_;
             net::PostRequest post{endpoint, std::string(net::kIndexNowContentType),
@@ -239,6 +255,26 @@ public:
     }
 
 private:
+    // The --url values as IndexNow gets them, read as site addresses: an endpoint refuses the
+    // whole submission when one is not on the site's host, so such a value is refused here,
+    // before anything is sent. Nothing, with the reason on `err`, when one is refused.
+    [[nodiscard]] std::optional<std::vector<std::string>> readFurtherUrls(const std::string& siteHost,
+                                                                          std::ostream& err) const
+    {
+        std::vector<std::string> urls;
+        for (const std::string& value : urls_) {
+            const std::optional<library::SiteAddress> url = readSiteOption(texts::kUrlOption, value, err);
+            if (!url)
+                return std::nullopt;
+            if (url->host != siteHost) {
+                refuseValue(err, texts::kUrlOption, value, std::string(texts::kNotOfSiteHost) + siteHost);
+                return std::nullopt;
+            }
+            urls.push_back(url->url());
+        }
+        return urls;
+    }
+
     // Prints every outcome in order; Ctrl-C stops the waiting (the requests are dropped).
     static int report(std::vector<Request>& requests, int limit, std::ostream& out)
     {

@@ -2,45 +2,52 @@
 
 #include "cli/cli_texts.h"
 #include "cli/listed_lines.h"
+#include "cli/site_option.h"
 #include "library/mark.h"
 #include "library/site_host.h"
 #include "text/encoding.h"
 #include "text/messages.h"
 
+#include <algorithm>
 #include <ostream>
 
 namespace tavrin::cli {
 
-bool isSiteAddress(std::string_view address)
-{
-    const text::Text host = library::siteHost(address);
-    if (host.empty() || address.find_first_of(" \t") != std::string_view::npos)
-        return false;
-    for (const char c : host) {
-        const bool allowed = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
-        if (!allowed)
-            return false;
-    }
-    return true;
-}
+namespace {
 
-std::optional<std::vector<std::string>> readSiteList(const std::string& file, std::ostream& err)
+// How many refused lines are named by number; a binary file would otherwise fill the screen.
+constexpr std::size_t kNamedLines = 5;
+
+} // namespace
+
+std::optional<std::vector<library::SiteAddress>> readSiteList(const std::string& file, std::ostream& err)
 {
     const std::optional<std::vector<ListedLine>> entries = readListedLines(file);
     if (!entries) {
         err << texts::kCannotReadSites << file << '\n';
         return std::nullopt;
     }
-    std::vector<std::string> sites;
-    std::string junk;
+    std::vector<library::SiteAddress> sites;
+    std::vector<int> refusedLines;
+    std::optional<library::SiteAddressProblem> firstProblem;
     for (const ListedLine& entry : *entries) {
-        if (isSiteAddress(entry.text))
-            sites.push_back(entry.text);
-        else
-            junk += (junk.empty() ? "" : ", ") + std::to_string(entry.number);
+        library::SiteAddressCheck checked = library::checkSiteAddress(entry.text);
+        if (checked.address) {
+            sites.push_back(std::move(*checked.address));
+            continue;
+        }
+        refusedLines.push_back(entry.number);
+        if (!firstProblem)
+            firstProblem = checked.problem;
     }
-    if (!junk.empty()) {
-        err << texts::kCannotReadSites << file << texts::kNoSiteOnLines << junk << ")\n";
+    if (!refusedLines.empty()) {
+        err << texts::kCannotReadSites << file << texts::kNoSiteOnLines;
+        for (std::size_t i = 0; i < std::min(refusedLines.size(), kNamedLines); ++i)
+            err << (i == 0 ? "" : ", ") << refusedLines[i];
+        if (refusedLines.size() > kNamedLines)
+            err << texts::kAndMoreLines << refusedLines.size() - kNamedLines << texts::kMoreLines;
+        err << texts::kFirstRefusedLine << refusedLines.front() << ": " << siteProblemText(*firstProblem)
+            << ")\n";
         return std::nullopt;
     }
     if (sites.empty()) {

@@ -5,6 +5,7 @@
 
 #include "base/list_store.h"
 #include "history/history_recorder.h"
+#include "library/site_address.h"
 #include "library/url_library.h"
 #include "submit/submission_engine.h"
 
@@ -18,13 +19,11 @@
 namespace tavrin::cli {
 
 // The addresses of a --sites file: one a line, blank lines and lines starting with "#" left
-// out. Nothing, with the reason on `err`, for a file that cannot be read, holds no address, or
-// has lines that are no site address (all named with their numbers).
-[[nodiscard]] std::optional<std::vector<std::string>> readSiteList(const std::string& file,
-                                                                   std::ostream& err);
-
-// Whether an address as typed names a site: a host of letters, digits, dots and dashes.
-[[nodiscard]] bool isSiteAddress(std::string_view address);
+// out, each read as --site reads its value (site_option.h). Nothing, with the reason on `err`,
+// for a file that cannot be read, holds no address, or has lines that are no site address
+// (the first few named with their numbers, the rest counted, and why the first is refused).
+[[nodiscard]] std::optional<std::vector<library::SiteAddress>> readSiteList(const std::string& file,
+                                                                            std::ostream& err);
 
 // The list holds the templates once, expanded for the first site: afterwards it holds them once
 // per site, site by site, each row expanded for its site. Site i's rows are [i * T, (i + 1) * T).

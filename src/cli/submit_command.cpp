@@ -13,6 +13,7 @@
 #include "cli/proxy_option.h"
 #include "cli/several_sites.h"
 #include "cli/shard.h"
+#include "cli/site_option.h"
 #include "history/history_recorder.h"
 #include "library/library_messages.h"
 #include "library/site_host.h"
@@ -138,7 +139,7 @@ public:
             templates_.empty() ? defaultLibraryFile("url.txt") : std::filesystem::path(templates_);
 
         base::ListStore list;
-        library::UrlLibrary library(list, text::utf8ToGbk(arguments->firstSite));
+        library::UrlLibrary library(list, hosts.front());
         // A file the window would refuse is refused here too, before any pass starts.
         const library::LoadResult loaded = library.load(templates);
         if (const std::optional<std::string> refused = loadRefusal(loaded)) {
@@ -282,8 +283,7 @@ private:
     {
         std::shared_ptr<submit::ProxyPool> proxyPool;
         std::optional<Shard> shard;
-        // The site address as typed first, and every site's host once.
-        std::string firstSite;
+        // Every site's host once (checked, in its ASCII form), in the order they were named.
         std::vector<text::Text> hosts;
     };
 
@@ -304,23 +304,29 @@ private:
                 return std::nullopt;
             }
         }
-        std::vector<std::string> siteAddresses = sites_;
+        std::vector<library::SiteAddress> siteAddresses;
+        for (const std::string& site : sites_) {
+            std::optional<library::SiteAddress> address = readSiteOption(texts::kSiteOption, site, err);
+            if (!address)
+                return std::nullopt;
+            siteAddresses.push_back(std::move(*address));
+        }
         if (!sitesFile_.empty()) {
-            const std::optional<std::vector<std::string>> listed = readSiteList(sitesFile_, err);
+            std::optional<std::vector<library::SiteAddress>> listed = readSiteList(sitesFile_, err);
             if (!listed)
                 return std::nullopt;
-            siteAddresses.insert(siteAddresses.end(), listed->begin(), listed->end());
+            siteAddresses.insert(siteAddresses.end(), std::make_move_iterator(listed->begin()),
+                                 std::make_move_iterator(listed->end()));
         }
         if (siteAddresses.empty()) {
             err << texts::kNeedsASite << '\n';
             return std::nullopt;
         }
-        arguments.firstSite = siteAddresses.front();
         // The same host named twice is one site.
-        for (const std::string& address : siteAddresses) {
-            text::Text host = library::siteHost(text::utf8ToGbk(address));
-            if (std::find(arguments.hosts.begin(), arguments.hosts.end(), host) == arguments.hosts.end())
-                arguments.hosts.push_back(std::move(host));
+        for (library::SiteAddress& address : siteAddresses) {
+            if (std::find(arguments.hosts.begin(), arguments.hosts.end(), address.host) ==
+                arguments.hosts.end())
+                arguments.hosts.push_back(std::move(address.host));
         }
         return arguments;
     }

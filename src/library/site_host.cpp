@@ -1,6 +1,11 @@
 #include "library/site_host.h"
 
+#include "library/site_address.h"
+#include "text/encoding.h"
 #include "text/messages.h"
+
+#include <algorithm>
+#include <optional>
 
 namespace tavrin::library {
 
@@ -34,6 +39,28 @@ std::size_t hostStart(std::string_view address)
     return separator + 3;
 }
 
+// Zero-based offset just after the last '@' of the authority (the end of user information,
+// which is no part of the host), or 0. '@' can be the second byte of a GBK character, so the
+// search steps over characters.
+std::size_t afterUserInformation(std::string_view authority)
+{
+    std::size_t after = 0;
+    for (long long at = text::find(authority, "@"); at > 0; at = text::find(authority, "@", at + 1))
+        after = static_cast<std::size_t>(at);
+    return after;
+}
+
+// The ASCII form of a host that holds GBK characters (a Chinese name), or nothing when it is
+// no host name that form exists for.
+std::optional<Text> asciiFormOfGbkHost(std::string_view host)
+{
+    const std::string utf8 = text::gbkToUtf8(host);
+    // Bytes that are not GBK come back as U+FFFD, which would name another host.
+    if (text::utf8ToGbk(utf8) != host)
+        return std::nullopt;
+    return checkSiteHost(utf8).host;
+}
+
 } // namespace
 
 Text siteHost(std::string_view address)
@@ -44,9 +71,16 @@ Text siteHost(std::string_view address)
     const std::size_t end = host.find_first_of("/?#");
     if (end != std::string_view::npos)
         host = host.substr(0, end);
+    host.remove_prefix(afterUserInformation(host));
     const std::size_t port = host.find(':');
     if (port != std::string_view::npos)
         host = host.substr(0, port);
+    const bool ascii =
+        std::all_of(host.begin(), host.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii) {
+        if (std::optional<Text> asciiForm = asciiFormOfGbkHost(host))
+            return std::move(*asciiForm);
+    }
     return text::asciiLower(host);
 }
 

@@ -7,9 +7,12 @@ namespace tavrin::library {
 
 using text::Text;
 
-// The host of a site address as typed into the address box: a leading "scheme://" (any
-// scheme, any letter case) is skipped, the host ends at the first "/", "?" or "#", a port
-// after ":" is dropped, and ASCII letters are lowered.
+// The host of a site address (GBK) as typed into the address box, read leniently: a leading
+// "scheme://" (any scheme, any letter case) is skipped, the host ends at the first "/", "?" or
+// "#", user information up to an "@" and a port after ":" are dropped, and ASCII letters are
+// lowered. A host with Chinese characters that makes a host name (site_address.h) becomes its
+// ASCII form ("xn--..."), as the command line gives it; anything else keeps its bytes. Never
+// refuses: the box is read on every keystroke. The command line checks with checkSiteAddress.
 [[nodiscard]] Text siteHost(std::string_view address);
 
 // The template a line of a template file stands for: the line with every "格式如：" removed.

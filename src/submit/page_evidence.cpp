@@ -2,14 +2,13 @@
 
 #include "text/charset.h"
 #include "text/encoding.h"
+#include "text/punycode.h"
 
 #include <curl/curl.h>
 #include <gumbo.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstddef>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <memory_resource>
@@ -298,94 +297,6 @@ std::optional<std::string> urlPart(CURLU* url, CURLUPart part, unsigned int flag
 // ---------------------------------------------------------------------------------------------
 // Host names
 
-// The code points of UTF-8 text, or nullopt when it is not well-formed.
-std::optional<std::u32string> codePoints(std::string_view utf8)
-{
-    std::u32string result;
-    for (std::size_t at = 0; at < utf8.size();) {
-        const auto first = static_cast<unsigned char>(utf8[at]);
-        const std::size_t length = first < 0x80                     ? 1
-                                   : first >= 0xC2 && first <= 0xDF ? 2
-                                   : first >= 0xE0 && first <= 0xEF ? 3
-                                   : first >= 0xF0 && first <= 0xF4 ? 4
-                                                                    : 0;
-        if (length == 0 || at + length > utf8.size())
-            return std::nullopt;
-        char32_t value = length == 1 ? first : first & (0xFFu >> (length + 1));
-        for (std::size_t i = 1; i < length; ++i) {
-            const auto next = static_cast<unsigned char>(utf8[at + i]);
-            if ((next & 0xC0) != 0x80)
-                return std::nullopt;
-            value = (value << 6) | (next & 0x3Fu);
-        }
-        constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-            return std::nullopt;
-        result.push_back(value);
-        at += length;
-    }
-    return result;
-}
-
-// The Punycode form (RFC 3492) of one label, "xn--" in front; nullopt on overflow, which only
-// absurdly long labels reach.
-std::optional<std::string> punycodeLabel(const std::u32string& label)
-{
-    constexpr std::uint32_t kBase = 36, kTMin = 1, kTMax = 26, kSkew = 38, kDamp = 700;
-    const auto digit = [](std::uint32_t d) { return static_cast<char>(d < 26 ? 'a' + d : '0' + (d - 26)); };
-    const auto adapt = [](std::uint32_t delta, std::uint32_t points, bool first) {
-        delta = first ? delta / kDamp : delta / 2;
-        delta += delta / points;
-        std::uint32_t k = 0;
-        while (delta > ((kBase - kTMin) * kTMax) / 2) {
-            delta /= kBase - kTMin;
-            k += kBase;
-        }
-        return k + (kBase - kTMin + 1) * delta / (delta + kSkew);
-    };
-    std::string out;
-    for (const char32_t c : label) {
-        if (c < 0x80)
-            out.push_back(static_cast<char>(c));
-    }
-    const auto basic = static_cast<std::uint32_t>(out.size());
-    if (basic > 0)
-        out.push_back('-');
-    std::uint32_t n = 0x80, delta = 0, bias = 72, handled = basic;
-    while (handled < label.size()) {
-        std::uint32_t next = 0x10FFFF + 1;
-        for (const char32_t c : label) {
-            if (c >= n && c < next)
-                next = c;
-        }
-        if (next - n > (UINT32_MAX - delta) / (handled + 1))
-            return std::nullopt;
-        delta += (next - n) * (handled + 1);
-        n = next;
-        for (const char32_t c : label) {
-            if (c < n && ++delta == 0)
-                return std::nullopt;
-            if (c != n)
-                continue;
-            std::uint32_t q = delta;
-            for (std::uint32_t k = kBase;; k += kBase) {
-                const std::uint32_t t = k <= bias ? kTMin : k >= bias + kTMax ? kTMax : k - bias;
-                if (q < t)
-                    break;
-                out.push_back(digit(t + (q - t) % (kBase - t)));
-                q = (q - t) / (kBase - t);
-            }
-            out.push_back(digit(q));
-            bias = adapt(delta, handled + 1, handled == basic);
-            delta = 0;
-            ++handled;
-        }
-        ++delta;
-        ++n;
-    }
-    return "xn--" + out;
-}
-
 std::string asciiLowered(std::string_view text)
 {
     std::string result(text);
@@ -398,21 +309,20 @@ std::string asciiLowered(std::string_view text)
 // dropped, and each label that is not ASCII in its Punycode form, so that a link written either
 // way matches. (curl converts only through the locale's character set, and the program does
 // not run in a UTF-8 locale.) Letters outside ASCII are not case-folded; Chinese has no case.
+// A label longer than any label of a host name (63 characters, of at most 4 bytes each) is
+// compared as it is: encoding takes time growing with the square of its length, and a page
+// may write links to such names.
 std::string hostKey(std::string_view host)
 {
+    constexpr std::size_t kMaxLabelBytes = 63 * 4;
     if (!host.empty() && host.back() == '.')
         host.remove_suffix(1);
     std::string key;
     while (true) {
         const std::size_t dot = host.find('.');
         const std::string_view label = host.substr(0, dot);
-        const bool ascii = std::all_of(label.begin(), label.end(),
-                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-        std::optional<std::string> encoded;
-        if (!ascii) {
-            if (const auto points = codePoints(label))
-                encoded = punycodeLabel(*points);
-        }
+        const std::optional<std::string> encoded =
+            label.size() <= kMaxLabelBytes ? text::asciiLabel(label) : std::nullopt;
         key += asciiLowered(encoded ? *encoded : label);
         if (dot == std::string_view::npos)
             return key;
@@ -556,19 +466,51 @@ bool mentionsSite(std::string_view text, const std::vector<std::string>& needles
     return containsAny(percentDecoded(text), needles);
 }
 
-// The forms in which a page may write the site host, lowered: UTF-8, and for a name that is
-// not ASCII also its punycode form and its GBK bytes (percent-encoded GBK is common in the
-// addresses on Chinese pages).
+bool isAscii(std::string_view text) noexcept
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The Unicode form (UTF-8) of a host name whose labels may be punycode; nothing when one of
+// them is "xn--" but not punycode.
+std::optional<std::string> unicodeHost(std::string_view host)
+{
+    std::string unicode;
+    while (true) {
+        const std::size_t dot = host.find('.');
+        const std::optional<std::string> label = text::unicodeLabel(host.substr(0, dot));
+        if (!label)
+            return std::nullopt;
+        unicode += *label;
+        if (dot == std::string_view::npos)
+            return unicode;
+        unicode.push_back('.');
+        host.remove_prefix(dot + 1);
+    }
+}
+
+// The forms in which a page may write the site host, lowered: as given, in UTF-8; for a name
+// that is not ASCII also its punycode form and its GBK bytes (percent-encoded GBK is common in
+// the addresses on Chinese pages); and for a name given in punycode (as the command line and
+// the address box keep a Chinese name) also its Unicode form, in UTF-8 and in GBK, which is how
+// a Chinese page writes it.
 std::vector<std::string> mentionNeedles(std::string_view siteHostGbk, const std::string& siteUtf8,
                                         const std::string& siteKey)
 {
     std::vector<std::string> needles{asciiLowered(siteUtf8)};
-    const bool ascii = std::all_of(siteHostGbk.begin(), siteHostGbk.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (!ascii) {
-        needles.push_back(asciiLowered(siteHostGbk));
-        if (!siteKey.empty() && siteKey != needles.front())
-            needles.push_back(siteKey);
+    const auto add = [&needles](std::string needle) {
+        if (!needle.empty() && std::find(needles.begin(), needles.end(), needle) == needles.end())
+            needles.push_back(std::move(needle));
+    };
+    if (!isAscii(siteHostGbk)) {
+        add(asciiLowered(siteHostGbk));
+        add(siteKey);
+    } else if (const std::optional<std::string> unicode = unicodeHost(siteKey)) {
+        add(asciiLowered(*unicode));
+        // Only a name GBK can hold has a GBK spelling; the rest would come back as '?'.
+        const std::string gbk = text::utf8ToGbk(*unicode);
+        if (text::gbkToUtf8(gbk) == *unicode)
+            add(asciiLowered(gbk));
     }
     return needles;
 }

@@ -39,4 +39,45 @@ Utf8Prefix utf8Prefix(std::string_view text) noexcept
     return {valid, needed};
 }
 
+std::optional<std::u32string> utf8CodePoints(std::string_view text)
+{
+    std::u32string points;
+    points.reserve(text.size());
+    while (!text.empty()) {
+        const std::size_t length = wellFormedUtf8Length(text);
+        if (length == 0)
+            return std::nullopt;
+        // The first byte keeps the bits its length marker leaves; each further byte gives six.
+        constexpr unsigned char kFirstBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+        char32_t point = static_cast<unsigned char>(text[0]) & kFirstBits[length];
+        for (std::size_t i = 1; i < length; ++i)
+            point = (point << 6) | (static_cast<unsigned char>(text[i]) & 0x3Fu);
+        points.push_back(point);
+        text.remove_prefix(length);
+    }
+    return points;
+}
+
+void appendUtf8(std::string& out, char32_t codePoint)
+{
+    if (codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        codePoint = 0xFFFD;
+    const auto byte = [](char32_t bits) { return static_cast<char>(bits); };
+    if (codePoint < 0x80) {
+        out.push_back(byte(codePoint));
+    } else if (codePoint < 0x800) {
+        out.push_back(byte(0xC0 | (codePoint >> 6)));
+        out.push_back(byte(0x80 | (codePoint & 0x3F)));
+    } else if (codePoint < 0x10000) {
+        out.push_back(byte(0xE0 | (codePoint >> 12)));
+        out.push_back(byte(0x80 | ((codePoint >> 6) & 0x3F)));
+        out.push_back(byte(0x80 | (codePoint & 0x3F)));
+    } else {
+        out.push_back(byte(0xF0 | (codePoint >> 18)));
+        out.push_back(byte(0x80 | ((codePoint >> 12) & 0x3F)));
+        out.push_back(byte(0x80 | ((codePoint >> 6) & 0x3F)));
+        out.push_back(byte(0x80 | (codePoint & 0x3F)));
+    }
+}
+
 } // namespace tavrin::text

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace tavrin::text {
@@ -26,5 +28,12 @@ struct Utf8Prefix
     const Utf8Prefix prefix = utf8Prefix(text);
     return prefix.needed != 0 && prefix.valid == prefix.needed ? prefix.needed : 0;
 }
+
+// The code points of UTF-8 text; nothing when it is not well-formed throughout.
+[[nodiscard]] std::optional<std::u32string> utf8CodePoints(std::string_view text);
+
+// Appends `codePoint` as UTF-8. The caller gives a Unicode scalar value (at most U+10FFFF and no
+// surrogate); anything else is appended as U+FFFD, so the result stays well-formed.
+void appendUtf8(std::string& out, char32_t codePoint);
 
 } // namespace tavrin::text

@@ -7,6 +7,7 @@
 #include "submit/page_evidence.h"
 #include "text/charset.h"
 #include "text/encoding.h"
+#include "text/utf8_sequence.h"
 
 #include <gtest/gtest.h>
 
@@ -374,6 +375,8 @@ TEST_P(EvidenceMentionTest, FindsTheHostInThePageText)
 }
 
 const std::string kChineseHostGbk = "\xD6\xD0\xCE\xC4.com"; // 中文.com
+// The same name as the address box and the command line give it.
+const std::string kChineseHostAce = "xn--fiq228c.com";
 
 INSTANTIATE_TEST_SUITE_P(
     Pages, EvidenceMentionTest,
@@ -399,6 +402,17 @@ INSTANTIATE_TEST_SUITE_P(
         MentionCase{"ChineseHostAsPunycode", "<p>XN--FIQ228C.com</p>", "", kChineseHostGbk, true},
         MentionCase{"ChineseHostAbsent", "<p>中国.com</p>", "text/html; charset=utf-8", kChineseHostGbk,
                     false},
+        MentionCase{"AceHostInUtf8Page", "<p>中文.com</p>", "text/html; charset=utf-8", kChineseHostAce,
+                    true},
+        MentionCase{"AceHostInGbkPage", "<p>\xD6\xD0\xCE\xC4.COM</p>", "text/html; charset=gbk",
+                    kChineseHostAce, true},
+        MentionCase{"AceHostPercentEncodedUtf8", "u=%E4%B8%AD%E6%96%87.com", "", kChineseHostAce, true},
+        MentionCase{"AceHostPercentEncodedGbk", "u=%D6%D0%CE%C4.com", "", kChineseHostAce, true},
+        MentionCase{"AceHostAsItself", "<p>Xn--Fiq228c.COM</p>", "", kChineseHostAce, true},
+        MentionCase{"AceHostAbsent", "<p>中国.com xn--fiq228c.co</p>", "text/html; charset=utf-8",
+                    kChineseHostAce, false},
+        // A label that only looks like punycode is looked for as it is.
+        MentionCase{"NotPunycodeHost", "<p>xn--9999999999a.com</p>", "", "xn--9999999999a.com", true},
         MentionCase{"EmptySiteHost", "<p>www.mysite.com</p>", "", "", false}),
     caseName<MentionCase>);
 
@@ -458,6 +472,7 @@ INSTANTIATE_TEST_SUITE_P(
         LinkCase{"ChineseHostPunycodeLink", "<a href='http://xn--fiq228c.com/'>x</a>", kElsewhere,
                  kChineseHostGbk},
         LinkCase{"ChineseHostUnicodeLink", "<a href='http://中文.com/'>x</a>", kElsewhere, kChineseHostGbk},
+        LinkCase{"AceHostUnicodeLink", "<a href='http://www.中文.com/'>x</a>", kElsewhere, kChineseHostAce},
         // Not links to the site.
         LinkCase{"RelativeElsewhere", "<a href='/www.mysite.com'>x</a>", kElsewhere, kSite, false},
         LinkCase{"SameEndingNoDot", "<a href='http://evilwww.mysite.com/'>x</a>", kElsewhere, kSite, false},
@@ -573,6 +588,19 @@ INSTANTIATE_TEST_SUITE_P(
                     HostileCase{"MegabyteTitle",
                                 [] { return "<title>" + repeatTo("word ", 1'000'000) + "</title>"; },
                                 repeatTo("word ", submit::kMaxTitleBytes)},
+                    // Every link's host is put in punycode to be compared with the site's.
+                    HostileCase{"LinksToLongUnicodeHosts",
+                                [] {
+                                    std::string body;
+                                    for (char32_t first = 0x4E00; body.size() < kMiB; ++first) {
+                                        std::string host;
+                                        for (char32_t point = first; host.size() < 7000; point += 3)
+                                            text::appendUtf8(host, point);
+                                        body += "<p><a href='http://" + host + ".cn/'>x</a>";
+                                    }
+                                    return body;
+                                },
+                                ""},
                     HostileCase{"Binary",
                                 [] {
                                     std::mt19937 random(11);

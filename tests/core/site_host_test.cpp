@@ -40,13 +40,36 @@ INSTANTIATE_TEST_SUITE_P(
                     HostCase{"a.example.com/?go=http://b.example.com", "a.example.com"},
                     HostCase{"q.example.com?x=1", "q.example.com"},
                     HostCase{"frag.example.com#top", "frag.example.com"}, HostCase{"http://", ""},
-                    HostCase{"", ""}, HostCase{"localhost:80", "localhost"}));
+                    HostCase{"", ""}, HostCase{"localhost:80", "localhost"},
+                    // Logging in is no part of the site's name.
+                    HostCase{"http://user:pw@Host.example:80/", "host.example"},
+                    HostCase{"me@host.example/a@b", "host.example"},
+                    HostCase{"http://a@b@c.example", "c.example"},
+                    // What the address box takes as it is while the user types.
+                    HostCase{"intranet", "intranet"}, HostCase{"a_b..example", "a_b..example"}));
 
-TEST(SiteHost, LowersOnlyAsciiLetters)
+TEST(SiteHost, AChineseHostBecomesItsAsciiFormAndOtherBytesStay)
 {
-    // A double-byte host name keeps its bytes; only A-Z are lowered.
-    const text::Text address = "http://" + utf8ToGbk("中文ABC") + ".Example/";
-    EXPECT_EQ(siteHost(address), utf8ToGbk("中文abc") + ".example");
+    const struct
+    {
+        const char* label;
+        text::Text address;
+        text::Text host;
+    } cases[] = {
+        {"Chinese and ASCII letters in a label", "http://" + utf8ToGbk("中文ABC") + ".Example/",
+         "xn--abc-u68do18h.example"},
+        {"full-width dots", utf8ToGbk("例子。测试:8080"), "xn--fsqu00a.xn--0zwm56d"},
+        // The second byte of 丂 is '@', which must not be read as the end of user information.
+        {"a GBK character ending in '@'", "http://" + utf8ToGbk("丂X") + ".example/", "xn--x-3n6a.example"},
+        // No host name: the bytes stay, ASCII letters lowered, as the box always gave them.
+        {"not a host name", utf8ToGbk("中文_X.example"), utf8ToGbk("中文_x.example")},
+        {"not GBK", "\x81\x20X.example", "\x81\x20x.example"},
+        {"a lead byte at the end", "X.example\xFE", "x.example\xFE"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(siteHost(c.address), c.host);
+    }
 }
 
 TEST(ExpandTemplate, ReplacesEveryPlaceholderAndDropsTheFormatMarker)

@@ -189,6 +189,25 @@ TEST(CliFetch, StricterRulesJudgeThePageAboutTheSite)
     }
 }
 
+TEST(CliFetch, AChineseSiteIsAskedForInItsAsciiFormAndFoundInEitherForm)
+{
+    LocalServer server;
+    server.routes().Get("/info", [](const httplib::Request& req, httplib::Response& res) {
+        const bool asked = req.get_param_value("q") == "xn--fsqu00a.xn--0zwm56d";
+        res.set_content(asked
+                            ? "<title>例子</title><p>关于 例子.测试</p><a href='http://www.例子.测试/'>站</a>"
+                            : "<title>?</title>",
+                        "text/html; charset=utf-8");
+    });
+    server.start();
+    const CliRun result = runCli({"fetch", server.url("/info?q={$url}"), "--site", "http://例子。测试/",
+                                  "--require-mention", "--require-link", "--timeout", "10"});
+    EXPECT_EQ(result.exitCode, kExitOk) << result.err;
+    EXPECT_NE(result.out.find("\n√\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("\ntitle: 例子\nmentions site: yes\nlinks to site: yes\n"), std::string::npos)
+        << result.out;
+}
+
 TEST(CliFetch, BadArgumentsExitWithTwo)
 {
     const std::vector<std::vector<std::string>> cases = {
@@ -199,6 +218,8 @@ TEST(CliFetch, BadArgumentsExitWithTwo)
         {"fetch", "http://127.0.0.1:9/", "--timeout", "-3"},
         {"fetch", "http://127.0.0.1:9/", "--method", "PUT"},
         {"fetch", "http://127.0.0.1:9/", "--bogus"},
+        {"fetch", "http://127.0.0.1:9/", "--site", "not a site"},
+        {"fetch", "http://127.0.0.1:9/", "--site", "ftp://a.example", "--require-mention"},
     };
     for (const auto& arguments : cases) {
         SCOPED_TRACE(testing::PrintToString(arguments));

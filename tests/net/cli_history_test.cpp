@@ -94,6 +94,31 @@ TEST_F(CliHistory, HistoryShowsTheWorstTemplatesFirst)
     EXPECT_EQ(linesOf(runCli({"history", "--db", database, "--site", "other.example"}).out).size(), 1u);
 }
 
+TEST_F(CliHistory, ASiteIsFoundHoweverItsNameIsWritten)
+{
+    // A Chinese name, and one GBK cannot hold, are recorded in their punycode form.
+    for (const char* site : {"例子.测试", "한국.example"}) {
+        const CliRun result = runCli({"submit", "--site", site, "--templates", templates, "--threads", "1",
+                                      "--timeout", "5", "--db", database});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+    }
+    const struct
+    {
+        const char* site;
+        std::size_t lines;
+    } cases[] = {
+        {"http://例子。测试/", 4}, {"XN--FSQU00A.xn--0zwm56d", 4},
+        {"한국.example", 4},       {"xn--3e0b707e.example", 4},
+        {"예.example", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.site);
+        const CliRun history = runCli({"history", "--db", database, "--site", c.site});
+        EXPECT_EQ(history.exitCode, 0) << history.err;
+        EXPECT_EQ(linesOf(history.out).size(), c.lines) << history.out;
+    }
+}
+
 TEST_F(CliHistory, PruneDropsTemplatesThatFailedTheirLastRunsAndKeepsTheRestByteForByte)
 {
     recordThreePasses();

@@ -139,7 +139,8 @@ TEST_F(CliPing, PrintsOneLinePerServiceWithTheReason)
     EXPECT_EQ(lines[7].rfind("× " + services[7] + " no response: ", 0), 0u) << lines[7];
     EXPECT_EQ(lines[8], "√ " + server.url("/indexnow"));
 
-    // Every ping is the same weblogUpdates.ping, named after the host, with the site's address.
+    // Every ping is the same weblogUpdates.ping, named after the host, with the site's address
+    // (http:// put in front, the host in lower case).
     int pings = 0;
     for (const Received& request : requests()) {
         SCOPED_TRACE(request.path);
@@ -150,7 +151,7 @@ TEST_F(CliPing, PrintsOneLinePerServiceWithTheReason)
         EXPECT_EQ(request.contentType, "text/xml");
         EXPECT_NE(request.body.find("<methodName>weblogUpdates.ping</methodName><params>"
                                     "<param><value><string>www.example.org</string></value></param>"
-                                    "<param><value><string>http://www.Example.org</string></value></param>"
+                                    "<param><value><string>http://www.example.org</string></value></param>"
                                     "</params>"),
                   std::string::npos)
             << request.body;
@@ -193,6 +194,35 @@ TEST_F(CliPing, AFeedMakesItAnExtendedPingAndIndexNowGetsEveryUrl)
     }
 }
 
+TEST_F(CliPing, AChineseSiteGoesOutInItsAsciiFormWithoutUserInformation)
+{
+    const CliRun result = runCli({"ping", "--site", "https://me:secret@例子。测试/", "--endpoints",
+                                  endpoints({server.url("/ok")}), "--indexnow-key", "abcd1234",
+                                  "--indexnow-endpoint", server.url("/indexnow"), "--url",
+                                  "https://例子.测试/新.html", "--url", "xn--fsqu00a.xn--0zwm56d/b"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    for (const Received& request : requests()) {
+        SCOPED_TRACE(request.path);
+        EXPECT_EQ(request.body.find("secret"), std::string::npos) << request.body;
+        if (request.path == "/ok") {
+            EXPECT_NE(
+                request.body.find("<param><value><string>xn--fsqu00a.xn--0zwm56d</string></value></param>"
+                                  "<param><value><string>https://xn--fsqu00a.xn--0zwm56d/</string>"),
+                std::string::npos)
+                << request.body;
+        } else {
+            EXPECT_EQ(nlohmann::json::parse(request.body),
+                      (nlohmann::json{
+                          {"host", "xn--fsqu00a.xn--0zwm56d"},
+                          {"key", "abcd1234"},
+                          {"urlList",
+                           {"https://xn--fsqu00a.xn--0zwm56d/", "https://xn--fsqu00a.xn--0zwm56d/新.html",
+                            "http://xn--fsqu00a.xn--0zwm56d/b"}}}));
+        }
+    }
+    EXPECT_EQ(requests().size(), 2u);
+}
+
 TEST_F(CliPing, ARefusedIndexNowSubmissionSaysWhy)
 {
     const CliRun result =
@@ -220,7 +250,27 @@ TEST_F(CliPing, BadArgumentsExitWithTwoAndContactNobody)
         {"no site", {"ping", "--endpoints", good}, ""},
         {"a site without a host",
          {"ping", "--site", "http://", "--endpoints", good},
-         "tavrin-cli: --site needs an address with a host, such as http://www.example.com/\n"},
+         "tavrin-cli: --site \"http://\": no host in the address\n"},
+        {"an endpoint that is no web address",
+         {"ping", "--site", "a.example", "--endpoints", good, "--indexnow-key", "abcd1234",
+          "--indexnow-endpoint", "ftp://127.0.0.1/indexnow"},
+         "tavrin-cli: --indexnow-endpoint \"ftp://127.0.0.1/indexnow\": not an http or https URL\n"},
+        {"an endpoint without a host",
+         {"ping", "--site", "a.example", "--endpoints", good, "--indexnow-key", "abcd1234",
+          "--indexnow-endpoint", "http:///indexnow"},
+         "tavrin-cli: --indexnow-endpoint \"http:///indexnow\": not an http or https URL\n"},
+        {"a URL of another host",
+         {"ping", "--site", "a.example", "--endpoints", good, "--indexnow-key", "abcd1234", "--url",
+          "http://a.example/fine", "--url", "http://b.example/x"},
+         "tavrin-cli: --url \"http://b.example/x\": not a URL of the site's host a.example\n"},
+        {"a URL of a subdomain",
+         {"ping", "--site", "a.example", "--endpoints", good, "--indexnow-key", "abcd1234", "--url",
+          "http://www.a.example/x"},
+         "tavrin-cli: --url \"http://www.a.example/x\": not a URL of the site's host a.example\n"},
+        {"a URL that is none",
+         {"ping", "--site", "a.example", "--endpoints", good, "--indexnow-key", "abcd1234", "--url",
+          "mailto:me@a.example"},
+         "tavrin-cli: --url \"mailto:me@a.example\": the scheme must be http or https\n"},
         {"a bad key",
          {"ping", "--site", "a.example", "--endpoints", good, "--indexnow-key", "short"},
          "tavrin-cli: an IndexNow key is 8 to 128 letters a-z and A-Z, digits and dashes\n"},

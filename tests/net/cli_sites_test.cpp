@@ -94,19 +94,114 @@ TEST_F(CliSites, EverySiteGetsThePassSharingTheWorkers)
                     ",1,1,1.0000,") != std::string::npos);
 }
 
+TEST_F(CliSites, EveryFormOfAnAddressGivesTheHostInItsAsciiForm)
+{
+    // What a user may type, and the host the templates then get: user information dropped,
+    // letters lowered, a Chinese name (with the dots a Chinese keyboard types, and full-width
+    // letters) in punycode.
+    const struct
+    {
+        std::string site;
+        std::string host;
+    } cases[] = {
+        {"  http://user:pw@Mine.Example:8080/path?q=1#top  ", "mine.example"},
+        {"HTTPS://Mine.Example", "mine.example"},
+        {"例子.测试", "xn--fsqu00a.xn--0zwm56d"},
+        {"https://中文.com/", "xn--fiq228c.com"},
+        {"http://例子。测试:8080/路径", "xn--fsqu00a.xn--0zwm56d"},
+        {"ＷＷＷ．例子．测试", "www.xn--fsqu00a.xn--0zwm56d"},
+        {"xn--fsqu00a.xn--0zwm56d", "xn--fsqu00a.xn--0zwm56d"},
+        {"127.0.0.1:8080", "127.0.0.1"},
+        {"localhost", "localhost"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.site);
+        {
+            const std::lock_guard lock(mutex);
+            asked.clear();
+        }
+        const CliRun result = runCli({"submit", "--site", c.site, "--templates", templates, "--threads", "2",
+                                      "--timeout", "5", "--no-history"});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        const std::lock_guard lock(mutex);
+        EXPECT_EQ(asked, std::vector<std::string>(3, c.host));
+    }
+}
+
+TEST_F(CliSites, ASiteTypedTwoWaysIsOneSite)
+{
+    const std::string sites = dir.write("sites.txt", "例子。测试\r\nhttp://b.example\r\n").string();
+    const CliRun result =
+        runCli({"submit", "--site", "http://user@xn--fsqu00a.xn--0zwm56d/", "--sites", sites, "--templates",
+                templates, "--threads", "2", "--timeout", "5", "--no-history"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto out = linesOf(result.out);
+    ASSERT_GE(out.size(), 2u) << result.out;
+    EXPECT_EQ(out[out.size() - 2], "site xn--fsqu00a.xn--0zwm56d: √ 3, × 0");
+    EXPECT_EQ(out[out.size() - 1], "site b.example: √ 0, × 3");
+}
+
+TEST_F(CliSites, AnAddressThatNamesNoSiteIsRefusedWithTheReason)
+{
+    const struct
+    {
+        std::string site;
+        std::string reason;
+    } cases[] = {
+        {"http://", "no host in the address"},
+        {"not a site", "a blank or control character inside the address"},
+        {"ftp://a.example", "the scheme must be http or https"},
+        {"a..b.example", "an empty label in the host name (two dots in a row, or a dot first)"},
+        {"a_b.example", "a character that cannot be in a host name"},
+        {"a.example:99999", "the port must be a number from 1 to 65535"},
+        {"intranet", "not a site address (the host name has no dot, as in www.example.com)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.site);
+        for (const char* command : {"submit", "ping", "fetch"}) {
+            SCOPED_TRACE(command);
+            std::vector<std::string> arguments = {command, "--site", c.site};
+            if (std::string(command) == "submit")
+                arguments.insert(arguments.end(), {"--templates", templates, "--no-history"});
+            else if (std::string(command) == "ping")
+                arguments.insert(arguments.end(),
+                                 {"--endpoints", dir.write("ping.txt", server.url("/info")).string()});
+            else
+                arguments.push_back(server.url("/info?q={$url}"));
+            const CliRun result = runCli(arguments);
+            EXPECT_EQ(result.exitCode, 2);
+            EXPECT_EQ(result.err, "tavrin-cli: --site \"" + c.site + "\": " + c.reason + "\n");
+            EXPECT_EQ(result.out, "");
+        }
+    }
+    const std::lock_guard lock(mutex);
+    EXPECT_TRUE(asked.empty());
+}
+
 TEST_F(CliSites, ASitesFileThatCannotBeUsedIsRefused)
 {
     const std::string junk =
         dir.write("junk.txt", "# sites\n\nhttp://a.example/\nnot a site\nb.example\n!!\nhttp:///\n").string();
     const std::string empty = dir.write("empty.txt", "# none yet\n\n").string();
     const std::string missing = path("missing.txt");
+    // A binary file read as a list: its refused lines are not all listed.
+    std::string bytes;
+    for (int line = 0; line < 300; ++line)
+        bytes += std::string("\x89PNG\0\x1A", 7) + std::to_string(line) + "\n";
+    const std::string binary = dir.write("binary.png", bytes).string();
     const struct
     {
         std::vector<std::string> arguments;
         std::string message;
     } cases[] = {
         {{"--sites", junk},
-         "tavrin-cli: cannot read the list of sites " + junk + " (no site address on line 4, 6, 7)\n"},
+         "tavrin-cli: cannot read the list of sites " + junk +
+             " (no site address on line 4, 6, 7; line 4: a blank or control character inside the address)\n"},
+        {{"--sites", binary},
+         "tavrin-cli: cannot read the list of sites " + binary +
+             " (no site address on line 1, 2, 3, 4, 5 and 295 more; line 1: a blank or control character "
+             "inside "
+             "the address)\n"},
         {{"--sites", empty}, "tavrin-cli: cannot read the list of sites " + empty + " (no site in it)\n"},
         {{"--sites", missing}, "tavrin-cli: cannot read the list of sites " + missing + "\n"},
         {{}, "tavrin-cli: submit needs --site or --sites\n"},
