@@ -95,8 +95,10 @@ MainWindow::MainWindow(std::filesystem::path programDir, DesktopServices desktop
     submitHandlers_ = std::make_unique<window::SubmitHandlers>(
         window::SubmitControls{*submitButton_, *threadCountBox_, *loopSubmit_, *statusLine_, *progress_},
         *engine_);
-    // A pass or a single submit takes the address as it stands, typed over or not.
+    // A pass or a single submit takes the address as it stands, typed over or not, and does not
+    // start without a host in it.
     engine_->setPrepareRows([this] { return libraryHandlers_->onSiteAddressEdited(); });
+    submitHandlers_->setSiteHost([this] { return libraryHandlers_->onSiteAddressEdited(); });
     startHistory(desktop.historyDatabase);
     // Clearing the list forgets the rows the running pass has started.
     libraryHandlers_->setOnCleared([this] { engine_->forgetStartedRows(); });
@@ -106,6 +108,9 @@ MainWindow::MainWindow(std::filesystem::path programDir, DesktopServices desktop
 
 MainWindow::~MainWindow()
 {
+    // The widgets outlive the handlers: the base class hides the window after them, and the
+    // address box losing the focus then would tell handlers that are gone.
+    QObject::disconnect(siteAddressEdit_, nullptr, this, nullptr);
     // Workers and loaders write to the controls and the list: stop them first, then detach the
     // view from the store before either goes away. The submission handlers stop listening before
     // the engine goes; the loaders end before the library handlers they report to.
@@ -355,9 +360,13 @@ void MainWindow::onMenuSite()
 void MainWindow::onAddressHover()
 {
     // Taking the focus selects the whole address (onAddressFocus), so pointing at the box and
-    // typing replaces it; once the box has the focus, moving over it changes nothing.
-    if (!siteAddressEdit_->hasFocus())
-        siteAddressEdit_->setFocus(Qt::MouseFocusReason);
+    // typing replaces it; once the box has the focus, moving over it changes nothing. While
+    // another text box of the window has the focus the user is typing there: the pointer passing
+    // over the address must not take those keys (and the address with them).
+    // (The window's text boxes are all line edits, the address box among them.)
+    if (qobject_cast<const QLineEdit*>(focusWidget()))
+        return;
+    siteAddressEdit_->setFocus(Qt::MouseFocusReason);
 }
 
 void MainWindow::onAddressFocus()

@@ -37,7 +37,8 @@ public:
     void setSiteOf(std::function<text::Text(int listIndex)> siteOf) { siteOf_ = std::move(siteOf); }
     // A new pass, numbered from 1, is about to start.
     void beginPass(int pass);
-    // Waits at most `wait` for the pass to complete; true once it has.
+    // Waits at most `wait` for the pass to complete; true once it has, and then every row of it
+    // is counted.
     bool waitForCompletion(std::chrono::milliseconds wait);
     // What the window's status line would show now (GBK).
     [[nodiscard]] text::Text status() const;

@@ -36,7 +36,6 @@
 #include <mutex>
 #include <optional>
 #include <ostream>
-#include <thread>
 
 namespace tavrin::cli {
 
@@ -218,8 +217,6 @@ public:
                 out << texts::kPassSummary << pass << ": " << utf8(msg::kMarkSuccess) << ' '
                     << printer.succeeded() << ", " << utf8(msg::kMarkFailure) << ' ' << printer.failed()
                     << '\n';
-                // Closing the completed pass, as the loop timer does before the next one.
-                engine.stop();
             }
         }
 
@@ -342,15 +339,12 @@ private:
         auto lastPlain = start;
         auto lastProgress = start;
         text::Text lastStatus;
-        // Completion is reported when the last row has started; the pass is over for the report
-        // once the last check has finished too. The wait wakes now and then for Ctrl-C (a
-        // signal handler can only raise a flag) and for the progress line.
+        // Completion is reported once the last row's check has been reported, so every count is
+        // in when the wait returns. It wakes now and then for Ctrl-C (a signal handler can only
+        // raise a flag) and for the progress line.
         for (;;) {
-            const bool completed = printer.waitForCompletion(kPollInterval);
-            if (completed && !engine.passWorkersRunning())
+            if (printer.waitForCompletion(kPollInterval))
                 break;
-            if (completed) // the last checks are finishing; nothing will wake the wait
-                std::this_thread::sleep_for(kPollInterval);
             if (interruptRequested() || (proxies && proxies->exhausted())) {
                 engine.stop();
                 printer.setStatus(msg::kStoppedAll);

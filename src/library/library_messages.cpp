@@ -50,9 +50,21 @@ Text insertedMessage(int total)
     return msg::kInsertedOne + text::decimal(total) + msg::kUrls;
 }
 
+Text deletedMessage(int total)
+{
+    return text::replaceAll(msg::kDeletedOne, msg::kNumberSlot, text::decimal(total));
+}
+
 Text clearedMessage(int total)
 {
     return msg::kCleared + text::decimal(total) + msg::kUrls;
+}
+
+Text savedMessage(int rows, const std::filesystem::path& path)
+{
+    // The number first: a file name may hold anything, a slot's name included.
+    const Text counted = text::replaceAll(msg::kSaved, msg::kNumberSlot, text::decimal(rows));
+    return text::replaceAll(counted, msg::kPathSlot, displayName(path));
 }
 
 Text saveFailedMessage(const std::filesystem::path& path, std::string_view failure)

@@ -17,8 +17,12 @@ namespace tavrin::library {
 [[nodiscard]] text::Text loadMessage(const LoadResult& result);
 // "插入1个网址，共：N个网址".
 [[nodiscard]] text::Text insertedMessage(int total);
+// "删除1个网址，共：N个网址".
+[[nodiscard]] text::Text deletedMessage(int total);
 // "清空了共：N个网址".
 [[nodiscard]] text::Text clearedMessage(int total);
+// "已保存N个网址到：FILE".
+[[nodiscard]] text::Text savedMessage(int rows, const std::filesystem::path& path);
 // "保存失败，原文件未改动：FILE（reason）".
 [[nodiscard]] text::Text saveFailedMessage(const std::filesystem::path& path, std::string_view failure);
 

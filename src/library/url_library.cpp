@@ -126,7 +126,6 @@ void UrlLibrary::appendTemplate(std::string_view line)
         list_.appendRow({text::decimal(number), std::move(url), markText(Mark::Pending)},
                         std::move(templateText));
     }
-    total_.fetch_add(1);
 }
 
 int UrlLibrary::add(std::string_view line)
@@ -135,13 +134,14 @@ int UrlLibrary::add(std::string_view line)
     return total();
 }
 
-SaveResult UrlLibrary::saveTo(const std::filesystem::path& path, bool onlySuccess)
+SaveResult UrlLibrary::saveTo(const std::filesystem::path& path, bool onlySuccess, EmptySave whenEmpty)
 {
     // Rows of a file still loading are part of the library the user sees arriving; saving
     // without them (onto that very file, perhaps) would drop the rest of it.
     waitUntilLoaded();
     const Text host = siteHost();
     const std::vector<base::ListStore::Row> rows = list_.rows();
+    SaveResult result;
     Text out;
     out.reserve(rows.size() * 64);
     for (const base::ListStore::Row& row : rows) {
@@ -152,8 +152,12 @@ SaveResult UrlLibrary::saveTo(const std::filesystem::path& path, bool onlySucces
         // still turns a host typed literally into a row (added or edited) back into "{$url}".
         out += collapseHost(row.source ? *row.source : row.cells[kUrlColumn], host);
         out += "\r\n";
+        ++result.rows;
     }
-    SaveResult result;
+    if (result.rows == 0 && whenEmpty == EmptySave::Decline) {
+        result.declinedEmpty = true;
+        return result;
+    }
     std::string failure = base::writeFileAtomically(path, out);
     if (!failure.empty())
         result.failure = std::move(failure);
@@ -195,7 +199,6 @@ bool UrlLibrary::deleteRow(int row)
 void UrlLibrary::deleteAll()
 {
     list_.deleteAll();
-    total_ = 0;
     rowCounter_ = 0;
 }
 

@@ -57,15 +57,27 @@ struct LoadResult
     SkippedTemplates skipped;
     // Where a Malformed file stops being JSON.
     std::optional<JsonSyntaxError> syntaxError;
-    // The library's total after the load (see total()).
+    // The rows in the list after the load (see total()).
     int total = 0;
 };
 
-// What a save did: nothing on success, else why it failed (the old file is then unchanged).
+// What a save did.
 struct SaveResult
 {
+    // Why it failed (the old file is then unchanged); nothing when it did not fail.
     std::optional<std::string> failure;
-    [[nodiscard]] bool saved() const { return !failure; }
+    // Rows written (for a failed save, the rows that were to be written).
+    int rows = 0;
+    // Asked to leave an empty save alone, it found no row to write and wrote nothing.
+    bool declinedEmpty = false;
+    [[nodiscard]] bool saved() const { return !failure && !declinedEmpty; }
+};
+
+// What saveTo does when no row is to be written.
+enum class EmptySave
+{
+    Write,   // an empty file, in place of whatever the file held
+    Decline, // nothing: the caller asks the user first
 };
 
 class UrlLibrary
@@ -100,8 +112,10 @@ public:
     // Writes every row's template (only the rows marked √ with `onlySuccess`) to `path`, the site
     // host turned back into "{$url}", each line ended by CR LF. The file is replaced atomically;
     // a failure leaves the old one as it was. Waits for loads still running first, so that the
-    // file holds every row of them.
-    [[nodiscard]] SaveResult saveTo(const std::filesystem::path& path, bool onlySuccess);
+    // file holds every row of them. With no row to write, `whenEmpty` says whether an empty file
+    // is written; the rows are read once, so the answer is about what would have been written.
+    [[nodiscard]] SaveResult saveTo(const std::filesystem::path& path, bool onlySuccess,
+                                    EmptySave whenEmpty = EmptySave::Write);
 
     // The URL of a row; empty for a row that does not exist.
     [[nodiscard]] text::Text urlAt(int row) const;
@@ -109,13 +123,14 @@ public:
     // expands it. Nothing happens when the row no longer shows `shownUrl` (it changed while the
     // user typed) or the edit is the URL as it was. True when the row changed.
     bool editUrl(int row, const text::Text& shownUrl, std::string_view edited);
-    // Deleting single rows lowers neither the total nor the numbering.
+    // Deleting a single row leaves the numbering as it is: the next row added gets the number
+    // after the last one handed out.
     bool deleteRow(int row);
-    // Deletes every row and starts numbering and the total from zero again.
+    // Deletes every row and starts numbering from zero again.
     void deleteAll();
 
-    // Rows added by loads and adds since the start or the last deleteAll().
-    [[nodiscard]] int total() const { return total_.load(); }
+    // The rows in the list: what every total shown to the user counts.
+    [[nodiscard]] int total() const { return list_.rowCount(); }
 
 private:
     // Appends one template as a new row and counts it; any thread. Every cell write of a row
@@ -125,7 +140,6 @@ private:
     base::ListStore& list_;
     // The last number handed out; the next row gets this + 1.
     std::atomic<int> rowCounter_{0};
-    std::atomic<int> total_{0};
     // The host every row is expanded with. A row is appended, and the rows are expanded again,
     // under this lock, so no loader can add a row expanded with a host that has just been
     // replaced.

@@ -22,9 +22,34 @@ struct SubmissionEngine::Pass
     const text::Text siteHost;
     // Hands the rows out to the workers.
     RowScheduler scheduler;
+    // Guarded by the engine's progressMutex_: the positions whose check is under way (at most
+    // one per worker), the rows checked so far, and whether the pass has completed or may no
+    // longer complete by itself (its rows were forgotten).
+    std::vector<int> inHand;
+    int checked = 0;
+    bool completed = false;
+    bool forgotten = false;
 
     [[nodiscard]] int rowCount() const { return static_cast<int>(rows.size()); }
 };
+
+namespace {
+
+// A row whose check was stopped waits again, as long as it is still the row that was in hand
+// (same URL) and nothing else has marked it since.
+bool putBackToPending(base::ListStore& list, const SubmitRow& row)
+{
+    return list.updateRow(row.listIndex, [&row](base::ListStore::Row& listed) {
+        if (listed.cells[library::kUrlColumn] != row.url ||
+            library::markFromText(listed.cells[library::kMarkColumn]) != library::Mark::Working)
+            return false;
+        listed.cells[library::kMarkColumn] = library::markText(library::Mark::Pending);
+        listed.note.clear();
+        return true;
+    });
+}
+
+} // namespace
 
 SubmissionEngine::SubmissionEngine(base::ListStore& list, RowCheck check)
     : list_(list)
@@ -119,15 +144,34 @@ StartResult SubmissionEngine::start(int threads)
 void SubmissionEngine::stop()
 {
     {
-        // Waits for a worker's write under way; after this no worker of the pass writes.
+        // Waits for a worker's write under way; after this no worker of the pass writes, so the
+        // rows put back here stay put back until a later pass marks them.
         std::unique_lock lock(writeGate_);
         ++currentPassId_;
         if (state_.load() == PassState::Running)
             tellListeners([](PassListener& listener) { listener.passStopped(); });
+        if (lastPass_)
+            putBackRowsInHand(*lastPass_);
     }
     passWorkers_.requestStop();
     startedCount_ = 0;
     state_ = PassState::Stopped;
+}
+
+void SubmissionEngine::putBackRowsInHand(Pass& pass)
+{
+    const std::lock_guard progressLock(progressMutex_);
+    for (const int position : pass.inHand)
+        putBackToPending(list_, pass.rows[static_cast<std::size_t>(position - 1)]);
+    pass.inHand.clear();
+}
+
+void SubmissionEngine::forgetStartedRows()
+{
+    const std::lock_guard progressLock(progressMutex_);
+    startedCount_ = 0;
+    if (lastPass_)
+        lastPass_->forgotten = true;
 }
 
 void SubmissionEngine::passWorker(const std::shared_ptr<Pass>& pass, const std::stop_token& stop)
@@ -145,16 +189,18 @@ void SubmissionEngine::passWorker(const std::shared_ptr<Pass>& pass, const std::
         submitOneRow(*pass, *position, stop);
         pass->scheduler.finished(*position, std::chrono::steady_clock::now() - started);
     }
+    // A pass without rows has nothing to count: it completes as its workers find nothing to do.
     if (!stop.stop_requested())
-        completionCheck(*pass);
+        writeForPass(*pass, [&] { countChecked(*pass, std::nullopt); });
 }
 
-void SubmissionEngine::submitOneRow(const Pass& pass, int position, const std::stop_token& stop)
+void SubmissionEngine::submitOneRow(Pass& pass, int position, const std::stop_token& stop)
 {
     const SubmitRow& row = pass.rows[static_cast<std::size_t>(position - 1)];
     const bool started = writeForPass(pass, [&] {
         const std::lock_guard progressLock(progressMutex_);
         const int number = startedCount_.fetch_add(1) + 1;
+        pass.inHand.push_back(position);
         tellListeners([&](PassListener& listener) { listener.rowStarted(row, number, pass.rowCount()); });
         // A row deleted, moved or given another URL since the pass started is not marked.
         library::setMark(list_, row.listIndex, library::Mark::Working, {}, &row.url);
@@ -170,19 +216,25 @@ void SubmissionEngine::submitOneRow(const Pass& pass, int position, const std::s
     writeForPass(pass, [&] {
         library::setMark(list_, row.listIndex, result.mark, std::move(note), &row.url);
         tellListeners([&](PassListener& listener) { listener.rowChecked(row, result); });
+        // Counted once its report is done, so the completion cannot overtake it.
+        countChecked(pass, position);
     });
 }
 
-void SubmissionEngine::completionCheck(const Pass& pass)
+void SubmissionEngine::countChecked(Pass& pass, std::optional<int> position)
 {
-    writeForPass(pass, [&] {
-        const std::lock_guard progressLock(progressMutex_);
-        if (startedCount_.load() != pass.rowCount())
-            return;
-        startedCount_ = 0;
-        state_ = PassState::Completed;
-        tellListeners([](PassListener& listener) { listener.passCompleted(); });
-    });
+    const std::lock_guard progressLock(progressMutex_);
+    if (position) {
+        std::erase(pass.inHand, *position);
+        ++pass.checked;
+    }
+    if (pass.completed || pass.forgotten || pass.checked != pass.rowCount())
+        return;
+    pass.completed = true;
+    startedCount_ = 0;
+    tellListeners([](PassListener& listener) { listener.passCompleted(); });
+    // Set once the report is done: whoever sees the pass completed finds its texts in place.
+    state_ = PassState::Completed;
 }
 
 void SubmissionEngine::submitOne(int row)

@@ -11,9 +11,15 @@
 // in a different order than they are listed, and the marks arrive in that order. A row's mark
 // lands on the row only while it still holds the URL that was checked.
 //
+// A pass completes when every one of its rows has been checked: the last mark is in the list
+// before passCompleted() is told, so a front end that says "done" never says it over rows still
+// being checked.
+//
 // Stopping is cooperative and immediate: stop() retires the pass under a write gate, so once it
 // returns no worker of that pass writes a mark or tells the listener anything again, and the
-// fetches in flight are cancelled. Nothing waits on the caller's thread.
+// fetches in flight are cancelled. The rows that were being checked go back to pending: their
+// check will never report, and a working mark left on them would claim otherwise for good.
+// Nothing waits on the caller's thread.
 #pragma once
 
 #include "base/list_store.h"
@@ -55,9 +61,9 @@ struct PassInfo
 };
 
 // What a pass reports as it goes. Called on worker threads (passStarted on the starting thread)
-// while the engine holds the locks that order these reports (a row's start never lands after
-// the completion, nothing after a stop): an implementation must be quick and must not call
-// back into the engine.
+// while the engine holds the locks that order these reports (a row's start comes before its
+// check, every check before the completion, nothing after a stop): an implementation must be
+// quick and must not call back into the engine.
 class PassListener
 {
 public:
@@ -66,10 +72,11 @@ public:
     virtual void passStarted(const PassInfo& /*info*/) {}
     // `row` is being checked: the `started`-th row taken in this pass, out of `rows`.
     virtual void rowStarted(const SubmitRow& row, int started, int rows) = 0;
-    // Its check is done, and its mark is in the list.
+    // Its check is done, and its mark is in the list (unless the row changed meanwhile: a mark
+    // lands only on the row that still holds the URL that was checked).
     virtual void rowChecked(const SubmitRow& row, const RowResult& result) = 0;
-    // Every row has been started and a worker has run out of rows. The last checks may still
-    // be running; their rowChecked reports follow.
+    // Every row of the pass has been checked: the last rowChecked report came before this, and
+    // no report of the pass follows it.
     virtual void passCompleted() = 0;
     // The pass was stopped before it completed; nothing of it is reported after this.
     virtual void passStopped() {}
@@ -79,7 +86,7 @@ enum class PassState
 {
     Idle,      // no pass yet
     Running,   // started, not yet completed or stopped
-    Completed, // every row started; reported by passCompleted()
+    Completed, // every row checked; reported by passCompleted()
     Stopped,   // ended by stop()
 };
 
@@ -131,7 +138,9 @@ public:
     // marked pending first. Returns at once.
     [[nodiscard]] StartResult start(int threads);
     // Ends the current pass: after it returns, no worker of it marks a row or reports again.
-    // Rows in hand keep their working mark. Returns at once.
+    // The rows in hand go back to pending, each only while it still holds the URL it was given
+    // and still shows the working mark (a row edited, moved or marked by another check since is
+    // no longer the pass's to change). Returns at once. Starting thread.
     void stop();
     // Checks the row at `row` on a thread of its own, outside any pass, with the stricter rule
     // that an empty body fails. Nothing for a row that does not exist.
@@ -147,11 +156,11 @@ public:
         return now == PassState::Completed || now == PassState::Stopped;
     }
     // Forgets the rows started in the current pass, as clearing the list does: a pass running
-    // then never completes by itself.
-    void forgetStartedRows() { startedCount_ = 0; }
+    // then never completes by itself. Starting thread.
+    void forgetStartedRows();
 
-    // True while a worker of a pass is still running (after completion, one may still be
-    // finishing the check of its last row).
+    // True while a worker of a pass is still running (after completion, the workers may still
+    // be on their way out).
     [[nodiscard]] bool passWorkersRunning() const { return passWorkers_.running() > 0; }
     // Joins the workers of the passes started so far (they must end by themselves or by a stop).
     void waitForPassWorkers();
@@ -161,8 +170,12 @@ private:
     struct Pass;
 
     void passWorker(const std::shared_ptr<Pass>& pass, const std::stop_token& stop);
-    void submitOneRow(const Pass& pass, int position, const std::stop_token& stop);
-    void completionCheck(const Pass& pass);
+    void submitOneRow(Pass& pass, int position, const std::stop_token& stop);
+    // Counts a row of `pass` as checked (none for the call a worker makes on its way out) and
+    // reports the completion once every row is; under the write gate.
+    void countChecked(Pass& pass, std::optional<int> position);
+    // Puts the rows `pass` has in hand back to pending; under the write gate, held exclusively.
+    void putBackRowsInHand(Pass& pass);
     void singleSubmitWorker(int row, const text::Text& siteHost, const std::stop_token& stop);
     [[nodiscard]] text::Text prepareRows();
     // Runs `write` only while `pass` is the current pass; stop() waits for a write under way.
@@ -177,7 +190,8 @@ private:
     PrepareRows prepareRows_;
     int perHost_ = 0;
     SiteOfRow siteOfRow_;
-    // The last pass started (starting thread): the next one learns its hosts' times.
+    // The last pass started (starting thread): stop() puts back its rows in hand, and the next
+    // pass learns its hosts' times.
     std::shared_ptr<Pass> lastPass_;
 
     std::atomic<PassState> state_{PassState::Idle};
@@ -189,9 +203,9 @@ private:
     std::shared_mutex writeGate_;
     std::uint64_t currentPassId_ = 0; // guarded by writeGate_
     std::uint64_t lastPassId_ = 0;    // starting thread
-    // Makes a row's start (the count and its report) and the completion check one step each:
-    // otherwise the start of the last row could be counted, the completion reported, and only
-    // then the start's report land after it.
+    // Guards what a pass counts (its rows in hand, its checked rows) and makes a row's start
+    // (the count and its report) and a row's count as checked with the completion check one
+    // step each.
     std::mutex progressMutex_;
 
     // Declared last: destroyed first, so no thread outlives what it uses.

@@ -42,6 +42,13 @@ inline const Text kUrls = text::utf8ToGbk("个网址");
 inline const Text kInsertedOne = text::utf8ToGbk("插入1个网址，共：");
 inline const Text kCleared = text::utf8ToGbk("清空了共：");
 inline const Text kSaveFailed = text::utf8ToGbk("保存失败，原文件未改动：");
+// Whole sentences with slots: {N} for a number, {PATH} for a file name.
+inline const Text kNumberSlot = "{N}";
+inline const Text kPathSlot = "{PATH}";
+inline const Text kDeletedOne = text::utf8ToGbk("删除1个网址，共：{N}个网址");
+inline const Text kSaved = text::utf8ToGbk("已保存{N}个网址到：{PATH}");
+// Asked before a save that would leave an empty file in place of whatever the file held.
+inline const Text kAskSaveEmpty = text::utf8ToGbk("是否保存空文件？");
 inline const Text kImportTooLarge = text::utf8ToGbk("导入失败：文件太大（超过256MB）：");
 inline const Text kImportNotText = text::utf8ToGbk("导入失败：不是文本文件：");
 inline const Text kImportTooManyEntries = text::utf8ToGbk("导入失败：网址太多（超过100万个）：");
@@ -61,6 +68,11 @@ inline const Text kSubmittingUrl = text::utf8ToGbk("个网址：");
 inline const Text kAllSubmitted = text::utf8ToGbk("全部提交完成！");
 inline const Text kStoppedAll = text::utf8ToGbk("成功停止了全部线程，点击开始提交按钮重新提交！");
 inline const Text kBadThreadCount = text::utf8ToGbk("线程数必须在1到500之间，请修改后再开始提交！");
+// A pass or 提交网址 without a host in the address box: every page would be asked about nothing.
+inline const Text kNeedSiteAddress = text::utf8ToGbk("请先填写网址！");
+// Between the passes of 循环提交: the pass that completed, counted from 1 for the pass started
+// by hand.
+inline const Text kRoundCompleted = text::utf8ToGbk("第{N}轮完成");
 
 // What a check found, shown over a row's mark: the deciding test, then the evidence.
 namespace verdict {

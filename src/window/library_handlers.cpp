@@ -53,10 +53,18 @@ void LibraryHandlers::onSaveClick()
     if (path.empty())
         return;
     onSiteAddressEdited();
-    const library::SaveResult result = library_.saveTo(path, controls_.onlySuccess.isChecked());
-    // A good save stays silent.
-    if (!result.saved())
-        controls_.statusLine.setText(library::saveFailedMessage(path, *result.failure));
+    const bool onlySuccess = controls_.onlySuccess.isChecked();
+    library::SaveResult result = library_.saveTo(path, onlySuccess, library::EmptySave::Decline);
+    if (result.declinedEmpty) {
+        // An empty file put over a library (the shipped url.txt, say) would lose every template
+        // in it: only on the user's word.
+        if (controls_.dialogs.messageBox(msg::kAskSaveEmpty, msg::kQuestionTitle,
+                                         platform::box::kAskYesNoDefaultNo) != platform::BoxAnswer::Yes)
+            return;
+        result = library_.saveTo(path, onlySuccess, library::EmptySave::Write);
+    }
+    controls_.statusLine.setText(result.saved() ? library::savedMessage(result.rows, path)
+                                                : library::saveFailedMessage(path, *result.failure));
 }
 
 Text LibraryHandlers::selectedUrl() const
@@ -96,7 +104,8 @@ void LibraryHandlers::onMenuOpenUrl()
 
 void LibraryHandlers::onMenuDeleteUrl()
 {
-    library_.deleteRow(controls_.list.selection());
+    if (library_.deleteRow(controls_.list.selection()))
+        controls_.statusLine.setText(library::deletedMessage(library_.total()));
 }
 
 void LibraryHandlers::onMenuDeleteAll()

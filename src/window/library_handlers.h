@@ -53,12 +53,15 @@ public:
 
     void onImportClick();
     void onAddClick();
+    // Asks for the file; asks once more before writing a file without a row; then says where
+    // the save went and how many rows it wrote, or why it failed.
     void onSaveClick();
     void onListDoubleClick();
     // True when the pop-up menu may open: the selected row has a non-empty URL.
     [[nodiscard]] bool onListRightClick() const;
     void onMenuEditUrl();
     void onMenuOpenUrl();
+    // Deletes the selected row and says how many rows are left.
     void onMenuDeleteUrl();
     void onMenuDeleteAll();
 

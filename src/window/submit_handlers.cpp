@@ -46,29 +46,50 @@ SubmitHandlers::~SubmitHandlers()
 
 void SubmitHandlers::toggleSubmit()
 {
-    // The caption follows the state: a pass that runs or has completed is closed by the button,
-    // anything else is started.
-    const submit::PassState state = engine_.state();
-    if (state == submit::PassState::Idle || state == submit::PassState::Stopped)
-        startPass();
-    else
+    // The caption follows the state: a running pass is stopped by the button, anything else
+    // (no pass yet, a stopped or a completed one) starts a new one.
+    if (engine_.state() == submit::PassState::Running)
         stopPass();
+    else
+        startPass(1);
 }
 
 void SubmitHandlers::onLoopTick()
 {
-    if (controls_.loopSubmit.isChecked() && engine_.passEnded())
-        toggleSubmit();
+    if (!controls_.loopSubmit.isChecked() || !engine_.passEnded())
+        return;
+    // The pause between passes: one tick says which pass completed, the next starts another.
+    if (engine_.state() == submit::PassState::Completed && !roundAnnounced_) {
+        controls_.statusLine.setText(submit::roundCompletedMessage(round_));
+        roundAnnounced_ = true;
+        return;
+    }
+    startPass(round_ + 1);
 }
 
-void SubmitHandlers::startPass()
+bool SubmitHandlers::hasSiteHost()
 {
+    if (!siteHost_ || !siteHost_().empty())
+        return true;
+    controls_.statusLine.setText(msg::kNeedSiteAddress);
+    return false;
+}
+
+void SubmitHandlers::startPass(int round)
+{
+    if (!hasSiteHost())
+        return;
     const int threads = text::intFromText(controls_.threadCountBox.text());
+    // The caption first: a short pass can complete, and give the button back its start
+    // caption, before start() has returned.
+    controls_.submitButton.setText(msg::caption::kStopSubmit);
     if (engine_.start(threads) == submit::StartResult::BadThreadCount) {
+        controls_.submitButton.setText(msg::caption::kStartSubmit);
         controls_.statusLine.setText(msg::kBadThreadCount);
         return;
     }
-    controls_.submitButton.setText(msg::caption::kStopSubmit);
+    round_ = round;
+    roundAnnounced_ = false;
 }
 
 void SubmitHandlers::stopPass()
@@ -82,24 +103,36 @@ void SubmitHandlers::stopPass()
 
 void SubmitHandlers::submitSelected(int selection)
 {
+    if (selection < 0 || !hasSiteHost())
+        return;
     engine_.submitOne(selection);
 }
 
-void SubmitHandlers::rowStarted(const submit::SubmitRow& row, int started, int rows)
+void SubmitHandlers::passStarted(const submit::PassInfo& info)
+{
+    const std::lock_guard lock(progressMutex_);
+    passRows_ = info.rows;
+    checkedRows_ = 0;
+}
+
+void SubmitHandlers::rowStarted(const submit::SubmitRow& row, int started, int)
 {
     controls_.statusLine.setText(submit::submittingMessage(started, row.url));
-    controls_.progress.setPosition(submit::progressPercent(started, rows));
 }
 
 void SubmitHandlers::rowChecked(const submit::SubmitRow&, const submit::RowResult&)
 {
-    // The mark and its note are already in the list; the window shows nothing else per row.
+    // The mark and its note are already in the list; the bar counts the row.
+    const std::lock_guard lock(progressMutex_);
+    ++checkedRows_;
+    controls_.progress.setPosition(submit::progressPercent(checkedRows_, passRows_));
 }
 
 void SubmitHandlers::passCompleted()
 {
     controls_.statusLine.setText(msg::kAllSubmitted);
     controls_.progress.setPosition(0);
+    controls_.submitButton.setText(msg::caption::kStartSubmit);
 }
 
 } // namespace tavrin::window

@@ -4,6 +4,7 @@
 
 #include "platform/headless/memory_controls.h"
 #include "submit/pass_progress.h"
+#include "submit/submit_messages.h"
 #include "text/messages.h"
 
 #include <gtest/gtest.h>
@@ -48,10 +49,47 @@ int workerToken()
     return token;
 }
 
+// What a pass reported, in the order that matters: how many rows had been reported checked when
+// the completion came, and whether anything came after it.
+struct ReportOrder final : PassListener
+{
+    void passStarted(const PassInfo&) override
+    {
+        checked = 0;
+        checkedAtCompletion = -1;
+        reportsAfterCompletion = 0;
+    }
+    void rowStarted(const SubmitRow&, int, int) override { afterCompletion(); }
+    void rowChecked(const SubmitRow&, const RowResult&) override
+    {
+        afterCompletion();
+        ++checked;
+    }
+    void passCompleted() override
+    {
+        afterCompletion();
+        checkedAtCompletion = checked.load();
+        ++completions;
+    }
+    void afterCompletion()
+    {
+        if (checkedAtCompletion.load() >= 0)
+            ++reportsAfterCompletion;
+    }
+
+    std::atomic<int> checked{0};
+    std::atomic<int> checkedAtCompletion{-1};
+    std::atomic<int> reportsAfterCompletion{0};
+    // Over every pass.
+    std::atomic<int> completions{0};
+};
+
 // The window's controls in memory, a list, and a check that the test scripts.
 class EngineTest : public testing::Test
 {
 protected:
+    EngineTest() { engine.addListener(&reports); }
+
     void fill(int rows)
     {
         for (int i = 0; i < rows; ++i)
@@ -128,6 +166,8 @@ protected:
     platform::MemoryCheckControl loopSubmit;
     platform::MemoryTextControl statusLine{msg::kStatusInitial};
     platform::MemoryProgressControl progress;
+    // Before the engine, which reports to it until it is gone.
+    ReportOrder reports;
     SubmissionEngine engine{list, [this](const RowRequest& request, const std::stop_token& stop) {
                                 return check(request, stop);
                             }};
@@ -141,8 +181,12 @@ TEST_F(EngineTest, PassMarksEveryRowAndCompletes)
     list.setCell(5, 2, msg::kMarkFailure);
     verdict = [](const Text& url) { return url.ends_with("7") ? msg::kMarkFailure : msg::kMarkSuccess; };
 
+    holdChecks = true;
     window.toggleSubmit();
+    waitUntilHeld(51);
     EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
+    holdChecks = false;
+    release();
     finishPass();
 
     for (int row = 0; row < 120; ++row) {
@@ -152,10 +196,14 @@ TEST_F(EngineTest, PassMarksEveryRowAndCompletes)
     EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
     EXPECT_EQ(progress.position(), 0);
     EXPECT_EQ(engine.startedRows(), 0);
-    // Completion leaves the caption: the next press stops (closing the pass), the one after starts.
-    EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
+    EXPECT_EQ(reports.checkedAtCompletion.load(), 120) << "completed once every row was checked";
+    EXPECT_EQ(reports.reportsAfterCompletion.load(), 0);
+    // A completed pass leaves the button ready: one press starts the next pass.
+    EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
     window.toggleSubmit();
-    EXPECT_EQ(statusLine.text(), msg::kStoppedAll);
+    finishPass();
+    EXPECT_EQ(order.size(), 240u);
+    EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
     EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
 }
 
@@ -174,10 +222,19 @@ TEST_F(EngineTest, SlowRowsHoldBackNothingButThemselves)
         const bool isSlow = slow.count(list.cell(row, 1)) > 0;
         EXPECT_EQ(list.cell(row, 2), isSlow ? msg::kMarkWorking : msg::kMarkSuccess) << row;
     }
+    // Every row has been started and two workers have run out of rows; three rows are still
+    // being checked, so the pass has not completed, however long it is given.
+    for (int i = 0; i < 30 && engine.state() == PassState::Running; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(engine.state(), PassState::Running);
+    EXPECT_NE(statusLine.text(), msg::kAllSubmitted);
+    EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
+    EXPECT_EQ(progress.position(), progressPercent(57, 60)) << "the bar follows the rows checked";
     release();
     finishPass();
     EXPECT_EQ(marks(), std::vector<Text>(60, msg::kMarkSuccess));
     EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
+    EXPECT_EQ(reports.checkedAtCompletion.load(), 60);
     EXPECT_EQ(order.size(), 60u) << "every row checked once";
 }
 
@@ -231,10 +288,12 @@ TEST_F(EngineTest, EmptyListCompletesAtOnce)
     window.toggleSubmit();
     finishPass();
     EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
-    EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
-    window.toggleSubmit();
-    EXPECT_EQ(statusLine.text(), msg::kStoppedAll);
     EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
+    EXPECT_EQ(reports.completions.load(), 1) << "every worker finds nothing to do; the pass completes once";
+    window.toggleSubmit();
+    finishPass();
+    EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
+    EXPECT_EQ(reports.completions.load(), 2);
 }
 
 TEST_F(EngineTest, RefusesThreadCountsOutsideOneTo500)
@@ -264,14 +323,15 @@ TEST_F(EngineTest, StopCancelsFetchesAndNothingIsWrittenAfterwards)
     waitUntilHeld(5);
     const std::vector<Text> working = marks();
     EXPECT_EQ(std::count(working.begin(), working.end(), msg::kMarkWorking), 5);
-    EXPECT_EQ(progress.position(), 62);
+    EXPECT_EQ(progress.position(), 0) << "nothing checked yet";
 
     window.toggleSubmit();
     EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
-    const std::vector<Text> atStop = marks();
+    // The rows in hand wait again: their checks will never report.
+    EXPECT_EQ(marks(), std::vector<Text>(8, msg::kMarkPending));
     // The held checks now return "√"; none of it may reach the list or the status line.
     engine.waitForPassWorkers();
-    EXPECT_EQ(marks(), atStop);
+    EXPECT_EQ(marks(), std::vector<Text>(8, msg::kMarkPending));
     EXPECT_EQ(statusLine.text(), msg::kStoppedAll);
     EXPECT_EQ(progress.position(), 0);
     EXPECT_EQ(engine.startedRows(), 0);
@@ -279,7 +339,49 @@ TEST_F(EngineTest, StopCancelsFetchesAndNothingIsWrittenAfterwards)
     EXPECT_EQ(order.size(), 5u) << "no further rows were started";
 }
 
-TEST_F(EngineTest, LoopTicksRestartPasses)
+TEST_F(EngineTest, StopPutsBackOnlyRowsThatAreStillTheRowsInHand)
+{
+    // Row 1's check is held; the others are checked meanwhile. Then something happens to row 1
+    // before the stop.
+    const struct
+    {
+        const char* name;
+        std::function<void(ListStore&)> meanwhile;
+        Text url;
+        Text mark;
+    } cases[] = {
+        {"left alone: it waits again", [](ListStore&) {}, "http://x.example/1", msg::kMarkPending},
+        {"marked by another check", [](ListStore& rows) { rows.setCell(0, 2, msg::kMarkFailure); },
+         "http://x.example/1", msg::kMarkFailure},
+        // No longer the row that was in hand, whatever it shows: not the pass's to change.
+        {"given another URL", [](ListStore& rows) { rows.setCell(0, 1, "http://y.example/"); },
+         "http://y.example/", msg::kMarkWorking},
+    };
+    threadCountBox.setText("1");
+    holdOnly = [](const Text& url) { return url == "http://x.example/1"; };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        list.deleteAll();
+        fill(6);
+        {
+            std::lock_guard lock(mutex);
+            held = 0;
+        }
+        window.toggleSubmit();
+        waitUntilHeld(1);
+        ASSERT_TRUE(waitForMarks(5, msg::kMarkSuccess));
+        EXPECT_EQ(list.cell(0, 2), msg::kMarkWorking);
+        c.meanwhile(list);
+        window.toggleSubmit();
+        engine.waitForPassWorkers();
+        EXPECT_EQ(list.cell(0, 1), c.url);
+        EXPECT_EQ(list.cell(0, 2), c.mark);
+        const std::vector<Text> after = marks();
+        EXPECT_EQ(std::vector<Text>(after.begin() + 1, after.end()), std::vector<Text>(5, msg::kMarkSuccess));
+    }
+}
+
+TEST_F(EngineTest, LoopTicksSayWhichPassCompletedAndStartTheNext)
 {
     fill(2);
     loopSubmit.setChecked(true);
@@ -288,18 +390,34 @@ TEST_F(EngineTest, LoopTicksRestartPasses)
 
     window.toggleSubmit();
     finishPass();
-    window.onLoopTick();
-    EXPECT_EQ(statusLine.text(), msg::kStoppedAll);
     EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
-    window.onLoopTick();
-    EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
+    // Two passes of the loop after the one started by hand: each tick after a completed pass
+    // says which one it was, the tick after starts the next.
+    for (int round = 1; round <= 3; ++round) {
+        SCOPED_TRACE(round);
+        window.onLoopTick();
+        EXPECT_EQ(statusLine.text(), roundCompletedMessage(round));
+        EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
+        EXPECT_EQ(order.size(), 2u * static_cast<std::size_t>(round)) << "no pass started yet";
+        if (round == 3)
+            break;
+        window.onLoopTick();
+        finishPass();
+        EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
+    }
+    EXPECT_EQ(statusLine.text(), text::utf8ToGbk("第3轮完成"));
+
+    // A pass started by hand begins the count again.
+    window.toggleSubmit();
     finishPass();
-    EXPECT_EQ(order.size(), 4u);
+    window.onLoopTick();
+    EXPECT_EQ(statusLine.text(), text::utf8ToGbk("第1轮完成"));
 
     // Unchecked, ticks do nothing.
     loopSubmit.setChecked(false);
     window.onLoopTick();
-    EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
+    EXPECT_EQ(submitButton.text(), msg::caption::kStartSubmit);
+    EXPECT_EQ(order.size(), 8u);
 }
 
 TEST_F(EngineTest, StoppingDuringALoopRestartsOnTheNextTick)
@@ -314,11 +432,13 @@ TEST_F(EngineTest, StoppingDuringALoopRestartsOnTheNextTick)
     waitUntilHeld(3);
     window.toggleSubmit();
     engine.waitForPassWorkers();
+    EXPECT_EQ(marks(), std::vector<Text>(4, msg::kMarkPending));
     holdChecks = false;
     window.onLoopTick();
-    EXPECT_EQ(submitButton.text(), msg::caption::kStopSubmit);
     finishPass();
+    EXPECT_EQ(order.size(), 7u) << "the stopped pass's three rows, then a whole pass";
     EXPECT_EQ(marks(), std::vector<Text>(4, msg::kMarkSuccess));
+    EXPECT_EQ(statusLine.text(), msg::kAllSubmitted);
 }
 
 TEST_F(EngineTest, MarksLandOnlyOnTheRowWhoseUrlWasChecked)

@@ -225,9 +225,10 @@ TEST_F(LibraryTest, AddCountsAndClearResets)
 
     list.setSelection(0);
     handlers.onMenuDeleteUrl();
+    // The totals are the rows in the list; the numbering goes on from the last number given.
+    EXPECT_EQ(status(), utf8ToGbk("删除1个网址，共：2个网址"));
     add("http://c/{$url}");
-    // Deleting a single row lowers neither the total nor the numbering.
-    EXPECT_EQ(status(), utf8ToGbk("插入1个网址，共：4个网址"));
+    EXPECT_EQ(status(), utf8ToGbk("插入1个网址，共：3个网址"));
     EXPECT_EQ(cell(2, kNumberColumn), "4");
 
     handlers.onMenuDeleteAll();
@@ -252,7 +253,8 @@ TEST_F(LibraryTest, SaveWritesEachRowsTemplateAndFiltersSuccess)
                                  "http://c.example/{$url}/\r\n";
     EXPECT_EQ(save(false), everyRow);
     EXPECT_EQ(save(true), "http://a.example/{$url}\r\nhttp://c.example/{$url}/\r\n");
-    EXPECT_EQ(status(), utf8ToGbk("插入1个网址，共：3个网址")) << "a good save is silent";
+    EXPECT_EQ(status(), utf8ToGbk("已保存2个网址到：" + (dir / "saved.txt").string()));
+    EXPECT_TRUE(dialogs.shownBoxes().empty()) << "nothing asked while there are rows to write";
 
     // Another address typed in: the rows follow it, and the library keeps its placeholders. The
     // row with the old host written out stays as it was typed, and so keeps its mark.
@@ -267,9 +269,17 @@ TEST_F(LibraryTest, SaveWritesEachRowsTemplateAndFiltersSuccess)
         << "a verdict about another URL is gone";
     EXPECT_EQ(save(true), "http://c.example/WWW.MY-SITE.com/\r\n");
 
-    // Nothing qualifies: the file is still written, empty.
+    // Nothing qualifies: the user is asked first. No (the default) leaves the file as it was.
     list.setCell(2, kMarkColumn, msg::kMarkWorking);
+    statusLine.setText("before");
+    EXPECT_EQ(save(true), "http://c.example/WWW.MY-SITE.com/\r\n");
+    EXPECT_EQ(status(), "before");
+    ASSERT_EQ(dialogs.shownBoxes().size(), 1u);
+    EXPECT_EQ(dialogs.shownBoxes()[0].message, utf8ToGbk("是否保存空文件？"));
+    EXPECT_EQ(dialogs.shownBoxes()[0].flags, platform::box::kAskYesNoDefaultNo);
+    dialogs.queueAnswer(platform::BoxAnswer::Yes);
     EXPECT_EQ(save(true), "");
+    EXPECT_EQ(status(), utf8ToGbk("已保存0个网址到：" + (dir / "saved.txt").string()));
 }
 
 TEST_F(LibraryTest, RowsFollowTheAddressAndKeepTheirTemplates)

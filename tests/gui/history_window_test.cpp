@@ -76,11 +76,12 @@ private:
     }
     void runPass()
     {
-        QTest::mouseClick(window_->findChild<QPushButton*>(u("按钮1")), Qt::LeftButton);
+        auto* button = window_->findChild<QPushButton*>(u("按钮1"));
+        QTest::mouseClick(button, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(status(), u("全部提交完成！"), 10000);
-        // The pass is over once its last check has reported.
+        // Completed, every check has reported, and the button is ready for the next pass.
+        QTRY_COMPARE(button->text(), u("开始提交"));
         QTRY_VERIFY_WITH_TIMEOUT(!window_->engine().passWorkersRunning(), 10000);
-        QTest::mouseClick(window_->findChild<QPushButton*>(u("按钮1")), Qt::LeftButton);
     }
     QAction* historyReport() { return findMenuItem(window_->menuBar(), "程序", "历史报告"); }
 

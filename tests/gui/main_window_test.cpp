@@ -2,9 +2,11 @@
 // close query, and hiding into the notification area.
 #include "app/main_window.h"
 #include "app/window_look.h"
+#include "library/mark.h"
 #include "library/url_library.h"
 #include "platform/headless/scripted_desktop.h"
 #include "platform/qt/qt_text.h"
+#include "submit/submission_engine.h"
 #include "support/local_addresses.h"
 #include "support/local_server.h"
 #include "support/temp_dir.h"
@@ -25,9 +27,13 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 using tavrin::app::MainWindow;
 using tavrin::platform::BoxAnswer;
@@ -41,8 +47,10 @@ class MainWindowTest : public QObject
     Q_OBJECT
 
 private:
-    // A fresh window whose program folder holds `urlTxt` (no url.txt when null).
-    MainWindow& open(const char* urlTxt = nullptr, bool trayAvailable = true)
+    // A fresh window whose program folder holds `urlTxt` (no url.txt when null), checking rows
+    // with `rowCheck` (the real HTTP check when empty).
+    MainWindow& open(const char* urlTxt = nullptr, bool trayAvailable = true,
+                     tavrin::submit::RowCheck rowCheck = {})
     {
         dir_ = std::make_unique<TempDir>();
         if (urlTxt)
@@ -55,7 +63,7 @@ private:
             tavrin::app::DesktopServices{.dialogs = dialogs_.get(),
                                          .shell = shell_.get(),
                                          .tray = tray_.get(),
-                                         .rowCheck = {},
+                                         .rowCheck = std::move(rowCheck),
                                          .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl,
                                          .historyDatabase = std::filesystem::path(),
                                          .makerHost = makerHost_,
@@ -78,6 +86,42 @@ private:
         if (!widget)
             qFatal("no control %s", name);
         return widget;
+    }
+
+    // A window over `urlTxt` whose checks count themselves in checks_ and mark every row √; with
+    // `untilStopped` each check lasts until its pass is stopped.
+    MainWindow& openCounting(const char* urlTxt, bool untilStopped = false)
+    {
+        checks_ = std::make_shared<std::atomic<int>>(0);
+        return open(
+            urlTxt, true,
+            [checks = checks_, untilStopped](const tavrin::submit::RowRequest&, const std::stop_token& stop) {
+                ++*checks;
+                while (untilStopped && !stop.stop_requested())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                tavrin::submit::RowResult result;
+                result.mark = tavrin::library::Mark::Success;
+                result.httpStatus = 200;
+                return result;
+            });
+    }
+
+    QStringList marks()
+    {
+        window_->flushList();
+        QStringList shown;
+        for (int row = 0; row < list()->model()->rowCount(); ++row)
+            shown << cellText(row, 2);
+        return shown;
+    }
+
+    // Types `address` over the address box, as the user does.
+    void typeAddress(const QString& address)
+    {
+        auto* box = control<QLineEdit>("编辑框1");
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClicks(box, address);
     }
 
     QTableView* list() { return control<QTableView>("超级列表框1"); }
@@ -133,6 +177,7 @@ private:
     std::unique_ptr<tavrin::platform::RecordingShell> shell_;
     std::unique_ptr<tavrin::platform::MemoryTray> tray_;
     std::unique_ptr<MainWindow> window_;
+    std::shared_ptr<std::atomic<int>> checks_;
 
 private slots:
     void init()
@@ -347,24 +392,206 @@ private slots:
             res.status = 404;
             res.set_content("gone", "text/plain");
         });
+        // The last row to be marked: the other workers run out of rows long before it answers.
+        server.routes().Get("/slow", [](const httplib::Request&, httplib::Response& res) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            res.set_content("<html>listed, slowly</html>", "text/html");
+        });
         server.start();
-        const std::string urlTxt = server.url("/listed?q={$url}") + "\r\n" + server.url("/gone") + "\r\n";
+        const std::string urlTxt = server.url("/listed?q={$url}") + "\r\n" + server.url("/gone") + "\r\n" +
+                                   server.url("/slow") + "\r\n";
         open(urlTxt.c_str());
         auto* start = control<QPushButton>("按钮1");
 
         QTest::mouseClick(start, Qt::LeftButton);
         QTRY_COMPARE(start->text(), u("停止提交"));
         QTRY_COMPARE_WITH_TIMEOUT(status(), u("全部提交完成！"), 10000);
-        // Completion is declared once every row has started; the last marks may follow it.
-        QTRY_COMPARE(cellText(0, 2), u("√"));
-        QTRY_COMPARE(cellText(1, 2), u("×"));
+        // Completion is said once every row has its mark.
+        QCOMPARE(marks(), (QStringList{u("√"), u("×"), u("√")}));
         QCOMPARE(control<QProgressBar>("进度条1")->value(), 0);
-        QCOMPARE(start->text(), u("停止提交"));
+        // And the button is ready for the next pass: one press starts it.
+        QTRY_COMPARE(start->text(), u("开始提交"));
 
         QTest::mouseClick(start, Qt::LeftButton);
-        QTRY_COMPARE(status(), u("成功停止了全部线程，点击开始提交按钮重新提交！"));
-        QTRY_COMPARE(start->text(), u("开始提交"));
+        QTRY_COMPARE(start->text(), u("停止提交"));
+        QTRY_COMPARE_WITH_TIMEOUT(start->text(), u("开始提交"), 10000);
+        QCOMPARE(status(), u("全部提交完成！"));
+        QCOMPARE(marks(), (QStringList{u("√"), u("×"), u("√")}));
         window_.reset();
+    }
+
+    void stoppingPutsTheRowsBeingCheckedBackToPending_data()
+    {
+        QTest::addColumn<bool>("loopFirst");
+        QTest::newRow("stopped by hand") << false;
+        QTest::newRow("循环提交 switched off, then stopped") << true;
+    }
+
+    void stoppingPutsTheRowsBeingCheckedBackToPending()
+    {
+        QFETCH(bool, loopFirst);
+        openCounting("http://a.example/{$url}\r\nhttp://b.example/{$url}\r\nhttp://c.example/{$url}\r\n",
+                     true);
+        auto* loop = control<QCheckBox>("选择框2");
+        loop->setChecked(loopFirst);
+        auto* start = control<QPushButton>("按钮1");
+        QTest::mouseClick(start, Qt::LeftButton);
+        QTRY_COMPARE(marks(), QStringList(3, u("---》")));
+        loop->setChecked(false);
+
+        QTest::mouseClick(start, Qt::LeftButton);
+        QTRY_COMPARE(start->text(), u("开始提交"));
+        QTRY_COMPARE(status(), u("成功停止了全部线程，点击开始提交按钮重新提交！"));
+        QCOMPARE(marks(), QStringList(3, u("？")));
+        QTRY_VERIFY(!window_->engine().passWorkersRunning());
+        QCOMPARE(marks(), QStringList(3, u("？")));
+        QCOMPARE(checks_->load(), 3);
+    }
+
+    void aPassAndASingleSubmitNeedASiteAddress_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("a scheme only") << QStringLiteral("http://");
+        QTest::newRow("a path without a host") << QStringLiteral("https:///index.html");
+    }
+
+    void aPassAndASingleSubmitNeedASiteAddress()
+    {
+        QFETCH(QString, address);
+        openCounting("http://a.example/?q={$url}\r\nhttp://b.example/{$url}\r\n");
+        typeAddress(address);
+
+        rightClickRow(0);
+        window_->listMenu()->hide();
+        listAction("提交网址")->trigger();
+        window_->engine().waitForSingleSubmits();
+        QTRY_COMPARE(status(), u("请先填写网址！"));
+
+        QTest::keyClicks(control<QLineEdit>("编辑框2"), QStringLiteral("http://c.example/{$url}"));
+        QTest::mouseClick(control<QPushButton>("按钮4"), Qt::LeftButton);
+        QTRY_COMPARE(status(), u("插入1个网址，共：3个网址"));
+        auto* start = control<QPushButton>("按钮1");
+        QTest::mouseClick(start, Qt::LeftButton);
+        QTRY_VERIFY(!window_->engine().passWorkersRunning());
+        QTRY_COMPARE(status(), u("请先填写网址！"));
+        QCOMPARE(start->text(), u("开始提交"));
+        QCOMPARE(checks_->load(), 0);
+        QCOMPARE(marks(), QStringList(3, u("？")));
+
+        // With a site in the box the same press runs the pass.
+        typeAddress(QStringLiteral("http://www.mine.example/"));
+        QTest::mouseClick(start, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(status(), u("全部提交完成！"), 10000);
+        QCOMPARE(marks(), QStringList(3, u("√")));
+        QCOMPARE(cellText(0, 1), QStringLiteral("http://a.example/?q=www.mine.example"));
+    }
+
+    void theLoopSaysWhichPassCompletedAndStartsTheNext()
+    {
+        openCounting("http://a.example/{$url}\r\nhttp://b.example/{$url}\r\n");
+        auto* timer = window_->findChild<QTimer*>(u("时钟1"));
+        QVERIFY(timer);
+        QCOMPARE(timer->interval(), 2000);
+        QVERIFY(timer->isActive());
+        // The same ticks, closer together, so that the test does not wait out the real pause.
+        timer->setInterval(300);
+        QTest::mouseClick(control<QCheckBox>("选择框2"), Qt::LeftButton, {}, QPoint(6, 8));
+        QVERIFY(control<QCheckBox>("选择框2")->isChecked());
+        auto* start = control<QPushButton>("按钮1");
+
+        QTest::mouseClick(start, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(status(), u("第1轮完成"), 5000);
+        QCOMPARE(start->text(), u("开始提交"));
+        QTRY_COMPARE_WITH_TIMEOUT(status(), u("第2轮完成"), 5000);
+        QVERIFY(checks_->load() >= 4);
+        QTRY_COMPARE_WITH_TIMEOUT(status(), u("第3轮完成"), 5000);
+        QVERIFY(checks_->load() >= 6);
+
+        // Switched off, the loop ends after the pass it is in.
+        QTest::mouseClick(control<QCheckBox>("选择框2"), Qt::LeftButton, {}, QPoint(6, 8));
+        const int checked = checks_->load();
+        QTest::qWait(800);
+        QVERIFY(checks_->load() - checked <= 2);
+        QCOMPARE(start->text(), u("开始提交"));
+    }
+
+    void theTotalsAreTheRowsInTheList()
+    {
+        open("http://a.example/{$url}\r\nhttp://b.example/{$url}\r\nhttp://c.example/{$url}\r\n");
+        QTRY_COMPARE(status(), u("导入：3个网址，共：3个网址"));
+
+        rightClickRow(0);
+        window_->listMenu()->hide();
+        listAction("删除网址")->trigger();
+        QTRY_COMPARE(status(), u("删除1个网址，共：2个网址"));
+
+        QTest::keyClicks(control<QLineEdit>("编辑框2"), QStringLiteral("http://d.example/{$url}"));
+        QTest::mouseClick(control<QPushButton>("按钮4"), Qt::LeftButton);
+        QTRY_COMPARE(status(), u("插入1个网址，共：3个网址"));
+        window_->flushList();
+        QCOMPARE(list()->model()->rowCount(), 3);
+        // Numbers are not handed out twice.
+        QCOMPARE(cellText(2, 0), QStringLiteral("4"));
+
+        dialogs_->queueFileName(dir_->write("more.txt", "http://e.example/{$url}\r\n"));
+        QTest::mouseClick(control<QPushButton>("按钮2"), Qt::LeftButton);
+        waitLoaded();
+        QTRY_COMPARE(status(), u("导入：1个网址，共：4个网址"));
+    }
+
+    void savingSaysWhereAndAsksBeforeWritingAnEmptyFile_data()
+    {
+        QTest::addColumn<bool>("onlySuccess");
+        QTest::addColumn<int>("successRow");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("savedRows");
+        const int none = -1;
+        const int yes = static_cast<int>(BoxAnswer::Yes);
+        const int no = static_cast<int>(BoxAnswer::No);
+        const QString both = QStringLiteral("http://a.example/{$url}\r\nhttp://b.example/{$url}\r\n");
+        const QString old = QStringLiteral("old library\r\n");
+        QTest::newRow("every row") << false << none << none << false << both << 2;
+        QTest::newRow("the √ rows") << true << 1 << none << false
+                                    << QStringLiteral("http://b.example/{$url}\r\n") << 1;
+        QTest::newRow("no √ row, 否") << true << none << no << true << old << none;
+        QTest::newRow("no √ row, 是") << true << none << yes << true << QString() << 0;
+    }
+
+    void savingSaysWhereAndAsksBeforeWritingAnEmptyFile()
+    {
+        QFETCH(bool, onlySuccess);
+        QFETCH(int, successRow);
+        QFETCH(int, answer);
+        QFETCH(bool, asked);
+        QFETCH(QString, file);
+        QFETCH(int, savedRows);
+        open("http://a.example/{$url}\r\nhttp://b.example/{$url}\r\n");
+        QTRY_COMPARE(status(), u("导入：2个网址，共：2个网址"));
+        if (successRow >= 0)
+            window_->list().setCell(successRow, tavrin::library::kMarkColumn, msg::kMarkSuccess);
+        control<QCheckBox>("选择框1")->setChecked(onlySuccess);
+        const auto target = dir_->write("saved.txt", "old library\r\n");
+        dialogs_->queueFileName(target);
+        if (answer >= 0)
+            dialogs_->queueAnswer(static_cast<BoxAnswer>(answer));
+
+        QTest::mouseClick(control<QPushButton>("按钮3"), Qt::LeftButton);
+        QCOMPARE(QString::fromStdString(TempDir::read(target)), file);
+        const auto boxes = dialogs_->shownBoxes();
+        QCOMPARE(boxes.size(), std::size_t{asked ? 1u : 0u});
+        if (asked) {
+            QCOMPARE(toQString(boxes[0].message), u("是否保存空文件？"));
+            QCOMPARE(toQString(boxes[0].title), u("Tavrin提示"));
+            QCOMPARE(boxes[0].flags, tavrin::platform::box::kAskYesNoDefaultNo);
+        }
+        const QString said =
+            savedRows < 0
+                ? u("导入：2个网址，共：2个网址")
+                : u("已保存%1个网址到：%2").arg(savedRows).arg(QString::fromStdString(target.string()));
+        QTRY_COMPARE(status(), said);
     }
 
     void aNewAddressIsWhatPassesSavesAndEditsUse()
@@ -412,7 +639,7 @@ private slots:
         const QString tip = list()->model()->index(0, 2).data(Qt::ToolTipRole).toString();
         QVERIFY2(tip.startsWith(u("√：页面提到了网址，有链接")), qPrintable(tip));
         QVERIFY2(tip.contains(u("标题：Site info")), qPrintable(tip));
-        QTest::mouseClick(control<QPushButton>("按钮1"), Qt::LeftButton);
+        QTRY_COMPARE(control<QPushButton>("按钮1")->text(), u("开始提交"));
 
         // 修改网址: the site's host in the edited address stands for the placeholder.
         rightClickRow(0);
@@ -546,18 +773,46 @@ private slots:
         QVERIFY(!tray_->visible());
     }
 
-    void addressBoxSelectsAllWhenPointedAt()
+    void pointingAtTheAddressNeverTakesKeysTypedElsewhere_data()
     {
+        QTest::addColumn<QString>("focused");
+        QTest::addColumn<bool>("addressTakesTheKeys");
+        QTest::newRow("the list has the focus") << u("超级列表框1") << true;
+        QTest::newRow("the start button has the focus") << u("按钮1") << true;
+        QTest::newRow("typing into 增加地址库") << u("编辑框2") << false;
+        QTest::newRow("typing into the thread count") << u("编辑框3") << false;
+    }
+
+    void pointingAtTheAddressNeverTakesKeysTypedElsewhere()
+    {
+        QFETCH(QString, focused);
+        QFETCH(bool, addressTakesTheKeys);
         open();
         auto* address = control<QLineEdit>("编辑框1");
-        auto* addBox = control<QLineEdit>("编辑框2");
-        addBox->setFocus();
+        const QString before = address->text();
+        auto* typingInto = window_->findChild<QWidget*>(focused);
+        QVERIFY(typingInto);
+        typingInto->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), typingInto);
+
         QTest::mouseMove(address, QPoint(20, 5));
         QMouseEvent move(QEvent::MouseMove, QPointF(20, 5), address->mapToGlobal(QPointF(20, 5)),
                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(address, &move);
-        QTRY_COMPARE(address->selectedText(), address->text());
+        QWidget* takesTheKeys = addressTakesTheKeys ? address : typingInto;
+        QTRY_COMPARE(QApplication::focusWidget(), takesTheKeys);
+        // Pointing selects the whole address, so that typing replaces it.
+        QTRY_VERIFY(!addressTakesTheKeys || address->selectedText() == before);
+        // Typed to whatever has the focus, as the keyboard does.
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("12"));
+        QCOMPARE(address->text(), addressTakesTheKeys ? QStringLiteral("12") : before);
+        QVERIFY(qobject_cast<QLineEdit*>(takesTheKeys)->text().endsWith(QStringLiteral("12")));
+    }
 
+    void doubleClickSelectsTheAddBox()
+    {
+        open();
+        auto* addBox = control<QLineEdit>("编辑框2");
         QTest::keyClicks(addBox, QStringLiteral("abc"));
         QTest::mouseDClick(addBox, Qt::LeftButton);
         QTRY_COMPARE(addBox->selectedText(), QStringLiteral("abc"));
