@@ -127,6 +127,21 @@ int listenOnLoopback(int& port, int backlog)
     return listener;
 }
 
+FullListener::FullListener()
+{
+    // With no room for waiting connections beyond the one that fills it, the queue takes no
+    // other: further connection attempts go unanswered.
+    listener_ = listenOnLoopback(port_, 0);
+    waiting_ = connectToLoopback(port_);
+}
+
+FullListener::~FullListener()
+{
+    if (waiting_ >= 0)
+        ::close(waiting_);
+    ::close(listener_);
+}
+
 LoopbackAcceptor::LoopbackAcceptor(std::function<void(int client)> serve, int backlog)
     : serve_(std::move(serve))
 {

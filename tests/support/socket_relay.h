@@ -38,6 +38,25 @@ void holdUntilClosed(int socket, const std::atomic<bool>& stopping);
 // most; throws when none can be had. `port` receives the port.
 int listenOnLoopback(int& port, int backlog);
 
+// A listener on 127.0.0.1 that never accepts, with its queue of waiting connections full: a
+// connection to it is neither taken nor refused, and times out, as one to a machine that drops
+// every packet would.
+class FullListener
+{
+public:
+    FullListener();
+    ~FullListener();
+    FullListener(const FullListener&) = delete;
+    FullListener& operator=(const FullListener&) = delete;
+
+    [[nodiscard]] int port() const { return port_; }
+
+private:
+    int port_ = 0;
+    int listener_ = -1;
+    int waiting_ = -1; // the one connection the queue holds
+};
+
 // A listener on 127.0.0.1 that hands every connection to `serve` on a thread of its own and
 // closes it when `serve` returns. Destroying it raises stopping() and waits for those threads,
 // so `serve` must watch stopping() wherever it could wait long.
