@@ -23,8 +23,8 @@ inline constexpr std::string_view kProxiesHelp =
     "a file of proxies (one address a line, as --proxy takes them) to take turns over. A row that its "
     "proxy fails is tried through the next one; a row that no proxy could carry is marked \"not checked\", "
     "never as a failure. A proxy is set aside after 2 failures of its own in a row (refused, host not found, "
-    "no connection in time, no proxy's answer, HTTP 407), or once requests for 3 different services got "
-    "nothing through it while other proxies answered";
+    "no connection in time, answers nothing, not a proxy's answer, HTTP 407), or once it stayed silent on 3 "
+    "different services that another proxy answered";
 inline constexpr std::string_view kCannotReadProxies = "tavrin-cli: cannot read the list of proxies ";
 inline constexpr std::string_view kProxyLine = " (line ";
 inline constexpr std::string_view kNoProxyInList = " (no proxy in it)";
