@@ -106,7 +106,8 @@ inline constexpr std::string_view kThreadsHelp = "worker threads, 1 to 500 (defa
 inline constexpr std::string_view kLoopHelp = "number of passes (default 1)";
 inline constexpr std::string_view kSaveHelp =
     "write the templates back to this file, your host turned into {$url}";
-inline constexpr std::string_view kOnlySuccessHelp = "with --save, keep only the rows marked as successful";
+inline constexpr std::string_view kOnlySuccessHelp =
+    "with --save, keep only the rows marked as successful and those that no proxy could check";
 inline constexpr std::string_view kJsonHelp = "write one JSON object per checked row to this file";
 inline constexpr std::string_view kPassStatsHelp =
     "after every pass, print its figures on stderr: rows marked, successes, failures, retries, seconds, "

@@ -391,7 +391,6 @@ ProxyJudgement HttpTransfer::judgeProxy(CURLcode code, bool responseComplete) co
     end.tunnel = tunnel_;
     end.socks = isSocks(proxy_->kind);
     end.requestSent = requestSent_;
-    end.responseBegun = responseBegun_;
     end.responseComplete = responseComplete;
     end.answeredBefore = anyResponse_;
     long proxyError = CURLPX_OK;

@@ -38,8 +38,7 @@ struct ProxiedEnd
     bool socks = false;
     // The connection was set up (tunnel and TLS included) and a request went out.
     bool requestSent = false;
-    // Some bytes of a response header arrived; `responseComplete`: a whole header block.
-    bool responseBegun = false;
+    // A whole response header block arrived for the last request.
     bool responseComplete = false;
     // A whole response came through the proxy earlier in the redirect chain.
     bool answeredBefore = false;

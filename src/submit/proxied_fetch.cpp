@@ -95,14 +95,15 @@ Liveness judgeLiveness(ProxyPool& pool, std::size_t proxy, std::chrono::millisec
     const auto now = Clock::now();
     if (pool.showsLife(proxy, now - patience))
         return Liveness::Alive;
-    // One probe at a time per proxy: the rows waiting on it meanwhile take its answer.
-    std::optional<bool> answered;
-    if (pool.claimProbe(proxy)) {
+    // One probe at a time per proxy, its answer good for a patience: the rows waiting on the
+    // proxy meanwhile take it.
+    std::optional<bool> answered = pool.waitForProbe(proxy, now - patience, now, stop);
+    if (!answered && pool.claimProbe(proxy)) {
         answered = probeAnswered(pool, proxy, patience, stop);
         if (stop.stop_requested())
             answered.reset();
         pool.endProbe(proxy, answered);
-    } else {
+    } else if (!answered) {
         answered = pool.waitForProbe(proxy, now, now + patience + kProbeMargin, stop);
     }
     if (pool.showsLife(proxy, now - patience))
@@ -228,12 +229,21 @@ ProxiedFetch fetchThroughProxies(net::FetchRequest& request, ProxyPool& pool,
         if (stop.stop_requested() || outcome.end == net::FetchEnd::Stopped)
             break;
         // A forwarding proxy that hung up or garbled may have passed on what the service did: a
-        // proxy that works did; one that does not answer for itself either is the culprit.
+        // proxy that works did; one that does not answer for itself either is the culprit; of one
+        // that answers for itself but has carried nothing lately, nothing can be said yet.
         if (outcome.proxyTrouble == net::ProxyTrouble::Closed ||
             outcome.proxyTrouble == net::ProxyTrouble::Garbled) {
-            const Liveness liveness = judgeLiveness(pool, *proxy, patience, stop);
-            outcome.proxyTrouble =
-                liveness == Liveness::Alive ? net::ProxyTrouble::None : net::ProxyTrouble::NotAProxy;
+            switch (judgeLiveness(pool, *proxy, patience, stop)) {
+            case Liveness::Alive:
+                outcome.proxyTrouble = net::ProxyTrouble::None;
+                break;
+            case Liveness::Dead:
+                outcome.proxyTrouble = net::ProxyTrouble::NotAProxy;
+                break;
+            case Liveness::Unknown:
+                outcome.proxyTrouble = net::ProxyTrouble::Silent;
+                break;
+            }
         }
         if (outcome.proxyTrouble == net::ProxyTrouble::None)
             break;
