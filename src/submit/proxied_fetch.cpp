@@ -121,11 +121,12 @@ Liveness judgeLiveness(ProxyPool& pool, std::size_t proxy, std::chrono::millisec
 }
 
 // One request through `proxy`, waited for as the header says: the outcome, or a failure of the
-// proxy (TimedOut, Silent) when its patience ran out. Notes every answer of the proxy at once,
-// so that the rows waiting on it meanwhile know it lives.
+// proxy (TimedOut, NoAnswer, Silent) when its patience ran out. A proxy of which nothing can be
+// said is waited on to the row's deadline when `othersLeft` is false: no other could do better.
+// Notes every answer of the proxy at once, so that the rows waiting on it meanwhile know it lives.
 net::FetchOutcome sendThroughProxy(const net::FetchRequest& request, std::size_t proxy, ProxyPool& pool,
                                    net::Deadline deadline, std::chrono::milliseconds patience,
-                                   const std::stop_token& stop)
+                                   bool othersLeft, const std::stop_token& stop)
 {
     const bool tunnel = pool.address(proxy).tunnels(request.url);
     const text::Text service = serviceOf(request.url);
@@ -155,6 +156,8 @@ net::FetchOutcome sendThroughProxy(const net::FetchRequest& request, std::size_t
             case Liveness::Dead:
                 return failedWait(net::ProxyTrouble::NoAnswer, reached, patience);
             case Liveness::Unknown:
+                if (!done && !othersLeft && !stop.stop_requested())
+                    break;
                 return failedWait(stop.stop_requested() ? net::ProxyTrouble::None : net::ProxyTrouble::Silent,
                                   reached, patience, stop.stop_requested());
             }
@@ -217,11 +220,12 @@ ProxiedFetch fetchThroughProxies(net::FetchRequest& request, ProxyPool& pool,
             attempts += result.fetched.attempts;
             break;
         }
+        const bool othersLeft = pool.anyLeft(tried);
         result.fetched = fetchWithRetries(
             request, deadline, stop, retry,
-            [&pool, proxy = *proxy, patience](const net::FetchRequest& attempt, net::Deadline until,
-                                              const std::stop_token& stopAttempt) {
-                return sendThroughProxy(attempt, proxy, pool, until, patience, stopAttempt);
+            [&pool, proxy = *proxy, patience, othersLeft](
+                const net::FetchRequest& attempt, net::Deadline until, const std::stop_token& stopAttempt) {
+                return sendThroughProxy(attempt, proxy, pool, until, patience, othersLeft, stopAttempt);
             });
         attempts += result.fetched.attempts;
         ++result.proxiesTried;

@@ -8,12 +8,17 @@
 //    waits for the service to its own deadline (× when nothing comes);
 //  - otherwise (a forwarding proxy that took the request and says nothing, a tunnel not yet
 //    open) one request cannot tell a hanging proxy from a slow service. The proxy counts as
-//    alive when it answered any request since shortly before this one started and failed none
-//    since that answer; the row then keeps waiting, looking again every patience. Otherwise the
-//    proxy failed the row (Silent).
+//    alive when it answered a request within the last patience; else it is probed (one probe
+//    at a time per proxy, its answer shared): an HTTP proxy is asked for a page of its own, a
+//    SOCKS proxy for a tunnel to itself. A proxy that leaves the probe unanswered failed the row
+//    (NoAnswer). A SOCKS proxy that answers it is alive; an HTTP proxy that answers it is alive
+//    only if it carried an answer within the last minute, since a proxy may well answer its own
+//    pages and carry nothing. Alive, the row keeps waiting and looks again every patience;
+//    otherwise the proxy failed the row (Silent), unless no other proxy is left to try, and the
+//    row waits on it to its deadline.
 // A forwarding proxy that closes the connection or answers garbage is judged the same way once
-// the row's retries are used up: the service's doing when the proxy shows life, the proxy's
-// otherwise.
+// the row's retries are used up: the service's doing when the proxy is alive, the proxy's when
+// it answers nothing (NotAProxy), silence otherwise.
 //
 // A row that the proxies failed goes on through the next proxy not yet tried, while its time
 // lasts. A row that every proxy it tried failed, or for which no proxy was left, was not checked:

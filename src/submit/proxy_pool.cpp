@@ -27,6 +27,16 @@ std::optional<std::size_t> ProxyPool::next(const std::vector<std::size_t>& tried
     return std::nullopt;
 }
 
+bool ProxyPool::anyLeft(const std::vector<std::size_t>& tried) const
+{
+    const std::lock_guard lock(mutex_);
+    for (std::size_t proxy = 0; proxy < entries_.size(); ++proxy) {
+        if (!entries_[proxy].setAside && std::find(tried.begin(), tried.end(), proxy) == tried.end())
+            return true;
+    }
+    return false;
+}
+
 void ProxyPool::noteAnswer(std::size_t proxy, const text::Text& service)
 {
     const std::lock_guard lock(mutex_);

@@ -60,6 +60,8 @@ public:
     // The proxy for the next attempt: the next in turn that is neither set aside nor among
     // `tried`; nothing when none is left.
     [[nodiscard]] std::optional<std::size_t> next(const std::vector<std::size_t>& tried = {});
+    // Whether next(tried) would give a proxy.
+    [[nodiscard]] bool anyLeft(const std::vector<std::size_t>& tried) const;
     // The proxy answered for a request for `service` (scheme, host and port) just now.
     void noteAnswer(std::size_t proxy, const text::Text& service);
     // The proxy failed a request for `service`.

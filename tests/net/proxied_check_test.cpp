@@ -189,6 +189,11 @@ protected:
             server->routes().Get("/page", [](const httplib::Request&, httplib::Response& res) {
                 res.set_content("listed", "text/html");
             });
+            // Answers after the proxy's patience and its probe, well within the row's limit.
+            server->routes().Get("/late", [](const httplib::Request&, httplib::Response& res) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+                res.set_content("listed", "text/html");
+            });
             server->routes().Get("/slow", [this](const httplib::Request&, httplib::Response& res) {
                 for (int i = 0; i < 100 && !releaseSlow; ++i)
                     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -299,6 +304,19 @@ TEST_F(ProxiedChecks, EachRowIsMarkedForWhatTheServiceDidAndEachProxySetAsideFor
             EXPECT_TRUE(outcome.setAside.empty());
         }
     }
+}
+
+TEST_F(ProxiedChecks, ALoneProxyThatCannotProveItselfIsWaitedOnToTheRowsLimit)
+{
+    // The first row through a new proxy: nothing it carried shows it works, and no other proxy
+    // could do better, so the row waits for its service rather than giving up at the patience.
+    HttpProxy proxy;
+    CheckOptions options;
+    options.timeLimitSeconds = 5;
+    options.proxies = std::make_shared<ProxyPool>(std::vector<text::Text>{proxy.address()});
+    const RowResult late = checkRow(testing_support::rowFor(web.url("/late")), options);
+    EXPECT_EQ(nameOf(late.mark), "success") << late.reason;
+    EXPECT_TRUE(options.proxies->setAside().empty());
 }
 
 } // namespace
