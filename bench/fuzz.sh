@@ -30,7 +30,7 @@ fi
 cmake --build "$build" --parallel "$(nproc)" --target tavrin_fuzz >/dev/null
 
 targets=(fuzz_template_file fuzz_template_import fuzz_classify_response fuzz_fetch_block fuzz_update_notice fuzz_url_parts
-    fuzz_number_text fuzz_gbk_text fuzz_site_address)
+    fuzz_proxy_address fuzz_number_text fuzz_gbk_text fuzz_site_address)
 
 runs="$build/runs/$(date +%Y%m%d-%H%M%S)"
 scratch=$(mktemp -d)

@@ -357,6 +357,8 @@ public:
               "<p>The server is busy. Please try again in a moment.</p></body></html>\n")))
         , refusedAnswer_(std::make_shared<const std::string>(
               response("501 Not Implemented", "Connection: close\r\n", "not served here\n")))
+        , ownPageAnswer_(std::make_shared<const std::string>(
+              response("400 Bad Request", "", "a proxy: ask for http://HOST/PATH through it\n")))
     {}
 
     // Binds 127.0.0.1:port (0: any free port); returns the port, or 0 on failure.
@@ -376,6 +378,7 @@ public:
             return 0;
         socklen_t length = sizeof address;
         ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        ownAddress_ = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
         return ntohs(address.sin_port);
     }
 
@@ -579,6 +582,13 @@ private:
             return;
         }
         const bool absolute = target.size() > 7 && lowerAscii(target.substr(0, 7)) == "http://";
+        // Any other page of the stand-in's own is answered as a proxy answers one: at once, with
+        // an error page. The program asks for one to tell a working proxy from a hanging one.
+        if (!absolute && lowerAscii(hostHeader) == ownAddress_) {
+            connection.answer = ownPageAnswer_;
+            startWriting(connection);
+            return;
+        }
         const std::string host = absolute ? hostOf(target) : hostOf(hostHeader);
         if (host.empty()) {
             refuse(connection);
@@ -733,6 +743,10 @@ private:
     std::uint64_t seed_;
     std::shared_ptr<const std::string> busyAnswer_;
     std::shared_ptr<const std::string> refusedAnswer_;
+    // The answer to a request for a page of the stand-in itself, and its address as a Host line
+    // names it.
+    std::shared_ptr<const std::string> ownPageAnswer_;
+    std::string ownAddress_;
     int listener_ = -1;
     int epoll_ = -1;
     int spare_ = -1;

@@ -14,21 +14,49 @@ inline constexpr std::string_view kUrlHelp = "the query URL to request";
 inline constexpr std::string_view kTimeoutHelp = "time limit in seconds, counted from the start (0: 90)";
 inline constexpr std::string_view kMethodHelp = "GET or POST (default GET; POST when --data is given)";
 inline constexpr std::string_view kProxyHelp =
-    "proxy: HOST:PORT or http://HOST:PORT (an HTTP proxy for http URLs), https://, socks4://, socks5:// "
-    "or socks5h:// HOST:PORT (SOCKS carries https URLs too; socks5h lets the proxy resolve names)";
+    "proxy: [SCHEME://][USER:PASSWORD@]HOST:PORT. A bare HOST:PORT is an HTTP proxy for http URLs only "
+    "(https URLs go direct); http:// and https:// name HTTP proxies that carry https URLs too (through "
+    "CONNECT), socks4://, socks5:// and socks5h:// SOCKS proxies (socks5h lets the proxy resolve names). "
+    "In USER and PASSWORD, write @ : / ? # % and spaces percent-encoded (%40 for @)";
 inline constexpr std::string_view kBadProxy = "tavrin-cli: --proxy ";
 inline constexpr std::string_view kProxiesHelp =
-    "a file of proxies (one address a line, as --proxy takes them) to take turns over; one through "
-    "which 3 requests in a row got no response is set aside, and the row tried through the next";
+    "a file of proxies (one address a line, as --proxy takes them) to take turns over. A row that its "
+    "proxy fails is tried through the next one; a row that no proxy could carry is marked \"not checked\", "
+    "never as a failure. A proxy is set aside after 2 failures of its own in a row (refused, host not found, "
+    "no connection in time, answers nothing, not a proxy's answer, HTTP 407), or once it stayed silent on 3 "
+    "different services that another proxy answered";
 inline constexpr std::string_view kCannotReadProxies = "tavrin-cli: cannot read the list of proxies ";
 inline constexpr std::string_view kProxyLine = " (line ";
 inline constexpr std::string_view kNoProxyInList = " (no proxy in it)";
-inline constexpr std::string_view kEveryProxySetAside =
-    "tavrin-cli: every proxy of the list has been set aside; the pass was stopped";
-inline constexpr std::string_view kSetAside =
-    "tavrin-cli: proxy set aside after 3 requests in a row without a response: ";
+// Why a proxy address cannot be used, after the address (its password shown as ***).
 inline constexpr std::string_view kProxySchemes =
     ": the scheme must be http, https, socks4, socks5 or socks5h";
+inline constexpr std::string_view kProxyNoHost = ": no host in it";
+inline constexpr std::string_view kProxyBadHost = ": not a host name, an IPv4 address or an [IPv6] address";
+inline constexpr std::string_view kProxyNoPort = ": no port in it (HOST:PORT)";
+inline constexpr std::string_view kProxyBadPort = ": the port must be a number from 1 to 65535";
+inline constexpr std::string_view kProxyBadCredentials =
+    ": write USER:PASSWORD@ with @ : / ? # % and spaces in them percent-encoded";
+inline constexpr std::string_view kProxyTextAfterPort = ": nothing may follow the port";
+// "tavrin-cli: proxy ADDRESS set aside: REASON", one line per proxy as it is set aside.
+inline constexpr std::string_view kProxySetAside = "tavrin-cli: proxy ";
+inline constexpr std::string_view kSetAsideBecause = " set aside: ";
+inline constexpr std::string_view kSetAsideRefused = "it refused the connection";
+inline constexpr std::string_view kSetAsideUnresolved = "its host name was not found";
+inline constexpr std::string_view kSetAsideTimedOut = "the connection to it timed out";
+inline constexpr std::string_view kSetAsideNoAnswer = "it takes connections but answers nothing";
+inline constexpr std::string_view kSetAsideNotAProxy = "broken handshake, its answer was not a proxy's";
+inline constexpr std::string_view kSetAsideAuthentication = "it asks for authentication (HTTP 407)";
+inline constexpr std::string_view kSetAsideSilentBefore = "no answer to requests for ";
+inline constexpr std::string_view kSetAsideSilentAfter = " different services while other proxies answered";
+inline constexpr std::string_view kEveryProxySetAside =
+    "tavrin-cli: every proxy of the list has been set aside; the pass was stopped";
+inline constexpr std::string_view kTheProxySetAside =
+    "tavrin-cli: the proxy has been set aside; the pass was stopped";
+// The pass summary's count of rows no proxy could check, after "pass N: √ S, × F".
+inline constexpr std::string_view kNotCheckedCount = ", not checked ";
+// The mark of such a row in the --json report and in fetch's verdict line.
+inline constexpr std::string_view kNotChecked = "not checked";
 inline constexpr std::string_view kRefererHelp = "value of the Referer line";
 inline constexpr std::string_view kAcceptHelp = "value of the Accept line (default */*)";
 inline constexpr std::string_view kDataHelp = "request body, sent with POST";
@@ -110,7 +138,8 @@ inline constexpr std::string_view kThreadsHelp = "worker threads, 1 to 500 (defa
 inline constexpr std::string_view kLoopHelp = "number of passes (default 1)";
 inline constexpr std::string_view kSaveHelp =
     "write the templates back to this file, your host turned into {$url}";
-inline constexpr std::string_view kOnlySuccessHelp = "with --save, keep only the rows marked as successful";
+inline constexpr std::string_view kOnlySuccessHelp =
+    "with --save, keep only the rows marked as successful and those that no proxy could check";
 inline constexpr std::string_view kJsonHelp = "write one JSON object per checked row to this file";
 inline constexpr std::string_view kPassStatsHelp =
     "after every pass, print its figures on stderr: rows marked, successes, failures, retries, seconds, "

@@ -85,11 +85,14 @@ public:
             out << texts::kBodyCut;
         out << '\n';
         out << text::gbkToUtf8(library::markText(checked.mark));
-        if (checked.decidedBy != submit::ResponseTest::Passed)
+        // A URL that the proxy could not carry has no verdict: the line says why instead.
+        if (checked.mark == library::Mark::NotChecked)
+            out << ' ' << checked.reason;
+        else if (checked.decidedBy != submit::ResponseTest::Passed)
             out << ' ' << submit::describeVerdict({false, checked.decidedBy, checked.httpStatus});
         out << '\n';
         printEvidence(out, checked.evidence, !row.siteHost.empty());
-        return kExitOk;
+        return checked.mark == library::Mark::NotChecked ? kExitFailure : kExitOk;
     }
 
 private:

@@ -1,5 +1,6 @@
 #include "cli/pass_printer.h"
 
+#include "cli/cli_texts.h"
 #include "submit/submit_messages.h"
 #include "text/encoding.h"
 #include "text/messages.h"
@@ -19,7 +20,9 @@ std::string reportLine(int pass, const text::Text& url, const submit::RowResult&
     if (!site.empty())
         line["site"] = text::gbkToUtf8(site);
     line["url"] = text::gbkToUtf8(url);
-    line["mark"] = text::gbkToUtf8(library::markText(result.mark));
+    // A row no proxy could check has no verdict; its mark says so in words.
+    line["mark"] = result.mark == library::Mark::NotChecked ? std::string(texts::kNotChecked)
+                                                            : text::gbkToUtf8(library::markText(result.mark));
     line["status"] = result.httpStatus > 0 ? nlohmann::ordered_json(result.httpStatus) : nullptr;
     line["test"] = result.reason;
     line["ms"] = result.milliseconds;
@@ -48,6 +51,7 @@ void PassPrinter::beginPass(int pass)
     pass_ = pass;
     succeeded_ = 0;
     failed_ = 0;
+    notChecked_ = 0;
     retries_ = 0;
     const std::lock_guard lock(mutex_);
     completed_ = false;
@@ -78,7 +82,17 @@ void PassPrinter::rowStarted(const submit::SubmitRow& row, int started, int)
 
 void PassPrinter::rowChecked(const submit::SubmitRow& row, const submit::RowResult& result)
 {
-    (result.mark == library::Mark::Success ? succeeded_ : failed_).fetch_add(1);
+    switch (result.mark) {
+    case library::Mark::Success:
+        succeeded_.fetch_add(1);
+        break;
+    case library::Mark::NotChecked:
+        notChecked_.fetch_add(1);
+        break;
+    default:
+        failed_.fetch_add(1);
+        break;
+    }
     retries_.fetch_add(std::max(result.evidence.attempts - 1, 0));
     if (!report_)
         return;

@@ -46,6 +46,8 @@ public:
 
     [[nodiscard]] int succeeded() const { return succeeded_.load(); }
     [[nodiscard]] int failed() const { return failed_.load(); }
+    // Rows that no proxy could check (neither √ nor ×).
+    [[nodiscard]] int notChecked() const { return notChecked_.load(); }
     // Requests made again after a transient answer, in this pass.
     [[nodiscard]] int retries() const { return retries_.load(); }
 
@@ -61,6 +63,7 @@ private:
     std::atomic<int> pass_{0};
     std::atomic<int> succeeded_{0};
     std::atomic<int> failed_{0};
+    std::atomic<int> notChecked_{0};
     std::atomic<int> retries_{0};
 
     mutable std::mutex mutex_;

@@ -118,14 +118,19 @@ void printSiteSummary(std::ostream& out, const base::ListStore& list, const std:
     for (std::size_t site = 0; site < hosts.size(); ++site) {
         int succeeded = 0;
         int failed = 0;
+        int notChecked = 0;
         for (int row = static_cast<int>(site) * perSite; row < static_cast<int>(site + 1) * perSite; ++row) {
             const std::optional<library::Mark> mark = library::markAt(list, row);
             succeeded += mark == library::Mark::Success ? 1 : 0;
             failed += mark == library::Mark::Failure ? 1 : 0;
+            notChecked += mark == library::Mark::NotChecked ? 1 : 0;
         }
         out << texts::kSiteSummary << text::gbkToUtf8(hosts[site]) << ": "
             << text::gbkToUtf8(msg::kMarkSuccess) << ' ' << succeeded << ", "
-            << text::gbkToUtf8(msg::kMarkFailure) << ' ' << failed << '\n';
+            << text::gbkToUtf8(msg::kMarkFailure) << ' ' << failed;
+        if (notChecked > 0)
+            out << texts::kNotCheckedCount << notChecked;
+        out << '\n';
     }
 }
 
@@ -137,14 +142,19 @@ library::SaveResult saveForSites(const base::ListStore& list, const std::vector<
     const std::size_t perSite = sites > 0 ? rows.size() / static_cast<std::size_t>(sites) : rows.size();
     base::ListStore once;
     for (std::size_t at = 0; at < perSite; ++at) {
-        bool success = false;
-        for (std::size_t site = 0; site < static_cast<std::size_t>(sites); ++site)
-            success = success ||
-                      library::markAt(list, static_cast<int>(site * perSite + at)) == library::Mark::Success;
+        // √ for any site wins; else a row the proxies could not check for some site is kept as such.
+        library::Mark mark = library::Mark::Failure;
+        for (std::size_t site = 0; site < static_cast<std::size_t>(sites); ++site) {
+            const std::optional<library::Mark> found =
+                library::markAt(list, static_cast<int>(site * perSite + at));
+            if (found == library::Mark::Success ||
+                (found == library::Mark::NotChecked && mark == library::Mark::Failure))
+                mark = *found;
+        }
         const base::ListStore::Row& row = rows[at];
-        once.appendRow({row.cells[library::kNumberColumn], row.cells[library::kUrlColumn],
-                        library::markText(success ? library::Mark::Success : library::Mark::Failure)},
-                       row.source);
+        once.appendRow(
+            {row.cells[library::kNumberColumn], row.cells[library::kUrlColumn], library::markText(mark)},
+            row.source);
     }
     // The first site's library, whose rows these are: its host is what saving turns back into
     // the placeholder for a row without a template.

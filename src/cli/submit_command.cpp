@@ -45,6 +45,8 @@ namespace {
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 constexpr auto kPlainStatusInterval = std::chrono::seconds(2);
+// How long the rows of a pass whose proxies have all been set aside may take to end by themselves.
+constexpr auto kProxiesGoneGrace = std::chrono::seconds(5);
 constexpr int kExitInterrupted = 130;
 
 std::string utf8(const text::Text& gbk)
@@ -215,8 +217,10 @@ public:
                 printSetAside(err, *proxyPool, proxiesReported);
             if (!interrupted) {
                 out << texts::kPassSummary << pass << ": " << utf8(msg::kMarkSuccess) << ' '
-                    << printer.succeeded() << ", " << utf8(msg::kMarkFailure) << ' ' << printer.failed()
-                    << '\n';
+                    << printer.succeeded() << ", " << utf8(msg::kMarkFailure) << ' ' << printer.failed();
+                if (printer.notChecked() > 0)
+                    out << texts::kNotCheckedCount << printer.notChecked();
+                out << '\n';
             }
         }
 
@@ -228,7 +232,7 @@ public:
         }
         const bool proxiesGone = proxyPool && proxyPool->exhausted();
         if (proxiesGone)
-            err << texts::kEveryProxySetAside << '\n';
+            err << (proxies_.empty() ? texts::kTheProxySetAside : texts::kEveryProxySetAside) << '\n';
         const int code = proxiesGone ? kExitFailure : interrupted ? kExitInterrupted : kExitOk;
         return writeOutputs(
             err, code, interrupted,
@@ -291,6 +295,9 @@ private:
         Arguments arguments;
         if (!proxyOptionUsable(proxy_, err))
             return std::nullopt;
+        // One --proxy is a list of one: what each row learns of it serves the others.
+        if (!proxy_.empty())
+            arguments.proxyPool = std::make_shared<submit::ProxyPool>(std::vector{text::utf8ToGbk(proxy_)});
         if (!proxies_.empty() && !(arguments.proxyPool = readProxyList(proxies_, err)))
             return std::nullopt;
         if (shardOption_->count() > 0) {
@@ -330,8 +337,9 @@ private:
 
     // Waits for the running pass to end, showing progress; answers an interrupt like the stop
     // button. Returns true when interrupted.
-    // A pass whose proxies have all been set aside is stopped the same way: no row could get
-    // through any more.
+    // A pass whose proxies have all been set aside ends the same way, once its rows have had
+    // the moment they need to be marked as not checked (none waits on the network any more);
+    // one that takes longer (a control page still under way) is stopped.
     bool watchPass(std::ostream& out, PassPrinter& printer, int rows, submit::SubmissionEngine& engine,
                    const submit::ProxyPool* proxies) const
     {
@@ -339,18 +347,21 @@ private:
         auto lastPlain = start;
         auto lastProgress = start;
         text::Text lastStatus;
+        std::optional<std::chrono::steady_clock::time_point> proxiesGoneAt;
         // Completion is reported once the last row's check has been reported, so every count is
         // in when the wait returns. It wakes now and then for Ctrl-C (a signal handler can only
         // raise a flag) and for the progress line.
         for (;;) {
             if (printer.waitForCompletion(kPollInterval))
                 break;
-            if (interruptRequested() || (proxies && proxies->exhausted())) {
+            const auto now = std::chrono::steady_clock::now();
+            if (!proxiesGoneAt && proxies && proxies->exhausted())
+                proxiesGoneAt = now;
+            if (interruptRequested() || (proxiesGoneAt && now - *proxiesGoneAt >= kProxiesGoneGrace)) {
                 engine.stop();
                 printer.setStatus(msg::kStoppedAll);
                 return true;
             }
-            const auto now = std::chrono::steady_clock::now();
             if (interactive_) {
                 if (now - lastProgress >= kProgressInterval) {
                     out << '\r' << progressLine(rows, printer, now - start) << std::flush;
@@ -367,15 +378,22 @@ private:
         if (interactive_)
             out << '\r' << progressLine(rows, printer, std::chrono::steady_clock::now() - start)
                 << std::flush;
+        if (proxiesGoneAt || (proxies && proxies->exhausted())) {
+            printer.setStatus(msg::kStoppedAll);
+            return true;
+        }
         return false;
     }
 
-    // The proxies set aside since the last time, one line each.
+    // The proxies set aside since the last time, one line each, with the reason.
     static void printSetAside(std::ostream& err, const submit::ProxyPool& pool, std::size_t& reported)
     {
-        const std::vector<text::Text> setAside = pool.setAside();
-        for (; reported < setAside.size(); ++reported)
-            err << texts::kSetAside << utf8(setAside[reported]) << '\n';
+        const std::vector<submit::ProxyPool::SetAside> setAside = pool.setAside();
+        for (; reported < setAside.size(); ++reported) {
+            const submit::ProxyPool::SetAside& proxy = setAside[reported];
+            err << texts::kProxySetAside << utf8(proxy.address.shown()) << texts::kSetAsideBecause
+                << setAsideReason(proxy.reason) << '\n';
+        }
     }
 
     static std::string progressLine(int rows, const PassPrinter& printer,
@@ -383,7 +401,7 @@ private:
     {
         const int succeeded = printer.succeeded();
         const int failed = printer.failed();
-        const int done = succeeded + failed;
+        const int done = succeeded + failed + printer.notChecked();
         const double seconds = std::chrono::duration<double>(elapsed).count();
         const double rate = seconds > 0 ? done / seconds : 0.0;
         const int percent = submit::progressPercent(done, rows);

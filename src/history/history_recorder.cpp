@@ -169,6 +169,11 @@ void HistoryRecorder::startRun(Channel& channel, const submit::PassInfo& info)
 void HistoryRecorder::queueCheck(const Channel& channel, const submit::SubmitRow& row,
                                  const submit::RowResult& result)
 {
+    // A row that no proxy could carry was not checked: it is no check of its template, neither
+    // a success nor a failure. Kept out of the history, it can never count towards pruning it,
+    // in this version or in an older one reading the same file.
+    if (result.mark == library::Mark::NotChecked)
+        return;
     CheckRecord check;
     check.url = row.url;
     check.success = result.mark == library::Mark::Success;

@@ -15,13 +15,15 @@ const text::Text& markText(Mark mark)
         return msg::kMarkSuccess;
     case Mark::Failure:
         return msg::kMarkFailure;
+    case Mark::NotChecked:
+        return msg::kMarkNotChecked;
     }
     return msg::kMarkPending;
 }
 
 std::optional<Mark> markFromText(std::string_view cell)
 {
-    for (const Mark mark : {Mark::Pending, Mark::Working, Mark::Success, Mark::Failure}) {
+    for (const Mark mark : {Mark::Pending, Mark::Working, Mark::Success, Mark::Failure, Mark::NotChecked}) {
         if (cell == markText(mark))
             return mark;
     }

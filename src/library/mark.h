@@ -20,6 +20,9 @@ enum class Mark
     Working, // "---》": being checked
     Success, // "√"
     Failure, // "×"
+    // "－": the check could not be made, because of the proxies it had to go through, not of
+    // the service. Like a row never checked, it says nothing of its template.
+    NotChecked,
 };
 
 // The text the list shows for a mark (GBK).

@@ -145,7 +145,9 @@ SaveResult UrlLibrary::saveTo(const std::filesystem::path& path, bool onlySucces
     Text out;
     out.reserve(rows.size() * 64);
     for (const base::ListStore::Row& row : rows) {
-        if (onlySuccess && markFromText(row.cells[kMarkColumn]) != Mark::Success)
+        // A row the proxies could not check is kept: nothing is known against its template.
+        const std::optional<Mark> mark = markFromText(row.cells[kMarkColumn]);
+        if (onlySuccess && mark != Mark::Success && mark != Mark::NotChecked)
             continue;
         // The row's own template, so that a host typed into the address box after loading can
         // never be written into the library in place of "{$url}". Collapsing the host as well

@@ -109,7 +109,8 @@ public:
     // Appends one template; gives the total after it.
     int add(std::string_view line);
 
-    // Writes every row's template (only the rows marked √ with `onlySuccess`) to `path`, the site
+    // Writes every row's template (with `onlySuccess`, only the rows marked √ and those the
+    // proxies could not check) to `path`, the site
     // host turned back into "{$url}", each line ended by CR LF. The file is replaced atomically;
     // a failure leaves the old one as it was. Waits for loads still running first, so that the
     // file holds every row of them. With no row to write, `whenEmpty` says whether an empty file

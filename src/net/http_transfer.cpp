@@ -9,28 +9,12 @@
 #include <charconv>
 #include <vector>
 
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 namespace tavrin::net {
 
 namespace {
-
-// A SOCKS proxy's reply that it could not reach the service: the proxy itself works.
-bool proxySaysServiceUnreachable(CURL* easy)
-{
-    long error = CURLPX_OK;
-    if (!easy || curl_easy_getinfo(easy, CURLINFO_PROXY_ERROR, &error) != CURLE_OK)
-        return false;
-    switch (static_cast<CURLproxycode>(error)) {
-    case CURLPX_REPLY_CONNECTION_REFUSED:
-    case CURLPX_REPLY_HOST_UNREACHABLE:
-    case CURLPX_REPLY_NETWORK_UNREACHABLE:
-    case CURLPX_REPLY_TTL_EXPIRED:
-        return true;
-    default:
-        return false;
-    }
-}
 
 // The kind of proxy for libcurl; the scheme in the address says the same, and takes precedence.
 curl_proxytype curlProxyType(ProxyKind kind)
@@ -75,11 +59,24 @@ bool endsDuringBody(CURLcode code, bool bodyCapped)
     }
 }
 
-// Connections are opened close-on-exec: a program started meanwhile (the browser that 打开网址
-// opens) must not inherit them and hold them open after the transfer has let go of them.
-curl_socket_t openSocket(void*, curlsocktype, curl_sockaddr* address)
+bool isSocks(ProxyKind kind)
 {
-    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    return kind == ProxyKind::Socks4 || kind == ProxyKind::Socks5 || kind == ProxyKind::Socks5Hostname;
+}
+
+// The socket is connected, to a peer at `port`: the port tells the proxy's connection from a
+// socket that took over the number of one curl closed meanwhile.
+bool connectedToPort(curl_socket_t socket, int port)
+{
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) != 0)
+        return false;
+    if (peer.ss_family == AF_INET)
+        return ntohs(reinterpret_cast<const sockaddr_in*>(&peer)->sin_port) == port;
+    if (peer.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6*>(&peer)->sin6_port) == port;
+    return false;
 }
 
 std::string_view withoutLineEnd(std::string_view line)
@@ -134,10 +131,19 @@ HttpTransfer::HttpTransfer(Kind kind, FetchRequest request, FetchMethod method,
     // A fetch goes to exactly the host, port and path that the URL routines name; the file
     // download and a post hand their address to curl as it is.
     , url_(kind == Kind::Fetch ? requestUrl(request_.url) : request_.url)
+    // Only a fetch goes through a proxy, and only one that carries its address (a bare HTTP
+    // proxy does not carry https). An empty proxy also keeps curl from taking one from the
+    // environment.
+    , proxy_(kind == Kind::Fetch && countsAsPresent(request_.proxy) ? parseProxyAddress(request_.proxy)
+                                                                    : std::nullopt)
     // A service's reply to a post is a few lines; the fetch cap is plenty.
     , bodyCap_(kind == Kind::GetFile ? kGetFileBodyCap : kFetchBodyCap)
     , trustedPem_(trustedCertificates())
-{}
+{
+    if (proxy_ && !proxy_->carries(request_.url))
+        proxy_.reset();
+    tunnel_ = proxy_ && proxy_->tunnels(request_.url);
+}
 
 bool HttpTransfer::buildHeaderList()
 {
@@ -182,7 +188,8 @@ bool HttpTransfer::setUp(CURL* easy)
     // the resolver thread.
     curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText_.data());
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &openSocket);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &HttpTransfer::onOpenSocket);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
     if (CURLSH* share = programShare())
         curl_easy_setopt(easy, CURLOPT_SHARE, share);
     // An empty file name switches the cookie engine on without reading any file; the cookies
@@ -224,15 +231,15 @@ void HttpTransfer::setUpFetch(CURL* easy)
 {
     curl_easy_setopt(easy, CURLOPT_USERAGENT, kFetchUserAgent.data());
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    // A bare proxy is an HTTP proxy for http addresses only ("http=host:port"); https goes
-    // direct. One with a scheme says its kind (proxy_address.h); SOCKS carries https too. An
-    // empty proxy also keeps curl from taking one from the environment.
-    const std::optional<ProxyAddress> proxy =
-        countsAsPresent(request_.proxy) ? parseProxyAddress(request_.proxy) : std::nullopt;
-    const bool useProxy = proxy && proxy->carries(request_.url);
-    curl_easy_setopt(easy, CURLOPT_PROXY, useProxy ? proxy->address.c_str() : "");
+    // The proxy's kind is in the address given to curl too (proxy_address.h); an empty one means
+    // direct.
+    const Text proxy = proxy_ ? proxy_->forCurl() : Text();
+    curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
     curl_easy_setopt(easy, CURLOPT_PROXYTYPE,
-                     static_cast<long>(curlProxyType(useProxy ? proxy->kind : ProxyKind::Bare)));
+                     static_cast<long>(curlProxyType(proxy_ ? proxy_->kind : ProxyKind::Bare)));
+    // A proxy's answer to CONNECT is not the service's response: it never reaches the header
+    // text (curl reports it as HTTP_CONNECTCODE).
+    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     if (countsAsPresent(request_.userName))
         curl_easy_setopt(easy, CURLOPT_USERNAME, request_.userName.c_str());
     if (countsAsPresent(request_.password))
@@ -283,6 +290,8 @@ size_t HttpTransfer::onHeader(char* data, size_t size, size_t count, void* self)
     // line; only the last block counts. curl hands over a status line only at the start of a
     // response, so inside a block a line that merely begins with "HTTP/" is an ordinary header
     // line: it must not replace the status line the server sent (a 404 would read as a 200).
+    if (transfer.progress_)
+        transfer.progress_->answerBegun.store(true, std::memory_order_release);
     const bool blockUnderWay = !transfer.headerText_.empty() && !transfer.headerComplete_;
     if (line.starts_with(kStatusLinePrefix) && !blockUnderWay)
         transfer.startHeaderBlock();
@@ -294,6 +303,7 @@ size_t HttpTransfer::onHeader(char* data, size_t size, size_t count, void* self)
             return received;
         transfer.headerText_ += "\r\n";
         transfer.headerComplete_ = true;
+        transfer.anyResponse_ = true;
         transfer.body_.reserve(std::min(transfer.announcedLength_, transfer.bodyCap_));
         return received;
     }
@@ -331,22 +341,83 @@ int HttpTransfer::onRequestStart(void* self, char*, char*, int, int)
     transfer.startHeaderBlock();
     transfer.body_.clear();
     transfer.bodyCapped_ = false;
+    transfer.requestSent_ = true;
+    if (transfer.progress_) {
+        transfer.progress_->connected.store(true, std::memory_order_release);
+        transfer.progress_->requestSent.store(true, std::memory_order_release);
+    }
     return CURL_PREREQFUNC_OK;
 }
 
 int HttpTransfer::onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
-    const auto& transfer = *static_cast<HttpTransfer*>(self);
+    auto& transfer = *static_cast<HttpTransfer*>(self);
+    transfer.lookForProxyConnection();
     return transfer.cancelled_ && transfer.cancelled_->load(std::memory_order_relaxed) ? 1 : 0;
+}
+
+curl_socket_t HttpTransfer::onOpenSocket(void* self, curlsocktype, curl_sockaddr* address)
+{
+    // Connections are opened close-on-exec: a program started meanwhile (the browser that
+    // 打开网址 opens) must not inherit them and hold them open after the transfer has let go of
+    // them.
+    const curl_socket_t socket =
+        ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    auto& transfer = *static_cast<HttpTransfer*>(self);
+    // Through a proxy, every socket curl opens is one to the proxy.
+    if (transfer.proxy_ && socket != CURL_SOCKET_BAD)
+        transfer.proxySockets_.push_back(socket);
+    return socket;
+}
+
+void HttpTransfer::lookForProxyConnection()
+{
+    // Only while connecting: once the request went out, the connection is known to be open.
+    if (!progress_ || proxySockets_.empty() || progress_->connected.load(std::memory_order_relaxed))
+        return;
+    for (const curl_socket_t socket : proxySockets_) {
+        if (connectedToPort(socket, proxy_->port)) {
+            progress_->connected.store(true, std::memory_order_release);
+            proxySockets_.clear();
+            return;
+        }
+    }
+}
+
+ProxyJudgement HttpTransfer::judgeProxy(CURLcode code, bool responseComplete) const
+{
+    ProxiedEnd end;
+    end.code = code;
+    end.tunnel = tunnel_;
+    end.socks = isSocks(proxy_->kind);
+    end.requestSent = requestSent_;
+    end.responseComplete = responseComplete;
+    end.answeredBefore = anyResponse_;
+    long proxyError = CURLPX_OK;
+    if (easy_) {
+        curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &end.status);
+        curl_easy_getinfo(easy_, CURLINFO_HTTP_CONNECTCODE, &end.connectCode);
+        curl_easy_getinfo(easy_, CURLINFO_PROXY_ERROR, &proxyError);
+    }
+    end.proxyError = static_cast<CURLproxycode>(proxyError);
+    return judgeProxiedEnd(end);
 }
 
 TransferOutcome HttpTransfer::finish(CURLcode code)
 {
     TransferOutcome outcome;
+    if (progress_)
+        outcome.reached = progress_->snapshot();
     char* effectiveUrl = nullptr;
     if (easy_ && curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &effectiveUrl) == CURLE_OK && effectiveUrl)
         outcome.finalUrl = effectiveUrl;
-    if (headerComplete_ && !headerTooLong_ && endsDuringBody(code, bodyCapped_)) {
+    const bool responseComplete = headerComplete_ && !headerTooLong_ && endsDuringBody(code, bodyCapped_);
+    if (proxy_) {
+        const ProxyJudgement judgement = judgeProxy(code, responseComplete);
+        outcome.proxyTrouble = judgement.trouble;
+        outcome.proxyAnswered = judgement.proxyAnswered;
+    }
+    if (responseComplete) {
         outcome.headerText = std::move(headerText_);
         outcome.body = std::move(body_);
         outcome.bodyCapped = bodyCapped_;
@@ -360,7 +431,6 @@ TransferOutcome HttpTransfer::finish(CURLcode code)
         outcome.closedBeforeResponse =
             !responseBegun_ &&
             (code == CURLE_GOT_NOTHING || code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR);
-        outcome.proxyAnswered = code == CURLE_PROXY && proxySaysServiceUnreachable(easy_);
     }
     body_ = std::string();
     return outcome;

@@ -10,6 +10,8 @@
 #include "net/curl_handles.h"
 #include "net/fetch_request.h"
 #include "net/post_request.h"
+#include "net/proxy_address.h"
+#include "net/proxy_trouble.h"
 #include "net/request_headers.h"
 
 #include <curl/curl.h>
@@ -21,6 +23,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tavrin::net {
 
@@ -38,6 +41,32 @@ inline constexpr std::size_t kHeaderCap = 1u << 20; // 1 MiB
 inline constexpr long kMaxRedirects = 10;
 
 using Deadline = std::chrono::steady_clock::time_point;
+
+// How far a transfer had got.
+struct FetchProgress
+{
+    // A connection to the first hop (the proxy, or the server itself) was open.
+    bool connected = false;
+    // Every handshake was done (a proxy's tunnel and TLS included) and a request went out.
+    bool requestSent = false;
+    // Bytes of a response arrived.
+    bool answerBegun = false;
+};
+
+// The same, written by the network thread as the transfer goes and read by the waiting caller
+// at any time (a proxy's patience is judged by it). Each flag only ever turns true.
+struct TransferProgress
+{
+    std::atomic<bool> connected{false};
+    std::atomic<bool> requestSent{false};
+    std::atomic<bool> answerBegun{false};
+
+    [[nodiscard]] FetchProgress snapshot() const
+    {
+        return {connected.load(std::memory_order_acquire), requestSent.load(std::memory_order_acquire),
+                answerBegun.load(std::memory_order_acquire)};
+    }
+};
 
 // How a transfer ended, as the network thread hands it back. It is passed on by move only, from
 // finish() through the job to the waiting caller, so the body handed out is the very buffer the
@@ -57,9 +86,13 @@ struct TransferOutcome
     // No response arrived because the connection was reset or closed before a byte of one came:
     // a server restarting or shedding load, worth asking again.
     bool closedBeforeResponse = false;
-    // No response arrived, but the proxy it went through did answer: it could not reach the
-    // service (refused, unreachable). The proxy itself works.
+    // The proxy's part in how the request ended (proxy_trouble.h); None when it went direct.
+    ProxyTrouble proxyTrouble = ProxyTrouble::None;
+    // The proxy answered for this request, whether or not the service did: a response came
+    // through it, it opened its tunnel, or it replied that it could not reach the service.
     bool proxyAnswered = false;
+    // How far the transfer had got when it ended.
+    FetchProgress reached;
     // The address of the last request of the redirect chain, as curl reports it.
     Text finalUrl;
 };
@@ -86,6 +119,8 @@ public:
 
     // The transfer stops at the next callback once this flag is set (it belongs to the job).
     void setCancelFlag(const std::atomic<bool>* cancelled) noexcept { cancelled_ = cancelled; }
+    // Where the transfer notes how far it has got (it belongs to the job, which outlives it).
+    void setProgress(TransferProgress* progress) noexcept { progress_ = progress; }
 
     // Sets up a fresh (or freshly reset) easy handle. False when it cannot be set up; the
     // transfer then ends as no response.
@@ -114,19 +149,30 @@ private:
     static size_t onBody(char* data, size_t size, size_t count, void* self);
     static int onRequestStart(void* self, char*, char*, int, int);
     static int onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+    static curl_socket_t onOpenSocket(void* self, curlsocktype purpose, curl_sockaddr* address);
 
     void startHeaderBlock();
+    // Notes that the connection to the proxy is open once one of the sockets opened for it is.
+    void lookForProxyConnection();
+    // The proxy's part in a transfer through one that ended with `code`.
+    [[nodiscard]] ProxyJudgement judgeProxy(CURLcode code, bool responseComplete) const;
 
     Kind kind_;
     FetchRequest request_;
     FetchMethod method_;
     std::optional<Deadline> deadline_;
     Text url_; // what curl is given
+    // The proxy a fetch goes through (none when it goes direct), and whether through a tunnel.
+    std::optional<ProxyAddress> proxy_;
+    bool tunnel_ = false;
     // Post only: the value of its Content-Type line.
     std::string postContentType_;
     std::size_t bodyCap_;
     const std::atomic<bool>* cancelled_ = nullptr;
+    TransferProgress* progress_ = nullptr;
     CURL* easy_ = nullptr;
+    // Sockets opened for the connection to the proxy; only ever looked at, never closed here.
+    std::vector<curl_socket_t> proxySockets_;
     SlistPtr headerList_;
     std::shared_ptr<const std::string> trustedPem_;
 
@@ -136,6 +182,10 @@ private:
     bool headerTooLong_ = false;
     // Some header bytes of a response arrived (the current request's, not an earlier one's).
     bool responseBegun_ = false;
+    // A whole response header came, of this request or an earlier one of its redirect chain.
+    bool anyResponse_ = false;
+    // A request of the chain went out (the connection and every handshake were done).
+    bool requestSent_ = false;
     std::size_t announcedLength_ = 0; // Content-Length of the block being received
     std::string body_;
     bool bodyCapped_ = false;

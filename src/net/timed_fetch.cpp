@@ -15,11 +15,13 @@ FetchOutcome outcomeOf(TransferOutcome done)
 {
     FetchOutcome outcome;
     outcome.finalUrl = std::move(done.finalUrl);
+    outcome.proxyTrouble = done.proxyTrouble;
+    outcome.proxyAnswered = done.proxyAnswered;
+    outcome.reached = done.reached;
     if (done.headerText.empty()) {
         outcome.end = FetchEnd::NoResponse;
         outcome.failure = std::move(done.failure);
         outcome.closedBeforeResponse = done.closedBeforeResponse;
-        outcome.proxyAnswered = done.proxyAnswered;
         return outcome;
     }
     outcome.end = FetchEnd::Response;
@@ -48,18 +50,33 @@ PendingFetch::~PendingFetch()
 
 FetchOutcome PendingFetch::wait(const std::stop_token& stop)
 {
+    return *waitUntil(deadline_, stop);
+}
+
+std::optional<FetchOutcome> PendingFetch::waitUntil(Deadline until, const std::stop_token& stop)
+{
     FetchOutcome outcome;
     if (!job_) {
         outcome.end = FetchEnd::Refused;
         return outcome;
     }
-    const std::shared_ptr<TransferJob> job = std::move(job_);
-    if (!job->waitUntil(deadline_, stop)) {
+    const bool early = until < deadline_;
+    if (!job_->waitUntil(early ? until : deadline_, stop)) {
+        if (early && !stop.stop_requested())
+            return std::nullopt;
+        const std::shared_ptr<TransferJob> job = std::move(job_);
         job->abandon();
         outcome.end = stop.stop_requested() ? FetchEnd::Stopped : FetchEnd::TimedOut;
+        outcome.reached = job->progress();
         return outcome;
     }
+    const std::shared_ptr<TransferJob> job = std::move(job_);
     return outcomeOf(job->takeOutcome());
+}
+
+FetchProgress PendingFetch::progress() const
+{
+    return job_ ? job_->progress() : FetchProgress();
 }
 
 FetchOutcome fetchUntil(FetchRequest request, Deadline deadline, const std::stop_token& stop)

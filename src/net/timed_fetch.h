@@ -16,6 +16,7 @@
 #include "net/http_transfer.h"
 
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -43,8 +44,12 @@ struct FetchOutcome
     std::string failure; // curl's reason for NoResponse, for people reading a diagnosis
     // NoResponse because the connection was reset or closed before any response came.
     bool closedBeforeResponse = false;
-    // NoResponse although the proxy answered: the service behind it could not be reached.
+    // Through a proxy: its part in how the request ended, and whether it answered for the
+    // request at all (http_transfer.h). A Response may still carry trouble: a proxy's own 407.
+    ProxyTrouble proxyTrouble = ProxyTrouble::None;
     bool proxyAnswered = false;
+    // How far the transfer had got, also when the wait ended first (TimedOut, Stopped).
+    FetchProgress reached;
     // Where the last request of the redirect chain went (Response and NoResponse).
     Text finalUrl;
 };
@@ -71,6 +76,11 @@ public:
     // the outcome (TimedOut or Stopped in the last two cases: nothing the transfer brings later
     // is handed out). Call once.
     [[nodiscard]] FetchOutcome wait(const std::stop_token& stop);
+    // The same, but a wait that reaches `until` before the deadline gives nothing and the fetch
+    // goes on, to be waited for again. Once an outcome was given, call no more.
+    [[nodiscard]] std::optional<FetchOutcome> waitUntil(Deadline until, const std::stop_token& stop);
+    // How far the fetch has got so far.
+    [[nodiscard]] FetchProgress progress() const;
 
 private:
     std::shared_ptr<TransferJob> job_;

@@ -1,6 +1,7 @@
 #include "net/transfer_job.h"
 
 #include "net/network_thread.h"
+#include "net/proxy_address.h"
 #include "net/request_headers.h"
 
 #include <utility>
@@ -11,6 +12,7 @@ TransferJob::TransferJob(std::unique_ptr<HttpTransfer> transfer)
     : transfer_(std::move(transfer))
 {
     transfer_->setCancelFlag(&abandoned_);
+    transfer_->setProgress(&progress_);
 }
 
 void TransferJob::complete(TransferOutcome outcome)
@@ -65,7 +67,7 @@ std::shared_ptr<TransferJob> startTransfer(std::unique_ptr<HttpTransfer> transfe
 std::shared_ptr<TransferJob> startFetch(FetchRequest request, std::optional<Deadline> deadline)
 {
     const std::optional<FetchMethod> method = parseMethod(request.method);
-    if (!method)
+    if (!method || (countsAsPresent(request.proxy) && !parseProxyAddress(request.proxy)))
         return nullptr;
     return startTransfer(HttpTransfer::forFetch(std::move(request), *method, deadline));
 }

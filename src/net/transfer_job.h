@@ -43,6 +43,8 @@ public:
     // Gives the job up after waitUntil returned false: no outcome will be handed out, and the
     // network thread is told to stop the transfer now.
     void abandon();
+    // How far the transfer has got (or had got when it ended or was abandoned).
+    [[nodiscard]] FetchProgress progress() const { return progress_.snapshot(); }
     // After waitUntil returned true: the outcome, moved out of the job. Call once; called again,
     // or for an abandoned job, it gives an empty outcome (no response).
     [[nodiscard]] TransferOutcome takeOutcome();
@@ -53,6 +55,7 @@ private:
     bool done_ = false;                  // guarded by mutex_
     TransferOutcome outcome_;            // guarded by mutex_; stored by the network thread with done_
     std::atomic<bool> abandoned_{false}; // set under mutex_, read by the network thread without it
+    TransferProgress progress_;          // written by the network thread, read by the caller
     // Network thread only, from submission to completion.
     std::unique_ptr<HttpTransfer> transfer_;
 };
@@ -61,7 +64,8 @@ private:
 [[nodiscard]] std::shared_ptr<TransferJob> startTransfer(std::unique_ptr<HttpTransfer> transfer);
 
 // Starts a fetch of `request`, which is moved to the network thread. Null, and nothing is sent,
-// when its method is neither GET nor POST. With a deadline, curl gives up shortly after it even
+// when its method is neither GET nor POST, or its proxy field names no proxy address (it never
+// goes direct in its place). With a deadline, curl gives up shortly after it even
 // if the caller's cancellation were missed; without one, it runs until it ends by itself.
 [[nodiscard]] std::shared_ptr<TransferJob> startFetch(FetchRequest request, std::optional<Deadline> deadline);
 

@@ -1,9 +1,10 @@
 #include "submit/http_row_check.h"
 
 #include "library/site_host.h"
-#include "net/proxy_address.h"
+#include "net/request_headers.h"
 #include "net/response_headers.h"
 #include "submit/page_evidence.h"
+#include "submit/proxied_fetch.h"
 #include "text/messages.h"
 
 #include <algorithm>
@@ -11,7 +12,7 @@
 #include <optional>
 #include <random>
 #include <string>
-#include <thread>
+#include <vector>
 
 namespace tavrin::submit {
 
@@ -115,43 +116,16 @@ bool samePageForAnyHost(std::string_view page, std::string_view host, std::strin
 
 namespace {
 
-// The row through `first` and, while no response comes and time is left, through the next
-// proxies of the pool, each told what became of its request.
-RetriedFetch fetchThroughProxies(net::FetchRequest& request, std::optional<text::Text> proxy, ProxyPool& pool,
-                                 net::Deadline deadline, const std::stop_token& stop, const RetryRules& retry)
+// What a row that no proxy could check gets: neither √ nor ×, and nothing said of its page.
+RowResult notCheckedResult(const ProxiedFetch& fetched, int limitSeconds)
 {
-    RetriedFetch fetched;
-    int attempts = 0;
-    for (;;) {
-        if (!proxy) {
-            // Every proxy has been set aside. Going direct would show the user's own address,
-            // which the list is there to keep out of sight, and a × would blame the template:
-            // the row waits for the pass to be stopped, which the front end does on seeing the
-            // list used up, and gets no mark.
-            while (!stop.stop_requested())
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            fetched.outcome.end = net::FetchEnd::Stopped;
-            break;
-        }
-        request.proxy = *proxy;
-        const std::optional<net::ProxyAddress> address = net::parseProxyAddress(*proxy);
-        fetched = fetchWithRetries(request, deadline, stop, retry);
-        attempts += fetched.attempts;
-        // A proxy that does not carry the address (https past an HTTP proxy) was not asked.
-        if (!address || !address->carries(request.url))
-            break;
-        // A proxy that answered that the service cannot be reached works: the row fails on its
-        // own account, and another proxy would find the same.
-        const bool responded =
-            fetched.outcome.end == net::FetchEnd::Response || fetched.outcome.proxyAnswered;
-        if (fetched.outcome.end != net::FetchEnd::Stopped)
-            pool.report(*proxy, responded);
-        if (responded || stop.stop_requested() || Clock::now() >= deadline)
-            break;
-        proxy = pool.next();
-    }
-    fetched.attempts = std::max(attempts, fetched.attempts);
-    return fetched;
+    RowResult result;
+    result.mark = library::Mark::NotChecked;
+    result.decidedBy = ResponseTest::NoResponse;
+    result.reason = notCheckedReason(fetched);
+    result.timeLimitSeconds = limitSeconds;
+    result.evidence.attempts = fetched.fetched.attempts;
+    return result;
 }
 
 } // namespace
@@ -165,12 +139,15 @@ RowResult checkRow(const RowRequest& row, const CheckOptions& options, const std
     const net::Deadline deadline = start + std::chrono::seconds(limitSeconds);
     net::FetchRequest request = options.requestFields;
     request.url = row.url;
-    request.proxy = options.proxy;
-    // With a list of proxies, the row's first request goes through the next one in turn.
-    std::optional<text::Text> proxy;
-    if (options.proxies) {
-        proxy = options.proxies->next();
-        request.proxy = proxy.value_or(text::Text());
+    // Through proxies, the row's first request goes through the next one in turn. One proxy
+    // given without a pool is a pool of one for this row alone.
+    std::shared_ptr<ProxyPool> proxies = options.proxies;
+    if (!proxies && net::countsAsPresent(options.proxy))
+        proxies = std::make_shared<ProxyPool>(std::vector<text::Text>{options.proxy});
+    std::optional<std::size_t> firstProxy;
+    if (proxies) {
+        firstProxy = proxies->next();
+        request.proxy = firstProxy ? proxies->given(*firstProxy) : text::Text();
     }
 
     // The control page is asked for at the same time as the row's own, under the same deadline;
@@ -181,12 +158,26 @@ RowResult checkRow(const RowRequest& row, const CheckOptions& options, const std
     net::FetchRequest controlRequest = request;
     controlRequest.url = controlUrl;
     std::optional<net::PendingFetch> control;
-    if (baseline && controlUrl != row.url && !options.oneRequestAtATime)
+    if (baseline && controlUrl != row.url && !options.oneRequestAtATime && (!proxies || firstProxy))
         control.emplace(controlRequest, deadline);
 
-    RetriedFetch fetched =
-        options.proxies ? fetchThroughProxies(request, proxy, *options.proxies, deadline, stop, options.retry)
-                        : fetchWithRetries(request, deadline, stop, options.retry);
+    RetriedFetch fetched;
+    if (proxies) {
+        ProxiedFetch proxied =
+            fetchThroughProxies(request, *proxies, firstProxy, deadline,
+                                proxyPatience(std::chrono::seconds(limitSeconds)), stop, options.retry);
+        if (proxied.notChecked != NotChecked::No) {
+            RowResult notChecked = notCheckedResult(proxied, limitSeconds);
+            notChecked.milliseconds =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+            if (lastAttempt)
+                *lastAttempt = std::move(proxied.fetched.outcome);
+            return notChecked;
+        }
+        fetched = std::move(proxied.fetched);
+    } else {
+        fetched = fetchWithRetries(request, deadline, stop, options.retry);
+    }
     RowResult outcome;
     outcome.timeLimitSeconds = limitSeconds;
     outcome.timedOut = fetched.outcome.end == net::FetchEnd::TimedOut;

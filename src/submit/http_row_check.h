@@ -15,10 +15,11 @@ struct CheckOptions
 {
     // Seconds a row may take, retries and the baseline request included (0: the default of 90).
     int timeLimitSeconds = net::kDefaultTimeLimitSeconds;
-    // The proxy (proxy_address.h); empty for a direct connection.
+    // The proxy (proxy_address.h); empty for a direct connection. Without a pool it is a pool of
+    // one for each row, which learns nothing from the other rows.
     text::Text proxy;
-    // Proxies to take turns over instead (--proxies); shared by every row of the run. Once all
-    // are set aside, a row waits for the pass to be stopped and gets no mark.
+    // The proxies to take turns over instead (--proxies, or --proxy in a pass), shared by every
+    // row of the run (proxied_fetch.h). A row that no proxy could carry is not checked.
     std::shared_ptr<ProxyPool> proxies;
     // Stricter rules, off unless asked for: the page must name the site ...
     bool requireMention = false;

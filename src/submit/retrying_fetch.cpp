@@ -37,6 +37,8 @@ bool sleepUnlessStopped(std::chrono::milliseconds wait, const std::stop_token& s
 
 bool isTransient(const net::FetchOutcome& outcome)
 {
+    if (outcome.proxyTrouble != net::ProxyTrouble::None && outcome.proxyTrouble != net::ProxyTrouble::Closed)
+        return false;
     switch (outcome.end) {
     case net::FetchEnd::Response: {
         const int status = statusCodeOf(outcome.headerText);
@@ -53,11 +55,11 @@ bool isTransient(const net::FetchOutcome& outcome)
 }
 
 RetriedFetch fetchWithRetries(const net::FetchRequest& request, net::Deadline deadline,
-                              const std::stop_token& stop, const RetryRules& rules)
+                              const std::stop_token& stop, const RetryRules& rules, const SendOnce& send)
 {
     RetriedFetch fetched;
     for (;;) {
-        fetched.outcome = net::fetchUntil(request, deadline, stop);
+        fetched.outcome = send ? send(request, deadline, stop) : net::fetchUntil(request, deadline, stop);
         ++fetched.attempts;
         if (stop.stop_requested() || fetched.attempts > rules.maxRetries || !isTransient(fetched.outcome))
             return fetched;

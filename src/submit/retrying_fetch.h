@@ -6,6 +6,7 @@
 #include "net/timed_fetch.h"
 
 #include <chrono>
+#include <functional>
 #include <stop_token>
 
 namespace tavrin::submit {
@@ -26,13 +27,21 @@ struct RetriedFetch
     int attempts = 0;
 };
 
-// True for outcomes worth another attempt.
+// True for outcomes worth another attempt. A proxy's own failure is not: the attempt goes to
+// another proxy instead (proxied_fetch.h); a connection that a forwarding proxy closed may be
+// the service's doing, and is.
 [[nodiscard]] bool isTransient(const net::FetchOutcome& outcome);
+
+// One attempt: the request sent and waited for until the deadline or the stop. fetchUntil when
+// none is given.
+using SendOnce = std::function<net::FetchOutcome(const net::FetchRequest& request, net::Deadline deadline,
+                                                 const std::stop_token& stop)>;
 
 // Fetches `request` until an answer that is not transient, the retries are used up, the deadline
 // passes or `stop` is requested. Waits what a Retry-After asks when it fits the time left; one
 // that asks for more ends the row at once with the answer it has. Never retries after a stop.
 [[nodiscard]] RetriedFetch fetchWithRetries(const net::FetchRequest& request, net::Deadline deadline,
-                                            const std::stop_token& stop, const RetryRules& rules = {});
+                                            const std::stop_token& stop, const RetryRules& rules = {},
+                                            const SendOnce& send = {});
 
 } // namespace tavrin::submit

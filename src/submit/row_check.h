@@ -45,7 +45,7 @@ struct RowEvidence
 // What the check of one row found: the verdict, the test that decided it, and the evidence.
 struct RowResult
 {
-    // Success or Failure.
+    // Success or Failure; NotChecked when the proxies could not carry the row (reason says why).
     library::Mark mark = library::Mark::Failure;
     ResponseTest decidedBy = ResponseTest::Passed;
     // The HTTP status of the final response; 0 when none arrived.

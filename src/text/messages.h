@@ -25,6 +25,8 @@ inline const Text kMarkPending = text::utf8ToGbk("？");
 inline const Text kMarkWorking = text::utf8ToGbk("---》");
 inline const Text kMarkSuccess = text::utf8ToGbk("√");
 inline const Text kMarkFailure = text::utf8ToGbk("×");
+// Not checked: the proxies could not carry the row (the full-width hyphen-minus).
+inline const Text kMarkNotChecked = text::utf8ToGbk("－");
 
 // Template files.
 inline const Text kPlaceholder = "{$url}";

@@ -5,11 +5,11 @@
 // "127.0.0.1:8080" when it resolved it itself).
 #pragma once
 
-#include <atomic>
+#include "support/socket_relay.h"
+
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace tavrin::testing_support {
@@ -17,33 +17,40 @@ namespace tavrin::testing_support {
 class SocksProxy
 {
 public:
-    SocksProxy();
+    enum class Reply
+    {
+        // Connects every client as asked; a destination nobody listens at gets SOCKS5's
+        // "connection refused" or SOCKS4's "request rejected or failed".
+        Connect,
+        // Connects no client: SOCKS4's "request rejected or failed" and SOCKS5's "general SOCKS
+        // server failure", without trying the destination.
+        Reject,
+    };
+
+    explicit SocksProxy(Reply reply = Reply::Connect);
     ~SocksProxy();
     SocksProxy(const SocksProxy&) = delete;
     SocksProxy& operator=(const SocksProxy&) = delete;
 
-    [[nodiscard]] int port() const { return port_; }
+    [[nodiscard]] int port() const { return connections_.port(); }
     // "SCHEME://127.0.0.1:PORT", for socks4, socks5 or socks5h.
     [[nodiscard]] std::string address(const std::string& scheme) const;
     // The addresses clients asked to be connected to, in order.
     [[nodiscard]] std::vector<std::string> destinations() const;
 
 private:
-    void acceptLoop();
     void serve(int client);
     void note(std::string destination);
-    // Notes the destination, connects to it on 127.0.0.1, answers the client with what `reply`
-    // makes of whether that worked, and relays until either side ends.
+    // Notes the destination, connects to it on 127.0.0.1 (unless told to reject), answers the
+    // client with what `reply` makes of whether that worked, and relays until either side ends.
     void connectAndRelay(int client, const std::string& host, int port,
                          const std::function<std::vector<unsigned char>(bool)>& reply);
 
-    int listener_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stopping_{false};
+    const Reply reply_;
     mutable std::mutex mutex_;
     std::vector<std::string> destinations_; // guarded by mutex_
-    std::vector<std::thread> connections_;  // guarded by mutex_
-    std::thread acceptor_;
+    // Last: connections are served only while everything above exists.
+    LoopbackAcceptor connections_;
 };
 
 } // namespace tavrin::testing_support
