@@ -2,6 +2,7 @@
 
 #include "text/charset.h"
 #include "text/encoding.h"
+#include "text/percent_escape.h"
 
 #include <curl/curl.h>
 #include <gumbo.h>
@@ -515,26 +516,14 @@ bool containsAny(std::string_view text, const std::vector<std::string>& needles)
     });
 }
 
-int hexValue(char c) noexcept
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The text with every %XX decoded. Other '%' stay.
 std::string percentDecoded(std::string_view text)
 {
     std::string decoded;
     decoded.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
-        if (text[at] == '%' && at + 2 < text.size() && hexValue(text[at + 1]) >= 0 &&
-            hexValue(text[at + 2]) >= 0) {
-            decoded.push_back(static_cast<char>(hexValue(text[at + 1]) * 16 + hexValue(text[at + 2])));
+        if (const std::optional<unsigned char> escaped = text::percentEscapeAt(text, at)) {
+            decoded.push_back(static_cast<char>(*escaped));
             at += 3;
         } else {
             decoded.push_back(text[at++]);
