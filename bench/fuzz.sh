@@ -29,8 +29,9 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" --parallel "$(nproc)" --target tavrin_fuzz >/dev/null
 
-targets=(fuzz_template_file fuzz_template_import fuzz_classify_response fuzz_fetch_block fuzz_update_notice fuzz_url_parts
-    fuzz_proxy_address fuzz_number_text fuzz_gbk_text fuzz_site_address)
+targets=(fuzz_template_file fuzz_template_import fuzz_classify_response fuzz_page_charset fuzz_page_evidence
+    fuzz_fetch_block fuzz_update_notice fuzz_url_parts fuzz_proxy_address fuzz_number_text fuzz_gbk_text
+    fuzz_site_address)
 
 runs="$build/runs/$(date +%Y%m%d-%H%M%S)"
 scratch=$(mktemp -d)

@@ -151,41 +151,6 @@ bool endsInLoneLead(std::string_view needle)
     return !needle.empty() && boundary[needle.size() - 1] && modelIsLead(byteAt(needle, needle.size() - 1));
 }
 
-bool isValidUtf8(std::string_view bytes)
-{
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        const unsigned char first = byteAt(bytes, at);
-        std::size_t length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (first < 0x80) {
-            length = 1;
-        } else if (first >= 0xC2 && first <= 0xDF) {
-            length = 2;
-        } else if (first >= 0xE0 && first <= 0xEF) {
-            length = 3;
-            low = first == 0xE0 ? 0xA0 : 0x80;
-            high = first == 0xED ? 0x9F : 0xBF;
-        } else if (first >= 0xF0 && first <= 0xF4) {
-            length = 4;
-            low = first == 0xF0 ? 0x90 : 0x80;
-            high = first == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return false;
-        }
-        if (at + length > bytes.size())
-            return false;
-        for (std::size_t i = 1; i < length; ++i) {
-            const unsigned char next = byteAt(bytes, at + i);
-            if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF))
-                return false;
-        }
-        at += length;
-    }
-    return true;
-}
-
 std::size_t countOf(std::string_view text, std::string_view what)
 {
     std::size_t count = 0;
@@ -270,7 +235,7 @@ void checkEncoding(std::string_view bytes, std::size_t shift)
     // Any bytes read as GBK give valid UTF-8, and valid GBK comes back unchanged; a character
     // that does not convert shows as U+FFFD.
     const std::string utf8 = text::gbkToUtf8(bytes);
-    TAVRIN_FUZZ_CHECK(isValidUtf8(utf8));
+    TAVRIN_FUZZ_CHECK(tavrin::fuzz::isValidUtf8(utf8));
     if (utf8.find("\xEF\xBF\xBD") == std::string::npos)
         TAVRIN_FUZZ_CHECK(text::utf8ToGbk(utf8) == bytes);
 
@@ -283,7 +248,7 @@ void checkEncoding(std::string_view bytes, std::size_t shift)
     // Any bytes read as UTF-8 give GBK that reads back as the same UTF-8 when nothing was
     // replaced by '?'.
     const std::string gbk = text::utf8ToGbk(bytes);
-    if (isValidUtf8(bytes) && countOf(gbk, "?") == countOf(bytes, "?"))
+    if (tavrin::fuzz::isValidUtf8(bytes) && countOf(gbk, "?") == countOf(bytes, "?"))
         TAVRIN_FUZZ_CHECK(text::gbkToUtf8(gbk) == bytes);
     const std::string utf8Padding(1024 - shift, 'a');
     TAVRIN_FUZZ_CHECK(text::utf8ToGbk(utf8Padding + std::string(bytes)) == utf8Padding + gbk);

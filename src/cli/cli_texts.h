@@ -182,12 +182,18 @@ inline constexpr std::string_view kConvertOutHelp =
     "the library to write (replaced whole; may be the list itself)";
 inline constexpr std::string_view kTokenHelp =
     "a sample host the list has in place of a placeholder (e.g. example.com); where it stands as a host of "
-    "its own, in any letter case, it becomes {$url}";
+    "its own, in any letter case, it becomes {$url}, and the lines that still hold it are counted";
 inline constexpr std::string_view kDedupeHelp = "keep only the first of equal templates";
 inline constexpr std::string_view kBadToken = "tavrin-cli: --token takes a host name such as example.com";
 inline constexpr std::string_view kWrote = "wrote ";
 inline constexpr std::string_view kTemplatesTo = " templates to ";
 inline constexpr std::string_view kDuplicatesDropped = "duplicates dropped: ";
+// After --token: "1 line still holds example.com; check it", "3 lines still hold example.com;
+// check them".
+inline constexpr std::string_view kLineStillHolds = " line still holds ";
+inline constexpr std::string_view kLinesStillHold = " lines still hold ";
+inline constexpr std::string_view kCheckIt = "; check it";
+inline constexpr std::string_view kCheckThem = "; check them";
 inline constexpr std::string_view kCannotWrite = "tavrin-cli: cannot write ";
 
 inline constexpr std::string_view kPingDescription =

@@ -7,6 +7,7 @@
 #include "cli/load_refusal.h"
 #include "library/url_library.h"
 #include "text/encoding.h"
+#include "text/gbk_text.h"
 
 #include <CLI/CLI.hpp>
 
@@ -61,6 +62,9 @@ public:
         std::string bytes;
         std::size_t written = 0;
         std::size_t duplicates = 0;
+        // Lines where the sample host was left as it is, because something around it made it
+        // part of another host (or a service's own): worth a look before the list is used.
+        std::size_t stillSampled = 0;
         std::unordered_set<text::Text> seen;
         list.updateRows([&](const base::ListStore::Row& row) {
             const text::Text& line = row.source ? *row.source : row.cells[library::kUrlColumn];
@@ -71,6 +75,9 @@ public:
             bytes += line;
             bytes += "\r\n";
             ++written;
+            if (!options.sampleHost.empty() &&
+                text::find(line, options.sampleHost, 1, text::CaseMode::AsciiInsensitive) > 0)
+                ++stillSampled;
             return false;
         });
         // Nothing is written over the list until the whole library is ready, and then at once.
@@ -84,6 +91,10 @@ public:
             out << skippedSummary(loaded.skipped) << '\n';
         if (dedupe_)
             out << texts::kDuplicatesDropped << duplicates << '\n';
+        if (stillSampled == 1)
+            out << stillSampled << texts::kLineStillHolds << sampleHost_ << texts::kCheckIt << '\n';
+        else if (stillSampled > 1)
+            out << stillSampled << texts::kLinesStillHold << sampleHost_ << texts::kCheckThem << '\n';
         return kExitOk;
     }
 

@@ -1,7 +1,9 @@
 #include "library/placeholders.h"
 
 #include "text/messages.h"
+#include "text/percent_escape.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -105,6 +107,81 @@ bool isHostChar(char c)
     return isAlnum(c) || c == '.' || c == '-';
 }
 
+// The extensions of the files services name after a host ("/example.com.html"): a dot and one of
+// these after the sample host end it. None of them is a top-level domain; ".pl" and ".do" would
+// be, and are left out.
+constexpr std::array<std::string_view, 17> kFileExtensions = {
+    "html", "htm",  "shtml", "xhtml", "php", "asp", "aspx", "jsp", "cgi",
+    "xml",  "json", "txt",   "png",   "gif", "jpg", "jpeg", "svg",
+};
+
+// One character of a line as a host boundary sees it. A percent-escape stands for the byte it
+// encodes: "site%3Aexample.com" is "site:example.com" to the service that decodes it, so the
+// hex digit before the host ends nothing, while "www%2Eexample.com" is a subdomain.
+struct LineChar
+{
+    std::size_t length;
+    // The character, or the byte an escape encodes; 0x80 for a double-byte character.
+    unsigned char value;
+};
+
+LineChar lineCharAt(std::string_view line, std::size_t at)
+{
+    if (const std::optional<unsigned char> escaped = text::percentEscapeAt(line, at))
+        return {3, *escaped};
+    const std::size_t length = text::charLength(line, at);
+    return {length, length == 1 ? static_cast<unsigned char>(line[at]) : static_cast<unsigned char>(0x80)};
+}
+
+bool isHostValue(unsigned char value)
+{
+    return value < 0x80 && isHostChar(static_cast<char>(value));
+}
+
+// A label of a host name can start here: a letter or digit, or a character outside ASCII (an
+// internationalised name, "example.com.中国").
+bool labelStartsAt(std::string_view line, std::size_t at)
+{
+    if (at >= line.size())
+        return false;
+    const unsigned char value = lineCharAt(line, at).value;
+    return value >= 0x80 || isAlnum(static_cast<char>(value));
+}
+
+// Whether a host name that reaches `at` goes on there: a letter, digit or '-' follows, or a dot
+// and the start of another label. A dot that no label follows ends a fully qualified name or a
+// sentence ("example.com./", "example.com.").
+bool nameGoesOnAt(std::string_view line, std::size_t at)
+{
+    if (at >= line.size())
+        return false;
+    const LineChar next = lineCharAt(line, at);
+    if (next.value == '.')
+        return labelStartsAt(line, at + next.length);
+    return isHostValue(next.value);
+}
+
+// Whether the sample host matched before `end` is part of a longer name: "example.com-x",
+// "example.com2", "example.com.cn". A dot before a file's extension that ends the name
+// ("example.com.html") ends the host instead; "example.com.php.cn" is a longer name again.
+bool goesOnAsHost(std::string_view line, std::size_t end)
+{
+    if (!nameGoesOnAt(line, end))
+        return false;
+    const LineChar next = lineCharAt(line, end);
+    if (next.value != '.')
+        return true;
+    const std::size_t label = end + next.length;
+    std::size_t labelEnd = label;
+    while (labelEnd < line.size() && (isAlnum(line[labelEnd]) || line[labelEnd] == '-'))
+        ++labelEnd;
+    const std::string_view name = line.substr(label, labelEnd - label);
+    const bool extension =
+        std::any_of(kFileExtensions.begin(), kFileExtensions.end(),
+                    [&](std::string_view known) { return text::equalIgnoringAsciiCase(name, known); });
+    return !extension || nameGoesOnAt(line, labelEnd);
+}
+
 } // namespace
 
 PlaceholderMapping mapForeignPlaceholders(std::string_view line, Text& mapped)
@@ -154,17 +231,17 @@ Text replaceSampleHost(std::string_view line, std::string_view sampleHost)
     for (std::size_t at = 0; at < line.size();) {
         const std::size_t end = at + sampleHost.size();
         if (!afterHostChar && text::equalIgnoringAsciiCase(line.substr(at, sampleHost.size()), sampleHost) &&
-            (end == line.size() || (!isAlnum(line[end]) && line[end] != '-'))) {
+            !goesOnAsHost(line, end)) {
             out += msg::kPlaceholder;
             at = end;
             // "{$url}" ends in a brace: what follows it starts a token of its own.
             afterHostChar = false;
             continue;
         }
-        const std::size_t length = text::charLength(line, at);
-        afterHostChar = length == 1 && isHostChar(line[at]);
-        out.append(line.substr(at, length));
-        at += length;
+        const LineChar here = lineCharAt(line, at);
+        afterHostChar = isHostValue(here.value);
+        out.append(line.substr(at, here.length));
+        at += here.length;
     }
     return out;
 }

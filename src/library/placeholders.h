@@ -44,9 +44,13 @@ enum class PlaceholderMapping
 
 // Every occurrence of `sampleHost` (an ASCII host, matched without regard to letter case) that
 // stands as a host of its own turned into "{$url}": not right after a letter, digit, '.' or
-// '-', and not right before a letter, digit or '-'. So with "example.com", in
-// "http://whois.example.com/example.com.html" only the second one is replaced: the first is the
-// service's own host. An empty sample changes nothing.
+// '-', and not right before a letter, digit, '-' or a dot followed by another label. So with
+// "example.com", "www.example.com", "myexample.com" and "example.com.cn" stay, while in
+// "http://whois.example.com/example.com.html" the second one is replaced: a dot before a file's
+// extension ends the host, as does a dot that no label follows ("example.com./", the end of a
+// sentence). A percent-escape counts as the character it encodes, so "site%3Aexample.com" and
+// "http%3A%2F%2Fexample.com" are replaced and "www%2Eexample.com" is not. An empty sample
+// changes nothing.
 [[nodiscard]] Text replaceSampleHost(std::string_view line, std::string_view sampleHost);
 
 } // namespace tavrin::library

@@ -62,6 +62,21 @@ bool holdsUtf8Sequence(std::string_view bytes)
     return false;
 }
 
+// Nothing but blanks (the ideographic space U+3000 among them), or nothing at all.
+bool isBlank(std::string_view utf8)
+{
+    constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
+    while (!utf8.empty()) {
+        if (utf8.front() == ' ' || utf8.front() == '\t' || utf8.front() == '\f' || utf8.front() == '\v')
+            utf8.remove_prefix(1);
+        else if (utf8.starts_with(kIdeographicSpace))
+            utf8.remove_prefix(kIdeographicSpace.size());
+        else
+            return false;
+    }
+    return true;
+}
+
 // Every lead byte (0x81..0xFE) followed by a trail byte (0x40..0x7E, 0x80..0xFE), and no byte
 // 0x80 or 0xFF on its own.
 bool isWellFormedGbk(std::string_view bytes)
@@ -244,7 +259,8 @@ bool TemplateImport::forEach(const Take& take, SkippedTemplates& skipped) const
     case TemplateFormat::JsonList: {
         const JsonListRead read = readJsonTemplateList(text_, [&](std::optional<std::string_view> entry) {
             // A template in a library is one line: one that spans several cannot be saved back.
-            if (!entry || entry->find_first_of("\r\n") != std::string_view::npos) {
+            // An empty or blank string is a list's way of leaving an element out, not a template.
+            if (!entry || entry->find_first_of("\r\n") != std::string_view::npos || isBlank(*entry)) {
                 ++skipped.notTemplate;
                 return true;
             }

@@ -29,7 +29,8 @@
 // The library format keeps its exact rule because a saved library must load back byte for
 // byte. UTF-8 text may end its lines in LF or CR LF (the CR is dropped); other rules are those
 // of the library format: a final line end adds no entry, an empty line in the middle is an
-// empty entry.
+// empty entry. A JSON list has no lines to keep in place: its empty or blank strings are
+// skipped as no template.
 #pragma once
 
 #include "library/json_template_list.h"
@@ -60,8 +61,8 @@ struct SkippedTemplates
     std::size_t unmappable = 0;
     // Characters GBK cannot hold, or bytes that are not UTF-8 in a UTF-8 file.
     std::size_t notGbk = 0;
-    // A JSON element that is neither a string nor an object with a string "url" member, or a
-    // template that runs over several lines.
+    // A JSON element that is neither a string nor an object with a string "url" member, one
+    // whose string is empty or only blanks, or a template that runs over several lines.
     std::size_t notTemplate = 0;
 
     [[nodiscard]] std::size_t total() const { return unmappable + notGbk + notTemplate; }

@@ -2,6 +2,7 @@
 
 #include "text/charset.h"
 #include "text/encoding.h"
+#include "text/percent_escape.h"
 #include "text/punycode.h"
 
 #include <curl/curl.h>
@@ -35,15 +36,27 @@ constexpr std::size_t kParseBytes = std::size_t{1024} * 1024;
 //   piece     4 KiB   8 KiB   16 KiB  32 KiB  1 MiB (one piece)
 //   <div>     0.17 s  0.27 s  0.48 s  1.1 s   107 s
 //   realistic 49 ms   47 ms   48 ms   51 ms   71 ms (and 19 MB of tree instead of 0.3 MB)
-// The realistic page costs the same at every size, while the worst case grows with the piece;
-// 8 KiB keeps that under half a second and cuts a realistic page only every hundred tags or so
-// (each cut can separate a <script> or comment from its end, see pieceEnd).
-constexpr std::size_t kPieceBytes = std::size_t{8} * 1024;
+// The realistic page costs the same at every size, while the worst case grows with the piece.
+// So does the tree of the worst piece: formatting elements (<b>, <a>, <font> ...) that the end
+// of a paragraph closed are opened again, as copies, for the text of every later paragraph, so
+// "<p>", hundreds of distinct "<b a1>" and then "<p>x" over and over make a piece copy hundreds
+// of elements hundreds of times: some 120 MiB of tree and half a second for a piece of 8 KiB, a
+// quarter of that for 4 KiB. 4 KiB keeps every pattern here under half a second a megabyte and
+// cuts a realistic page every fifty tags or so (each cut can separate a <script> or comment
+// from its end, see pieceEnd).
+constexpr std::size_t kPieceBytes = std::size_t{4} * 1024;
 
-// gumbo asks for about 110 KiB while parsing 8 KiB of a realistic page (some 14 times the
-// text), and up to 1 MiB for the nesting patterns above. The first block is sized for the text
-// at hand, up to what covers an ordinary piece: a block that large is mapped and unmapped by
-// the C library on every call, which a small page should not pay for.
+// Pieces bound what one piece costs, not what all of them do: the copying above, piece after
+// piece, makes 11 s and gigabytes of tree of a megabyte (at 8 KiB). What the parser asks for in
+// all is the measure of that work, and the page is read no further once it passes this budget.
+// A realistic megabyte, parsed whole, asks for under 20 MiB; the nesting patterns above for up
+// to 70 MiB. The pieces read before the budget ran out still give their title and links.
+constexpr std::size_t kParseBudgetBytes = std::size_t{96} * 1024 * 1024;
+
+// gumbo asks for some 14 times the text while parsing a piece of a realistic page (55 KiB for
+// 4 KiB), up to 1 MiB for the nesting patterns above and some 30 MiB for the copying. The first block is
+// sized for the text at hand, up to what covers an ordinary piece: a block that large is mapped and unmapped
+// by the C library on every call, which a small page should not pay for.
 constexpr std::size_t kArenaBytesPerTextByte = 16;
 constexpr std::size_t kArenaMinimumBytes = std::size_t{4} * 1024;
 constexpr std::size_t kArenaInitialBytes = std::size_t{256} * 1024;
@@ -108,16 +121,21 @@ public:
     // Frees every tree parsed since the last call, keeping the initial block for the next.
     void clear() noexcept { resource_.release(); }
 
+    // Bytes handed to gumbo since the arena was made, over all the clears.
+    [[nodiscard]] std::size_t handedOut() const noexcept { return handedOut_; }
+
 private:
     // gumbo does not check for a failed allocation, so there is nothing better than to stop
     // the program when the memory is exhausted (noexcept turns std::bad_alloc into that).
     static void* allocate(void* userdata, std::size_t size) noexcept
     {
         auto* arena = static_cast<ParseArena*>(userdata);
+        arena->handedOut_ += size;
         return arena->resource_.allocate(std::max<std::size_t>(size, 1), alignof(std::max_align_t));
     }
     static void deallocate(void*, void*) noexcept {}
 
+    std::size_t handedOut_ = 0;
     std::size_t initialBytes_;
     std::unique_ptr<std::byte[]> initial_;
     std::pmr::monotonic_buffer_resource resource_;
@@ -243,7 +261,7 @@ void gatherFacts(const GumboNode* root, ParsedFacts& facts)
 
 // Parses the start of the page piece by piece, until `enough` says that what the facts hold
 // so far answers every question (most pages give their title and the link to the site in the
-// first piece; the rest of the page is never parsed).
+// first piece; the rest of the page is never parsed) or the parser's budget is spent.
 ParsedFacts parseStartOfPage(std::string_view text, const std::function<bool(ParsedFacts&)>& enough)
 {
     ParsedFacts facts;
@@ -260,7 +278,7 @@ ParsedFacts parseStartOfPage(std::string_view text, const std::function<bool(Par
             gatherFacts(output->document, facts);
         arena.clear();
         at = end;
-        if (enough(facts))
+        if (enough(facts) || arena.handedOut() > kParseBudgetBytes)
             break;
     }
     return facts;
@@ -425,26 +443,14 @@ bool containsAny(std::string_view text, const std::vector<std::string>& needles)
     });
 }
 
-int hexValue(char c) noexcept
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The text with every %XX decoded. Other '%' stay.
 std::string percentDecoded(std::string_view text)
 {
     std::string decoded;
     decoded.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
-        if (text[at] == '%' && at + 2 < text.size() && hexValue(text[at + 1]) >= 0 &&
-            hexValue(text[at + 2]) >= 0) {
-            decoded.push_back(static_cast<char>(hexValue(text[at + 1]) * 16 + hexValue(text[at + 2])));
+        if (const std::optional<unsigned char> escaped = text::percentEscapeAt(text, at)) {
+            decoded.push_back(static_cast<char>(*escaped));
             at += 3;
         } else {
             decoded.push_back(text[at++]);

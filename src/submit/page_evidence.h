@@ -34,9 +34,10 @@ inline constexpr std::size_t kMaxTitleBytes = 512;
 // The charset comes from a byte-order mark, the Content-Type, a <meta> near the start, or else
 // is UTF-8 when the bytes read so and GBK otherwise (text/charset.h).
 // Bounded in time and memory whatever the body holds: title and links are read from the first
-// MiB only, and deeply nested markup cannot make the parser's work grow without limit (an 8 MiB
-// body of nested tags takes well under a second). Thread-safe; reads beyond one per core wait
-// for a free core instead of running at once.
+// MiB only, deeply nested markup cannot make the parser's work grow without limit (an 8 MiB
+// body of nested tags takes well under a second), and markup that makes the parser build
+// several times the tree of a real page is read no further than where it passes that budget. Thread-safe;
+// reads beyond one per core wait for a free core instead of running at once.
 [[nodiscard]] PageEvidence readPageEvidence(std::string_view body, std::string_view contentType,
                                             std::string_view finalUrl, std::string_view siteHost);
 

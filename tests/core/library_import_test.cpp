@@ -49,12 +49,12 @@ TEST_F(LibraryImport, AJsonListImportsItsUsableTemplatesAndCountsTheRest)
         {"name": "whois", "url": "http://whois.example/{{DOMAIN}}"},
         "http://rank.example/?q=[ENCODE_HOST]",
         {"name": "by id", "url": "http://stats.example/{{ID}}"},
-        "http://emoji.example/😀/{{HOST}}"
+        "http://emoji.example/😀/{{HOST}}", "", "   ", {"url": ""}
     ])");
     import(file);
     EXPECT_EQ(urls(), (std::vector<Text>{"http://whois.example/www.my-site.com",
                                          "http://rank.example/?q=www.my-site.com"}));
-    EXPECT_EQ(status(), utf8ToGbk("导入：2个网址，跳过2个，共：2个网址"));
+    EXPECT_EQ(status(), utf8ToGbk("导入：2个网址，跳过5个，共：2个网址"));
     EXPECT_EQ(save(), "http://whois.example/{$url}\r\nhttp://rank.example/?q={$url}\r\n");
 
     // A second import counts on from the first; with nothing skipped the line is as it always was.

@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -552,6 +553,59 @@ void PrintTo(const HostileCase& c, std::ostream* os)
     *os << c.label;
 }
 
+// A paragraph holding `elements` distinct formatting elements, then `paragraphs` paragraphs of
+// text: the text of each makes the parser open a copy of every one of the elements again.
+std::string reopenedFormatting(int elements, int paragraphs)
+{
+    std::string markup = "<p>";
+    for (int i = 0; i < elements; ++i)
+        markup += "<b a" + std::to_string(i) + ">";
+    return markup + repeatTo("<p>x", 4 * static_cast<std::size_t>(paragraphs));
+}
+
+// Realistic markup without a title: a result page of a query service, with navigation, tables,
+// forms and text, that names the site without linking to it.
+std::string realisticBody(std::size_t bytes)
+{
+    const std::string block =
+        "<div class=\"nav\"><ul><li><a href=\"/whois/\">域名查询</a></li><li><a href=\"/seo/\">SEO综合"
+        "</a></li><li><a href=\"http://other.example/x?y=1\">其他</a></li></ul></div><table "
+        "class=\"result\"><tr><th>项目</th><th>结果</th></tr><tr><td><b>www.mysite.com</b></td><td><span "
+        "class=\"v\">3</span> <img src=\"/i.png\" alt=\"x\"></td></tr><tr><td>收录</td><td><a "
+        "href=\"http://s.example/?q=site:www.mysite.com\" target=_blank>12,345</a></td></tr></table><p>说明"
+        "文字，<em>强调</em>和<strong>加粗</strong>，还有<br>换行。</p><form action=/q><input name=q "
+        "value=\"\"><button>查询</button></form>\n";
+    return repeatTo(block, bytes);
+}
+
+// Processor time of the calling thread, so that other work on the machine does not count.
+double threadSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// What reading a real page of 8 MiB costs this build: all of its first megabyte is parsed, as
+// it names the site without linking to it.
+double realisticPageSeconds()
+{
+    static const double seconds = [] {
+        const std::string head =
+            "<!DOCTYPE html><html><head><meta charset=utf-8><title>网站综合查询 - 站长工具"
+            "</title><script>var a = 1; function f() { return '<div>'; }</script>"
+            "<style>.a { color: red }</style></head><body>";
+        const std::string body = head + realisticBody(8 * kMiB - head.size());
+        const double start = threadSeconds();
+        const PageEvidence evidence = readPageEvidence(body, "", kElsewhere, kSite);
+        const double took = threadSeconds() - start;
+        EXPECT_TRUE(evidence.mentionsSite);
+        EXPECT_FALSE(evidence.linksToSite);
+        return took;
+    }();
+    return seconds;
+}
+
 class EvidenceHostileTest : public testing::TestWithParam<HostileCase>
 {
 };
@@ -560,12 +614,18 @@ TEST_P(EvidenceHostileTest, FinishesInBoundedTime)
 {
     const std::string body = GetParam().body();
     const auto start = std::chrono::steady_clock::now();
+    const double startCpu = threadSeconds();
     const PageEvidence evidence = readPageEvidence(body, "", kElsewhere, kSite);
+    const double cpu = threadSeconds() - startCpu;
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     // Well under half a second in a plain build. The bound is no speed bar: it only tells a
     // bounded read (seconds at worst under ThreadSanitizer) from the unbounded one, which takes
     // minutes for one megabyte and hours for eight.
     EXPECT_LT(took.count(), 30.0);
+    // Nor may a page built to be slow cost a worker much more than a real page of its size
+    // (some ten times at most here; sanitizers slow both alike): a service that answers with
+    // one would otherwise hold a processor for seconds on every row.
+    EXPECT_LT(cpu, 25 * realisticPageSeconds()) << "real page: " << realisticPageSeconds() << " s";
     EXPECT_EQ(evidence.titleUtf8, GetParam().title);
     EXPECT_FALSE(evidence.mentionsSite);
     EXPECT_FALSE(evidence.linksToSite);
@@ -576,6 +636,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(HostileCase{"NestedDivs", [] { return repeatTo("<div>", 8 * kMiB); }, ""},
                     HostileCase{"NestedFormatting", [] { return repeatTo("<b><i>x", 8 * kMiB); }, ""},
                     HostileCase{"NestedFonts", [] { return repeatTo("<font>", 8 * kMiB); }, ""},
+                    // Formatting elements closed by a paragraph are opened again (copied) for the
+                    // text of every later one: each "<p>x" copies all of them.
+                    HostileCase{"ReopenedFormatting",
+                                [] { return repeatTo(reopenedFormatting(300, 500), 8 * kMiB); }, ""},
+                    HostileCase{"ReopenedFormattingLongRuns",
+                                [] { return repeatTo(reopenedFormatting(600, 4000), 8 * kMiB); }, ""},
                     // gumbo compares each attribute of a tag with every one before it.
                     HostileCase{"TagsOfThousandsOfAttributes",
                                 [] {
@@ -611,6 +677,18 @@ INSTANTIATE_TEST_SUITE_P(
                                 },
                                 ""}),
     caseName<HostileCase>);
+
+// Markup that keeps the parser copying is read only until the parser has done several times
+// the work of a real page; a real page of the same length before the title is read to it.
+TEST(PageEvidence, StopsReadingMarkupThatKeepsTheParserCopying)
+{
+    const std::string title = "<title>late</title>";
+    const std::size_t before = kMiB / 2;
+    EXPECT_EQ(readPageEvidence(realisticBody(before) + title, "", kElsewhere, "").titleUtf8, "late");
+    EXPECT_EQ(readPageEvidence(repeatTo(reopenedFormatting(300, 500), before) + title, "", kElsewhere, "")
+                  .titleUtf8,
+              "");
+}
 
 // Reads run on many worker threads at once and share nothing; each gives what it gives alone.
 TEST(PageEvidence, ConcurrentReadsAgreeWithSerialOnes)

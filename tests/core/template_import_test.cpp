@@ -84,9 +84,41 @@ TEST(SampleHost, IsReplacedOnlyWhereItStandsAsAHostOfItsOwn)
         {"example.com/start", "{$url}/start"},
         {"http://a.example/example.com", "http://a.example/{$url}"},
         {"http://a.example/example.com/example.com", "http://a.example/{$url}/{$url}"},
+        // Letters, digits and '-' on either side belong to another host.
         {"http://a.example/my-example.com", "http://a.example/my-example.com"},
+        {"http://a.example/myexample.com", "http://a.example/myexample.com"},
+        {"http://a.example/2example.com", "http://a.example/2example.com"},
         {"http://a.example/example.community", "http://a.example/example.community"},
         {"http://a.example/example.com-x", "http://a.example/example.com-x"},
+        {"http://a.example/example.com2", "http://a.example/example.com2"},
+        // A percent-escape ends with a hex digit, but what it stands for is what counts.
+        {"http://a.example/?q=site%3aexample.com", "http://a.example/?q=site%3a{$url}"},
+        {"http://a.example/?u=http%3a%2f%2fexample.com%2f", "http://a.example/?u=http%3a%2f%2f{$url}%2f"},
+        {"http://a.example/?u=HTTP%3A%2F%2FExample.Com", "http://a.example/?u=HTTP%3A%2F%2F{$url}"},
+        {"http://a.example/go?to%3dexample.com%26x", "http://a.example/go?to%3d{$url}%26x"},
+        {"http://a.example/?q=%22example.com%22", "http://a.example/?q=%22{$url}%22"},
+        {"http://a.example/?q=%E4%B8%ADexample.com", "http://a.example/?q=%E4%B8%AD{$url}"},
+        {"http://a.example/?u=www%2eexample.com", "http://a.example/?u=www%2eexample.com"},
+        {"http://a.example/?u=my%2Dexample.com", "http://a.example/?u=my%2Dexample.com"},
+        {"http://a.example/?u=example.com%2ecn", "http://a.example/?u=example.com%2ecn"},
+        {"http://a.example/?u=example.com%2Dx", "http://a.example/?u=example.com%2Dx"},
+        // A dot and a label after it make a longer name, and a dot before it a subdomain.
+        {"http://a.example/example.com.cn", "http://a.example/example.com.cn"},
+        {"http://a.example/?d=example.com.cn&x=example.com", "http://a.example/?d=example.com.cn&x={$url}"},
+        {"http://example.com.whois.example/", "http://example.com.whois.example/"},
+        {"http://www.example.com/", "http://www.example.com/"},
+        {utf8ToGbk("http://a.example/example.com.中国"), utf8ToGbk("http://a.example/example.com.中国")},
+        // A dot that no label follows ends a fully qualified name or a sentence.
+        {"http://example.com./x", "http://{$url}./x"},
+        {"http://a.example/?q=example.com.", "http://a.example/?q={$url}."},
+        {"see example.com. Then", "see {$url}. Then"},
+        {"http://a.example/?q=example.com.&x", "http://a.example/?q={$url}.&x"},
+        // ... and so does one followed by a file's extension.
+        {"http://a.example/Example.com.HTM?x=1", "http://a.example/{$url}.HTM?x=1"},
+        {"http://a.example/rank/example.com.png", "http://a.example/rank/{$url}.png"},
+        {"see example.com.html.", "see {$url}.html."},
+        {"http://a.example/example.com.php.cn/", "http://a.example/example.com.php.cn/"},
+        {"http://a.example/example.com.html5", "http://a.example/example.com.html5"},
         // After a double-byte character (another host cannot end in one) it counts.
         {utf8ToGbk("查询example.com"), utf8ToGbk("查询{$url}")},
         // The "e" is the second byte of the character 0x81 0x65; what follows it is "xample.com".
@@ -232,6 +264,14 @@ INSTANTIATE_TEST_SUITE_P(
             TemplateFormat::JsonList,
             {"http://a/{$url}", utf8ToGbk("http://b/中{$url}")},
             SkippedTemplates{1, 1, 6}},
+        // An empty or blank string, or "url" member, in a list holds no template: it is no empty
+        // line to keep, as in text, but an element without a value.
+        FormatCase{"JSON empty and blank strings",
+                   "[\"\", \"http://a/{$url}\", \"  \", \"\\t \", {\"url\": \"\"}, {\"url\": \" \"}, "
+                   "\"\\u3000\", \" http://b/{$url} \"]",
+                   TemplateFormat::JsonList,
+                   {"http://a/{$url}", " http://b/{$url} "},
+                   SkippedTemplates{0, 0, 6}},
         FormatCase{"an empty JSON list", " [ ] ", TemplateFormat::JsonList, {}},
         FormatCase{
             "a JSON list of numbers", "[1, 2]", TemplateFormat::JsonList, {}, SkippedTemplates{0, 0, 2}}));
@@ -297,8 +337,8 @@ TEST(ImportOptions, ASampleHostBecomesThePlaceholderBeforeMapping)
         import("http://whois.example/sample.example\nhttp://rank.example/?d=SAMPLE.EXAMPLE&id={{ID}}\n"
                "http://sample.example.whois.example/{{HOST}}\n",
                options);
-    EXPECT_EQ(result.templates,
-              (std::vector<Text>{"http://whois.example/{$url}", "http://{$url}.whois.example/{$url}"}));
+    EXPECT_EQ(result.templates, (std::vector<Text>{"http://whois.example/{$url}",
+                                                   "http://sample.example.whois.example/{$url}"}));
     EXPECT_EQ(result.skipped, (SkippedTemplates{1, 0, 0}));
 }
 

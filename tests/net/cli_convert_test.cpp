@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -33,7 +34,7 @@ TEST_F(CliConvert, WritesAnyListAsAGbkLibraryAndSaysWhatItSkipped)
     const std::string in = dir.write("list.json", R"([
         {"name": "whois", "url": "http://whois.example/{{DOMAIN}}"},
         "http://查询.example/?q=[ENCODE_HOST]",
-        "http://stats.example/{{ID}}", "http://emoji.example/😀", {"name": "no url"}
+        "http://stats.example/{{ID}}", "http://emoji.example/😀", {"name": "no url"}, "", "  "
     ])")
                                .string();
     const CliRun result = runCli({"convert", in, path("url.txt")});
@@ -42,8 +43,8 @@ TEST_F(CliConvert, WritesAnyListAsAGbkLibraryAndSaysWhatItSkipped)
               utf8ToGbk("http://whois.example/{$url}\r\nhttp://查询.example/?q={$url}\r\n"));
     EXPECT_EQ(result.out,
               "wrote 2 templates to " + path("url.txt") +
-                  "\n3 skipped: 1 with a placeholder that cannot be mapped, 1 with characters GBK "
-                  "cannot hold, 1 not a template\n");
+                  "\n5 skipped: 1 with a placeholder that cannot be mapped, 1 with characters GBK "
+                  "cannot hold, 3 not a template\n");
     EXPECT_EQ(result.err, "");
 }
 
@@ -64,12 +65,53 @@ TEST_F(CliConvert, TokenAndDedupeTurnASampleHostIntoThePlaceholderOnce)
                                  "http://www.sample.example/about\r\n"
                                  "http://a.example/{$url}\r\n")
         << "OUT may be IN: it is replaced once the library is whole";
-    EXPECT_EQ(result.out, "wrote 4 templates to " + in + "\nduplicates dropped: 1\n");
+    EXPECT_EQ(result.out, "wrote 4 templates to " + in +
+                              "\nduplicates dropped: 1\n1 line still holds sample.example; check it\n");
 
     // Converting the library again changes nothing.
     const CliRun again = runCli({"convert", in, path("again.txt")});
     ASSERT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(TempDir::read(path("again.txt")), TempDir::read(in));
+}
+
+// Where the sample host is not a host of its own, it stays, and the lines it stays in are
+// counted (in any letter case): a list may write the host in a way no rule foresaw.
+TEST_F(CliConvert, TokenSaysHowManyLinesStillHoldTheSampleHost)
+{
+    const struct
+    {
+        const char* name;
+        std::string list;
+        std::string written;
+        std::string note;
+    } cases[] = {
+        {"behind percent-escapes",
+         "http://a.example/?q=site%3aexample.com\nhttp://b.example/?u=http%3A%2F%2FExample.Com%2F\n"
+         "http://c.example/go?q%3dexample.com\n",
+         "http://a.example/?q=site%3a{$url}\r\nhttp://b.example/?u=http%3A%2F%2F{$url}%2F\r\n"
+         "http://c.example/go?q%3d{$url}\r\n",
+         ""},
+        {"another host kept", "http://a.example/example.com.cn\nhttp://b.example/example.com.\n",
+         "http://a.example/example.com.cn\r\nhttp://b.example/{$url}.\r\n",
+         "1 line still holds example.com; check it\n"},
+        {"several kept, in any letter case",
+         "http://whois.EXAMPLE.com/example.com\nhttp://a.example/myexample.com\n"
+         "http://b.example/Example.Com-x\nhttp://c.example/example.com\n",
+         "http://whois.EXAMPLE.com/{$url}\r\nhttp://a.example/myexample.com\r\n"
+         "http://b.example/Example.Com-x\r\nhttp://c.example/{$url}\r\n",
+         "3 lines still hold example.com; check them\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string in = dir.write("list.txt", c.list).string();
+        const CliRun result = runCli({"convert", in, path("out.txt"), "--token", "example.com"});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(TempDir::read(path("out.txt")), c.written);
+        const std::size_t lines =
+            static_cast<std::size_t>(std::count(c.written.begin(), c.written.end(), '\n'));
+        EXPECT_EQ(result.out,
+                  "wrote " + std::to_string(lines) + " templates to " + path("out.txt") + "\n" + c.note);
+    }
 }
 
 TEST_F(CliConvert, BadInputExitsWithTwoAndWritesNothing)
