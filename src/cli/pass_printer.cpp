@@ -1,8 +1,6 @@
 #include "cli/pass_printer.h"
 
-#include "submit/submit_messages.h"
 #include "text/encoding.h"
-#include "text/messages.h"
 
 #include <nlohmann/json.hpp>
 
@@ -51,6 +49,7 @@ void PassPrinter::beginPass(int pass)
     retries_ = 0;
     const std::lock_guard lock(mutex_);
     completed_ = false;
+    progress_ = {};
 }
 
 bool PassPrinter::waitForCompletion(std::chrono::milliseconds wait)
@@ -59,26 +58,24 @@ bool PassPrinter::waitForCompletion(std::chrono::milliseconds wait)
     return completedChanged_.wait_for(lock, wait, [this] { return completed_; });
 }
 
-text::Text PassPrinter::status() const
+PassProgress PassPrinter::progress() const
 {
     const std::lock_guard lock(mutex_);
-    return status_;
+    return progress_;
 }
 
-void PassPrinter::setStatus(text::Text status)
+void PassPrinter::rowStarted(const submit::SubmitRow& row, int started, int rows)
 {
     const std::lock_guard lock(mutex_);
-    status_ = std::move(status);
-}
-
-void PassPrinter::rowStarted(const submit::SubmitRow& row, int started, int)
-{
-    setStatus(submit::submittingMessage(started, row.url));
+    progress_ = {started, rows, row.url};
 }
 
 void PassPrinter::rowChecked(const submit::SubmitRow& row, const submit::RowResult& result)
 {
-    (result.mark == library::Mark::Success ? succeeded_ : failed_).fetch_add(1);
+    if (result.mark == library::Mark::Success)
+        succeeded_.fetch_add(1);
+    else if (result.mark == library::Mark::Failure)
+        failed_.fetch_add(1);
     retries_.fetch_add(std::max(result.evidence.attempts - 1, 0));
     if (!report_)
         return;
@@ -92,7 +89,6 @@ void PassPrinter::passCompleted()
 {
     {
         const std::lock_guard lock(mutex_);
-        status_ = msg::kAllSubmitted;
         completed_ = true;
     }
     completedChanged_.notify_all();

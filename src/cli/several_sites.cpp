@@ -130,26 +130,36 @@ void printSiteSummary(std::ostream& out, const base::ListStore& list, const std:
 }
 
 library::SaveResult saveForSites(const base::ListStore& list, const std::vector<text::Text>& hosts,
-                                 const std::filesystem::path& path, bool onlySuccess)
+                                 const std::filesystem::path& path, library::RowsToSave which,
+                                 library::EmptySave whenEmpty)
 {
     const int sites = static_cast<int>(hosts.size());
     const std::vector<base::ListStore::Row> rows = list.rows();
     const std::size_t perSite = sites > 0 ? rows.size() / static_cast<std::size_t>(sites) : rows.size();
     base::ListStore once;
     for (std::size_t at = 0; at < perSite; ++at) {
-        bool success = false;
-        for (std::size_t site = 0; site < static_cast<std::size_t>(sites); ++site)
-            success = success ||
-                      library::markAt(list, static_cast<int>(site * perSite + at)) == library::Mark::Success;
+        // A template works when it works for any site, and has failed only when it failed for
+        // every one; otherwise some site has no verdict on it yet.
+        bool anySuccess = false;
+        bool allFailed = true;
+        for (std::size_t site = 0; site < static_cast<std::size_t>(sites); ++site) {
+            const std::optional<library::Mark> mark =
+                library::markAt(list, static_cast<int>(site * perSite + at));
+            anySuccess = anySuccess || mark == library::Mark::Success;
+            allFailed = allFailed && mark == library::Mark::Failure;
+        }
+        const library::Mark mark = anySuccess  ? library::Mark::Success
+                                   : allFailed ? library::Mark::Failure
+                                               : library::Mark::Pending;
         const base::ListStore::Row& row = rows[at];
-        once.appendRow({row.cells[library::kNumberColumn], row.cells[library::kUrlColumn],
-                        library::markText(success ? library::Mark::Success : library::Mark::Failure)},
-                       row.source);
+        once.appendRow(
+            {row.cells[library::kNumberColumn], row.cells[library::kUrlColumn], library::markText(mark)},
+            row.source);
     }
     // The first site's library, whose rows these are: its host is what saving turns back into
     // the placeholder for a row without a template.
     library::UrlLibrary library(once, hosts.empty() ? text::Text() : hosts.front());
-    return library.saveTo(path, onlySuccess);
+    return library.saveTo(path, which, whenEmpty);
 }
 
 } // namespace tavrin::cli
