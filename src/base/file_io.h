@@ -58,6 +58,9 @@ public:
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
+    // Why the file cannot be written, as far as is known yet: a writer that could not create its
+    // temporary file says so at once, before anything is appended. Empty while all is well.
+    [[nodiscard]] const std::string& failure() const { return failure_; }
     // Adds bytes at the end. Nothing happens after a failure; commit() reports it.
     void append(std::string_view bytes);
     // Completes the file on disk and renames it over the target. Returns an empty string on

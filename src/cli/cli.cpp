@@ -3,6 +3,7 @@
 #include "cli/cli_texts.h"
 #include "cli/convert_command.h"
 #include "cli/fetch_command.h"
+#include "cli/help_formatter.h"
 #include "cli/history_command.h"
 #include "cli/ping_command.h"
 #include "cli/prune_command.h"
@@ -22,6 +23,8 @@ namespace tavrin::cli {
 int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool outIsTerminal)
 {
     CLI::App app(std::string(texts::kProgramDescription), "tavrin-cli");
+    // Before the subcommands: each takes its parent's formatter when it is added.
+    app.formatter(std::make_shared<HelpFormatter>());
     // Answered before the subcommand is required, so `tavrin-cli --version` alone is enough.
     app.set_version_flag("--version", "tavrin-cli " + text::gbkToUtf8(msg::kVersion));
     app.require_subcommand(1);

@@ -11,7 +11,8 @@ inline constexpr std::string_view kFetchDescription =
     "Request one URL as a submission does, print the raw response header, the body length and the "
     "verdict with the test that decided it";
 inline constexpr std::string_view kUrlHelp = "the query URL to request";
-inline constexpr std::string_view kTimeoutHelp = "time limit in seconds, counted from the start (0: 90)";
+inline constexpr std::string_view kTimeoutHelp =
+    "time limit in seconds, counted from the start, 0 to 86400 (0: 90)";
 inline constexpr std::string_view kMethodHelp = "GET or POST (default GET; POST when --data is given)";
 inline constexpr std::string_view kProxyHelp =
     "proxy: [SCHEME://][USER:PASSWORD@]HOST:PORT. A bare HOST:PORT is an HTTP proxy for http URLs only "
@@ -135,11 +136,12 @@ inline constexpr std::string_view kSiteSummary = "site ";
 inline constexpr std::string_view kTemplatesHelp =
     "template file (default: url.txt beside the program, else in your data folder or the installed one)";
 inline constexpr std::string_view kThreadsHelp = "worker threads, 1 to 500 (default 50)";
-inline constexpr std::string_view kLoopHelp = "number of passes (default 1)";
+inline constexpr std::string_view kLoopHelp = "number of passes, 1 to 1000000 (default 1)";
 inline constexpr std::string_view kSaveHelp =
     "write the templates back to this file, your host turned into {$url}";
 inline constexpr std::string_view kOnlySuccessHelp =
-    "with --save, keep only the rows marked as successful and those that no proxy could check";
+    "with --save, leave out the rows marked × (failed) and keep every other one: those marked √ and those "
+    "not checked, including the rows a stopped run did not get to";
 inline constexpr std::string_view kJsonHelp = "write one JSON object per checked row to this file";
 inline constexpr std::string_view kPassStatsHelp =
     "after every pass, print its figures on stderr: rows marked, successes, failures, retries, seconds, "
@@ -149,8 +151,36 @@ inline constexpr std::string_view kOver256MB = " (larger than 256 MB)";
 inline constexpr std::string_view kNotText = " (not a text file)";
 inline constexpr std::string_view kTooManyTemplates = " (more than 1,000,000 templates)";
 inline constexpr std::string_view kCannotWriteReport = "tavrin-cli: cannot write the report ";
+
+// What submit prints as it goes: "loaded 400 templates from url.txt", "checking 12/400: URL",
+// "pass 1: √ 40, × 2, not checked 358 (stopped)", "saved 398 templates to url.txt (2 marked ×
+// left out)".
+inline constexpr std::string_view kLoaded = "loaded ";
+inline constexpr std::string_view kTemplate = " template";
+inline constexpr std::string_view kTemplates = " templates";
+inline constexpr std::string_view kFrom = " from ";
+inline constexpr std::string_view kChecking = "checking ";
+inline constexpr std::string_view kNotCheckedLabel = "not checked ";
+inline constexpr std::string_view kPassStopped = " (stopped)";
+inline constexpr std::string_view kSaved = "saved ";
+inline constexpr std::string_view kSavedTo = " to ";
+inline constexpr std::string_view kLeftOutFailed = " marked × left out)";
+inline constexpr std::string_view kCannotSave = "tavrin-cli: cannot save the templates to ";
+inline constexpr std::string_view kLeftAsItWas = "; the file was left as it was";
+inline constexpr std::string_view kNothingToSave = "tavrin-cli: no template to save; left as it was: ";
+
+// An output refused before the run: "tavrin-cli: cannot write --json FILE: there is no folder
+// DIR", "tavrin-cli: --json FILE is also given to --templates, which the run would replace".
+inline constexpr std::string_view kCannotWriteOutput = "tavrin-cli: cannot write ";
+inline constexpr std::string_view kNoFolder = "there is no folder ";
+inline constexpr std::string_view kNotAFolder = " is not a folder";
+inline constexpr std::string_view kIsAFolder = "a folder is in its place";
+inline constexpr std::string_view kNamesNoFile = "it names a folder, not a file";
+inline constexpr std::string_view kNoFileIn = "no file can be created in ";
+inline constexpr std::string_view kAlsoGivenTo = " is also given to ";
+inline constexpr std::string_view kWouldReplace = ", which the run would replace";
 inline constexpr std::string_view kPerHostHelp =
-    "check at most N rows of one service (host) at once; workers wait rather than crowd it";
+    "check at most N rows of one service (host) at once, 1 to 500; workers wait rather than crowd it";
 inline constexpr std::string_view kShardHelp =
     "check only the rows whose position in the template file (from 0) leaves K when divided by N: one "
     "shard of a run split across machines; --save then writes that shard's templates";
@@ -160,6 +190,19 @@ inline constexpr std::string_view kShardRowsOf = " of ";
 inline constexpr std::string_view kShardTemplates = " templates";
 inline constexpr std::string_view kPassSummary = "pass ";
 inline constexpr std::string_view kPassStats = " stats: ";
+
+// A whole number refused: "--loop: "0" is not a whole number from 1 to 1000000", "--run: "0" is not
+// a whole number of 1 or more".
+inline constexpr std::string_view kIsNot = " is not ";
+inline constexpr std::string_view kWholeNumberFrom = "a whole number from ";
+inline constexpr std::string_view kRangeTo = " to ";
+inline constexpr std::string_view kWholeNumberOf = "a whole number of ";
+inline constexpr std::string_view kOrMore = " or more";
+
+// What --help adds to an option's description about the others: "(needs --site)", "(not with
+// --db)".
+inline constexpr std::string_view kHelpNeeds = "needs ";
+inline constexpr std::string_view kHelpNotWith = "not with ";
 
 // Why a template file gives nothing to work with (load_refusal.h), after kCannotReadTemplates
 // and the file's name.
@@ -214,7 +257,8 @@ inline constexpr std::string_view kIndexNowEndpointHelp = "the IndexNow endpoint
 inline constexpr std::string_view kSubmitUrlHelp =
     "a further URL of your site for IndexNow, besides the site address (repeatable; on the site's host; "
     "http:// is assumed without a scheme)";
-inline constexpr std::string_view kPingTimeoutHelp = "time limit of every request in seconds (0: 30)";
+inline constexpr std::string_view kPingTimeoutHelp =
+    "time limit of every request in seconds, 0 to 86400 (0: 30)";
 // Why an --indexnow-endpoint or a --url is refused.
 inline constexpr std::string_view kNotWebUrl = "not an http or https URL";
 inline constexpr std::string_view kNotOfSiteHost = "not a URL of the site's host ";

@@ -2,6 +2,7 @@
 
 #include "cli/cli.h"
 #include "cli/cli_texts.h"
+#include "cli/number_option.h"
 #include "cli/proxy_option.h"
 #include "cli/site_option.h"
 #include "library/site_host.h"
@@ -31,7 +32,7 @@ public:
         command_ = app.add_subcommand("fetch", std::string(texts::kFetchDescription));
         command_->add_option("url", url_, std::string(texts::kUrlHelp))->required();
         command_->add_option("--timeout", timeoutSeconds_, std::string(texts::kTimeoutHelp))
-            ->check(CLI::NonNegativeNumber);
+            ->check(wholeNumberIn(0, kMaxTimeoutSeconds));
         command_->add_option("--method", method_, std::string(texts::kMethodHelp))
             ->check(CLI::IsMember({"GET", "POST"}, CLI::ignore_case));
         command_->add_option("--proxy", proxy_, std::string(texts::kProxyHelp));

@@ -3,6 +3,7 @@
 #include "cli/cli.h"
 #include "cli/history_database.h"
 #include "cli/history_texts.h"
+#include "cli/number_option.h"
 #include "history/time_text.h"
 #include "text/encoding.h"
 
@@ -36,7 +37,8 @@ public:
     {
         command_ = app.add_subcommand("history", std::string(texts::kHistoryDescription));
         command_->add_option("--site", site_, std::string(texts::kHistorySiteHelp));
-        command_->add_option("--runs", runs_, std::string(texts::kRunsHelp))->check(CLI::PositiveNumber);
+        command_->add_option("--runs", runs_, std::string(texts::kRunsHelp))
+            ->check(wholeNumberIn(1, kMaxRuns));
         command_->add_flag("--csv", csv_, std::string(texts::kCsvHelp));
         addDatabaseOption(*command_, database_);
     }

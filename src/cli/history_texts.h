@@ -16,7 +16,7 @@ inline constexpr std::string_view kHistoryDescription =
     "Per template of the history: its checks, successes, success rate, last success and failures in a "
     "row, worst first";
 inline constexpr std::string_view kHistorySiteHelp = "only the runs for this site (an address or a host)";
-inline constexpr std::string_view kRunsHelp = "only the last N runs (of the site, with --site)";
+inline constexpr std::string_view kRunsHelp = "only the last N runs (of the site, with --site), 1 to 1000000";
 inline constexpr std::string_view kCsvHelp = "print CSV (times in UTC, ISO 8601) instead of a table";
 inline constexpr std::string_view kHistoryHeader =
     "checks     √    rate  last success      × in a row  template";
@@ -28,7 +28,7 @@ inline constexpr std::string_view kPruneDescription =
     "Write a template file without the templates that failed each of their last N runs";
 inline constexpr std::string_view kPruneTemplatesHelp = "the template file (the program's own format)";
 inline constexpr std::string_view kFailedRunsHelp =
-    "drop a template that failed each of its last N runs (N >= 2)";
+    "drop a template that failed each of its last N runs, 2 to 1000000";
 inline constexpr std::string_view kPruneSiteHelp = "count only the runs for this site (an address or a host)";
 inline constexpr std::string_view kPruneSaveHelp =
     "where to write the kept templates; the template file itself only when named here";
@@ -44,8 +44,8 @@ inline constexpr std::string_view kRunsClose = " runs)";
 inline constexpr std::string_view kReportDescription =
     "Write the report of a run as one HTML file with charts, readable without network access";
 inline constexpr std::string_view kRunHelp =
-    "the run to report (its number, as `history` and reports show it)";
-inline constexpr std::string_view kLastHelp = "report the last run recorded (the default)";
+    "the run to report: its number, 1 or more, as `history` and reports show it";
+inline constexpr std::string_view kLastHelp = "report the last run recorded; the default";
 inline constexpr std::string_view kHtmlHelp = "the HTML file to write";
 inline constexpr std::string_view kNoRunYet = "tavrin-cli: the history holds no run yet: ";
 inline constexpr std::string_view kWroteReport = "wrote ";

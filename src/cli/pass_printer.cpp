@@ -1,9 +1,7 @@
 #include "cli/pass_printer.h"
 
 #include "cli/cli_texts.h"
-#include "submit/submit_messages.h"
 #include "text/encoding.h"
-#include "text/messages.h"
 
 #include <nlohmann/json.hpp>
 
@@ -55,6 +53,7 @@ void PassPrinter::beginPass(int pass)
     retries_ = 0;
     const std::lock_guard lock(mutex_);
     completed_ = false;
+    progress_ = {};
 }
 
 bool PassPrinter::waitForCompletion(std::chrono::milliseconds wait)
@@ -63,21 +62,16 @@ bool PassPrinter::waitForCompletion(std::chrono::milliseconds wait)
     return completedChanged_.wait_for(lock, wait, [this] { return completed_; });
 }
 
-text::Text PassPrinter::status() const
+PassProgress PassPrinter::progress() const
 {
     const std::lock_guard lock(mutex_);
-    return status_;
+    return progress_;
 }
 
-void PassPrinter::setStatus(text::Text status)
+void PassPrinter::rowStarted(const submit::SubmitRow& row, int started, int rows)
 {
     const std::lock_guard lock(mutex_);
-    status_ = std::move(status);
-}
-
-void PassPrinter::rowStarted(const submit::SubmitRow& row, int started, int)
-{
-    setStatus(submit::submittingMessage(started, row.url));
+    progress_ = {started, rows, row.url};
 }
 
 void PassPrinter::rowChecked(const submit::SubmitRow& row, const submit::RowResult& result)
@@ -86,11 +80,14 @@ void PassPrinter::rowChecked(const submit::SubmitRow& row, const submit::RowResu
     case library::Mark::Success:
         succeeded_.fetch_add(1);
         break;
+    case library::Mark::Failure:
+        failed_.fetch_add(1);
+        break;
     case library::Mark::NotChecked:
         notChecked_.fetch_add(1);
         break;
-    default:
-        failed_.fetch_add(1);
+    case library::Mark::Pending:
+    case library::Mark::Working:
         break;
     }
     retries_.fetch_add(std::max(result.evidence.attempts - 1, 0));
@@ -106,7 +103,6 @@ void PassPrinter::passCompleted()
 {
     {
         const std::lock_guard lock(mutex_);
-        status_ = msg::kAllSubmitted;
         completed_ = true;
     }
     completedChanged_.notify_all();

@@ -1,6 +1,5 @@
 // What tavrin-cli submit hears of a pass: it counts the marks and retries, streams the JSON
-// report, keeps the status text the window would show, and tells the command when the pass has
-// completed.
+// report, keeps which row was started last, and tells the command when the pass has completed.
 //
 // Threads: the PassListener reports arrive on the engine's worker threads; the command reads the
 // counts and waits for completion on its own thread.
@@ -26,6 +25,14 @@ namespace tavrin::cli {
 [[nodiscard]] std::string reportLine(int pass, const text::Text& url, const submit::RowResult& result,
                                      std::string_view shard = {}, std::string_view site = {});
 
+// The row started last in a pass: the `started`-th of `rows`.
+struct PassProgress
+{
+    int started = 0;
+    int rows = 0;
+    text::Text url; // GBK
+};
+
 class PassPrinter final : public submit::PassListener
 {
 public:
@@ -40,10 +47,10 @@ public:
     // Waits at most `wait` for the pass to complete; true once it has, and then every row of it
     // is counted.
     bool waitForCompletion(std::chrono::milliseconds wait);
-    // What the window's status line would show now (GBK).
-    [[nodiscard]] text::Text status() const;
-    void setStatus(text::Text status);
+    // The row started last; started is 0 before the first.
+    [[nodiscard]] PassProgress progress() const;
 
+    // Rows of this pass marked √ and ×: any other result is no verdict on the row.
     [[nodiscard]] int succeeded() const { return succeeded_.load(); }
     [[nodiscard]] int failed() const { return failed_.load(); }
     // Rows that no proxy could check (neither √ nor ×).
@@ -69,7 +76,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable completedChanged_;
     bool completed_ = false; // guarded by mutex_
-    text::Text status_;      // guarded by mutex_
+    PassProgress progress_;  // guarded by mutex_
     // One writer at a time: the report is a single file.
     std::mutex reportMutex_;
 };

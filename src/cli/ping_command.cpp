@@ -4,6 +4,7 @@
 #include "cli/cli.h"
 #include "cli/cli_texts.h"
 #include "cli/interrupt.h"
+#include "cli/number_option.h"
 #include "cli/program_directory.h"
 #include "cli/site_option.h"
 #include "net/http_post.h"
@@ -194,7 +195,7 @@ public:
                                                  std::string(texts::kIndexNowEndpointHelp));
         command_->add_option("--url", urls_, std::string(texts::kSubmitUrlHelp));
         command_->add_option("--timeout", timeoutSeconds_, std::string(texts::kPingTimeoutHelp))
-            ->check(CLI::NonNegativeNumber);
+            ->check(wholeNumberIn(0, kMaxTimeoutSeconds));
     }
 
     [[nodiscard]] bool chosen() const override { return command_->parsed(); }

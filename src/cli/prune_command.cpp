@@ -5,6 +5,7 @@
 #include "cli/cli_texts.h"
 #include "cli/history_database.h"
 #include "cli/history_texts.h"
+#include "cli/number_option.h"
 #include "library/site_host.h"
 #include "library/template_import.h"
 #include "text/encoding.h"
@@ -30,7 +31,7 @@ public:
         command_->add_option("--templates", templates_, std::string(texts::kPruneTemplatesHelp))->required();
         command_->add_option("--failed-runs", failedRuns_, std::string(texts::kFailedRunsHelp))
             ->required()
-            ->check(CLI::Range(kMinFailedRuns, 1'000'000));
+            ->check(wholeNumberIn(kMinFailedRuns, kMaxRuns));
         command_->add_option("--site", site_, std::string(texts::kPruneSiteHelp));
         command_->add_option("--save", save_, std::string(texts::kPruneSaveHelp))->required();
         addDatabaseOption(*command_, database_);

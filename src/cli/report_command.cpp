@@ -5,6 +5,7 @@
 #include "cli/cli_texts.h"
 #include "cli/history_database.h"
 #include "cli/history_texts.h"
+#include "cli/number_option.h"
 #include "history/html_report.h"
 
 #include <CLI/CLI.hpp>
@@ -22,7 +23,7 @@ public:
     {
         command_ = app.add_subcommand("report", std::string(texts::kReportDescription));
         CLI::Option* run =
-            command_->add_option("--run", run_, std::string(texts::kRunHelp))->check(CLI::PositiveNumber);
+            command_->add_option("--run", run_, std::string(texts::kRunHelp))->check(wholeNumberIn(1));
         command_->add_flag("--last", last_, std::string(texts::kLastHelp))->excludes(run);
         command_->add_option("--html", html_, std::string(texts::kHtmlHelp))->required();
         addDatabaseOption(*command_, database_);

@@ -118,39 +118,42 @@ void printSiteSummary(std::ostream& out, const base::ListStore& list, const std:
     for (std::size_t site = 0; site < hosts.size(); ++site) {
         int succeeded = 0;
         int failed = 0;
-        int notChecked = 0;
         for (int row = static_cast<int>(site) * perSite; row < static_cast<int>(site + 1) * perSite; ++row) {
             const std::optional<library::Mark> mark = library::markAt(list, row);
             succeeded += mark == library::Mark::Success ? 1 : 0;
             failed += mark == library::Mark::Failure ? 1 : 0;
-            notChecked += mark == library::Mark::NotChecked ? 1 : 0;
         }
+        // As in the pass line: every row of the site without a verdict.
+        const int notChecked = perSite - succeeded - failed;
         out << texts::kSiteSummary << text::gbkToUtf8(hosts[site]) << ": "
             << text::gbkToUtf8(msg::kMarkSuccess) << ' ' << succeeded << ", "
-            << text::gbkToUtf8(msg::kMarkFailure) << ' ' << failed;
-        if (notChecked > 0)
-            out << texts::kNotCheckedCount << notChecked;
-        out << '\n';
+            << text::gbkToUtf8(msg::kMarkFailure) << ' ' << failed << texts::kNotCheckedCount << notChecked
+            << '\n';
     }
 }
 
 library::SaveResult saveForSites(const base::ListStore& list, const std::vector<text::Text>& hosts,
-                                 const std::filesystem::path& path, bool onlySuccess)
+                                 const std::filesystem::path& path, library::RowsToSave which,
+                                 library::EmptySave whenEmpty)
 {
     const int sites = static_cast<int>(hosts.size());
     const std::vector<base::ListStore::Row> rows = list.rows();
     const std::size_t perSite = sites > 0 ? rows.size() / static_cast<std::size_t>(sites) : rows.size();
     base::ListStore once;
     for (std::size_t at = 0; at < perSite; ++at) {
-        // √ for any site wins; else a row the proxies could not check for some site is kept as such.
-        library::Mark mark = library::Mark::Failure;
+        // A template works when it works for any site, and has failed only when it failed for
+        // every one; otherwise some site has no verdict on it yet.
+        bool anySuccess = false;
+        bool allFailed = true;
         for (std::size_t site = 0; site < static_cast<std::size_t>(sites); ++site) {
-            const std::optional<library::Mark> found =
+            const std::optional<library::Mark> mark =
                 library::markAt(list, static_cast<int>(site * perSite + at));
-            if (found == library::Mark::Success ||
-                (found == library::Mark::NotChecked && mark == library::Mark::Failure))
-                mark = *found;
+            anySuccess = anySuccess || mark == library::Mark::Success;
+            allFailed = allFailed && mark == library::Mark::Failure;
         }
+        const library::Mark mark = anySuccess  ? library::Mark::Success
+                                   : allFailed ? library::Mark::Failure
+                                               : library::Mark::Pending;
         const base::ListStore::Row& row = rows[at];
         once.appendRow(
             {row.cells[library::kNumberColumn], row.cells[library::kUrlColumn], library::markText(mark)},
@@ -159,7 +162,7 @@ library::SaveResult saveForSites(const base::ListStore& list, const std::vector<
     // The first site's library, whose rows these are: its host is what saving turns back into
     // the placeholder for a row without a template.
     library::UrlLibrary library(once, hosts.empty() ? text::Text() : hosts.front());
-    return library.saveTo(path, onlySuccess);
+    return library.saveTo(path, which, whenEmpty);
 }
 
 } // namespace tavrin::cli

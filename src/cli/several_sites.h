@@ -52,10 +52,11 @@ private:
 // "site HOST: √ S, × F" for every site, from the marks its rows hold.
 void printSiteSummary(std::ostream& out, const base::ListStore& list, const std::vector<text::Text>& hosts);
 
-// Writes each template once, as the first site's library would; with `onlySuccess`, the
-// templates marked √ for any site.
+// Writes each template once, as the first site's library would, choosing the rows by one mark per
+// template: √ when it got √ for any site, × when it got × for every site, else pending.
 [[nodiscard]] library::SaveResult saveForSites(const base::ListStore& list,
                                                const std::vector<text::Text>& hosts,
-                                               const std::filesystem::path& path, bool onlySuccess);
+                                               const std::filesystem::path& path, library::RowsToSave which,
+                                               library::EmptySave whenEmpty);
 
 } // namespace tavrin::cli

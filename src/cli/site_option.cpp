@@ -47,7 +47,7 @@ std::optional<library::SiteAddress> readSiteOption(std::string_view option, std:
     return std::move(checked.address);
 }
 
-void refuseValue(std::ostream& err, std::string_view option, std::string_view value, std::string_view reason)
+std::string printableValue(std::string_view value)
 {
     std::string shown(value);
     for (char& c : shown) {
@@ -55,8 +55,13 @@ void refuseValue(std::ostream& err, std::string_view option, std::string_view va
         if (byte < 0x20 || byte == 0x7F)
             c = '?';
     }
-    err << texts::kRefusedValue << option << texts::kRefusedValueOpen << shown << texts::kRefusedValueClose
-        << reason << '\n';
+    return shown;
+}
+
+void refuseValue(std::ostream& err, std::string_view option, std::string_view value, std::string_view reason)
+{
+    err << texts::kRefusedValue << option << texts::kRefusedValueOpen << printableValue(value)
+        << texts::kRefusedValueClose << reason << '\n';
 }
 
 } // namespace tavrin::cli

@@ -19,9 +19,12 @@ namespace tavrin::cli {
 [[nodiscard]] std::optional<library::SiteAddress> readSiteOption(std::string_view option,
                                                                  std::string_view value, std::ostream& err);
 
-// Says on `err` that `value` of `option` is refused: `tavrin-cli: OPTION "VALUE": REASON`. The
-// value is echoed with its control bytes shown as '?', so that a message never moves the
+// `value` with its control bytes shown as '?', so that a message echoing it never moves the
 // cursor or rings the bell.
+[[nodiscard]] std::string printableValue(std::string_view value);
+
+// Says on `err` that `value` of `option` is refused: `tavrin-cli: OPTION "VALUE": REASON`, the
+// value printable.
 void refuseValue(std::ostream& err, std::string_view option, std::string_view value, std::string_view reason);
 
 } // namespace tavrin::cli

@@ -7,6 +7,8 @@
 #include "cli/history_texts.h"
 #include "cli/interrupt.h"
 #include "cli/load_refusal.h"
+#include "cli/number_option.h"
+#include "cli/output_files.h"
 #include "cli/pass_printer.h"
 #include "cli/process_usage.h"
 #include "cli/program_directory.h"
@@ -14,8 +16,8 @@
 #include "cli/several_sites.h"
 #include "cli/shard.h"
 #include "cli/site_option.h"
+#include "cli/submit_lines.h"
 #include "history/history_recorder.h"
-#include "library/library_messages.h"
 #include "library/site_host.h"
 #include "library/url_library.h"
 #include "net/network_init.h"
@@ -100,10 +102,11 @@ public:
         command_->add_option("--sites", sitesFile_, std::string(texts::kSitesHelp));
         command_->add_option("--templates", templates_, std::string(texts::kTemplatesHelp));
         command_->add_option("--threads", threads_, std::string(texts::kThreadsHelp))
-            ->check(CLI::Range(submit::kMinThreads, submit::kMaxThreads));
-        command_->add_option("--loop", passes_, std::string(texts::kLoopHelp))->check(CLI::PositiveNumber);
+            ->check(wholeNumberIn(submit::kMinThreads, submit::kMaxThreads));
+        command_->add_option("--loop", passes_, std::string(texts::kLoopHelp))
+            ->check(wholeNumberIn(1, kMaxPasses));
         command_->add_option("--timeout", timeoutSeconds_, std::string(texts::kTimeoutHelp))
-            ->check(CLI::NonNegativeNumber);
+            ->check(wholeNumberIn(0, kMaxTimeoutSeconds));
         CLI::Option* proxy = command_->add_option("--proxy", proxy_, std::string(texts::kProxyHelp));
         command_->add_option("--proxies", proxies_, std::string(texts::kProxiesHelp))->excludes(proxy);
         command_->add_option("--save", save_, std::string(texts::kSaveHelp));
@@ -115,7 +118,7 @@ public:
         command_->add_flag("--require-link", checks_.requireLink, std::string(texts::kRequireLinkHelp));
         command_->add_flag("--baseline", checks_.baseline, std::string(texts::kBaselineHelp));
         command_->add_option("--per-host", perHost_, std::string(texts::kPerHostHelp))
-            ->check(CLI::Range(1, submit::kMaxThreads));
+            ->check(wholeNumberIn(1, submit::kMaxThreads));
         shardOption_ = command_->add_option("--shard", shardText_, std::string(texts::kShardHelp));
         CLI::Option* database = addDatabaseOption(*command_, database_);
         command_->add_flag("--no-history", noHistory_, std::string(texts::kNoHistoryHelp))
@@ -138,6 +141,9 @@ public:
         clearInterrupt();
         const std::filesystem::path templates =
             templates_.empty() ? defaultLibraryFile("url.txt") : std::filesystem::path(templates_);
+        // Found now rather than after the passes, whose work would then be lost.
+        if (!outputsUsable(templates, err))
+            return kExitBadArguments;
 
         base::ListStore list;
         library::UrlLibrary library(list, hosts.front());
@@ -147,7 +153,7 @@ public:
             err << *refused << '\n';
             return kExitBadArguments;
         }
-        out << utf8(library::loadMessage(loaded)) << '\n';
+        out << loadedLine(loaded) << '\n';
         const std::string shardName = sharded ? shard.text() : std::string();
         if (!shardName.empty()) {
             const int templateCount = list.rowCount();
@@ -199,29 +205,27 @@ public:
             engine.addListener(&*recorder);
 
         std::size_t proxiesReported = 0;
-        bool interrupted = false;
-        for (int pass = 1; pass <= passes_ && !interrupted; ++pass) {
+        bool stopped = false;
+        for (int pass = 1; pass <= passes_ && !stopped; ++pass) {
+            // A pass with every proxy set aside could check nothing: it would be stopped at once.
+            if (proxyPool && proxyPool->exhausted())
+                break;
             printer.beginPass(pass);
             const auto passStart = std::chrono::steady_clock::now();
             // The thread count was checked when the options were read.
             (void)engine.start(threads_);
-            interrupted = watchPass(out, printer, list.rowCount(), engine, proxyPool.get());
+            stopped = watchPass(out, printer, list.rowCount(), engine, proxyPool.get());
             engine.waitForPassWorkers();
             if (passStats_)
                 printPassStats(err, pass, list, printer, std::chrono::steady_clock::now() - passStart);
             if (interactive_)
                 out << '\n';
-            out << utf8(printer.status()) << '\n';
+            // Once per pass, a stopped one too: its workers are joined, so every count is in.
+            out << passSummaryLine(pass, {printer.succeeded(), printer.failed(), list.rowCount()}, stopped)
+                << '\n';
             historyProblem.print(err);
             if (proxyPool)
                 printSetAside(err, *proxyPool, proxiesReported);
-            if (!interrupted) {
-                out << texts::kPassSummary << pass << ": " << utf8(msg::kMarkSuccess) << ' '
-                    << printer.succeeded() << ", " << utf8(msg::kMarkFailure) << ' ' << printer.failed();
-                if (printer.notChecked() > 0)
-                    out << texts::kNotCheckedCount << printer.notChecked();
-                out << '\n';
-            }
         }
 
         if (severalSites)
@@ -233,35 +237,45 @@ public:
         const bool proxiesGone = proxyPool && proxyPool->exhausted();
         if (proxiesGone)
             err << (proxies_.empty() ? texts::kTheProxySetAside : texts::kEveryProxySetAside) << '\n';
-        const int code = proxiesGone ? kExitFailure : interrupted ? kExitInterrupted : kExitOk;
+        const int code = proxiesGone ? kExitFailure : stopped ? kExitInterrupted : kExitOk;
+        // With no row to write nothing is written: an empty file over the template file (every
+        // row failed while the network was down, say) would lose the whole library.
+        const library::RowsToSave rows =
+            onlySuccess_ ? library::RowsToSave::AllButFailed : library::RowsToSave::Every;
         return writeOutputs(
-            err, code, interrupted,
+            out, err, code, stopped,
             [&] {
-                return severalSites ? saveForSites(list, hosts, save_, onlySuccess_)
-                                    : library.saveTo(save_, onlySuccess_);
+                return severalSites ? saveForSites(list, hosts, save_, rows, library::EmptySave::Decline)
+                                    : library.saveTo(save_, rows, library::EmptySave::Decline);
             },
-            report);
+            rowsPerSite, report);
     }
 
 private:
-    // Writes --save (through `save`) and puts the --json report in place, even after an
-    // interrupt; the exit code `code`, or 1 when one of them could not be written.
-    int writeOutputs(std::ostream& err, int code, bool interrupted,
-                     const std::function<library::SaveResult()>& save,
+    // Writes --save (through `save`, which chooses among `templateCount` templates) and puts the
+    // --json report in place, even after a stop; the exit code `code`, or 1 when one of them
+    // could not be written.
+    int writeOutputs(std::ostream& out, std::ostream& err, int code, bool stopped,
+                     const std::function<library::SaveResult()>& save, int templateCount,
                      std::optional<base::AtomicFileWriter>& report) const
     {
         if (!save_.empty()) {
             const library::SaveResult saved = save();
-            if (!saved.saved()) {
-                err << utf8(library::saveFailedMessage(save_, *saved.failure)) << '\n';
-                code = interrupted ? code : kExitFailure;
+            if (saved.saved()) {
+                out << savedLine(saved.rows, templateCount - saved.rows, save_) << '\n';
+            } else {
+                if (saved.declinedEmpty)
+                    err << texts::kNothingToSave << save_ << '\n';
+                else
+                    err << saveFailedLine(save_, *saved.failure) << '\n';
+                code = stopped ? code : kExitFailure;
             }
         }
         if (report) {
             const std::string failure = report->commit();
             if (!failure.empty()) {
                 err << texts::kCannotWriteReport << json_ << " (" << failure << ")\n";
-                code = interrupted ? code : kExitFailure;
+                code = stopped ? code : kExitFailure;
             }
         }
         return code;
@@ -277,6 +291,21 @@ private:
         // A cap counts rows: each then asks its service one request at a time.
         checks.oneRequestAtATime = perHost_ > 0;
         return checks;
+    }
+
+    // Whether --save and --json can be written, and name no file the run uses otherwise. --save
+    // may name the template file: writing the checked library back is what it is for.
+    [[nodiscard]] bool outputsUsable(const std::filesystem::path& templates, std::ostream& err) const
+    {
+        const NamedFile sites{"--sites", sitesFile_};
+        const NamedFile proxies{"--proxies", proxies_};
+        const NamedFile database{"--db", noHistory_ ? std::filesystem::path() : databasePath(database_)};
+        const NamedFile save{"--save", save_};
+        if (!save_.empty() && !outputUsable(save, {sites, proxies, database}, err))
+            return false;
+        return json_.empty() ||
+               outputUsable({"--json", json_}, {{"--templates", templates}, sites, proxies, database, save},
+                            err);
     }
 
     // What the options say once checked, before anything is read or sent.
@@ -336,7 +365,7 @@ private:
     }
 
     // Waits for the running pass to end, showing progress; answers an interrupt like the stop
-    // button. Returns true when interrupted.
+    // button. Returns true when the pass was stopped.
     // A pass whose proxies have all been set aside ends the same way, once its rows have had
     // the moment they need to be marked as not checked (none waits on the network any more);
     // one that takes longer (a control page still under way) is stopped.
@@ -346,7 +375,7 @@ private:
         const auto start = std::chrono::steady_clock::now();
         auto lastPlain = start;
         auto lastProgress = start;
-        text::Text lastStatus;
+        int lastStarted = 0;
         std::optional<std::chrono::steady_clock::time_point> proxiesGoneAt;
         // Completion is reported once the last row's check has been reported, so every count is
         // in when the wait returns. It wakes now and then for Ctrl-C (a signal handler can only
@@ -359,7 +388,6 @@ private:
                 proxiesGoneAt = now;
             if (interruptRequested() || (proxiesGoneAt && now - *proxiesGoneAt >= kProxiesGoneGrace)) {
                 engine.stop();
-                printer.setStatus(msg::kStoppedAll);
                 return true;
             }
             if (interactive_) {
@@ -368,21 +396,18 @@ private:
                     lastProgress = now;
                 }
             } else if (now - lastPlain >= kPlainStatusInterval) {
-                const text::Text status = printer.status();
-                if (status != lastStatus)
-                    out << utf8(status) << '\n';
-                lastStatus = status;
+                const PassProgress progress = printer.progress();
+                if (progress.started != lastStarted)
+                    out << checkingLine(progress) << '\n';
+                lastStarted = progress.started;
                 lastPlain = now;
             }
         }
         if (interactive_)
             out << '\r' << progressLine(rows, printer, std::chrono::steady_clock::now() - start)
                 << std::flush;
-        if (proxiesGoneAt || (proxies && proxies->exhausted())) {
-            printer.setStatus(msg::kStoppedAll);
-            return true;
-        }
-        return false;
+        // Every row of a pass whose proxies all went was marked, but the pass did not do its work.
+        return proxiesGoneAt || (proxies && proxies->exhausted());
     }
 
     // The proxies set aside since the last time, one line each, with the reason.

@@ -63,6 +63,12 @@ std::string number(double value, int decimals)
     return buffer;
 }
 
+// "1 run", "3 runs".
+std::string counted(std::int64_t count, std::string_view one, std::string_view many)
+{
+    return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
 std::string percent(int part, int whole)
 {
     return whole > 0 ? number(100.0 * part / whole, 1) + " %" : "–";
@@ -79,6 +85,7 @@ svg { display: block; margin: 8px 0; } svg text { font-size: 11px; fill: #444; }
 .bar { fill: #2a7ab0; } .bar.failure { fill: #c0392b; } .bar.success { fill: #27ae60; }
 ol.failed { font-family: ui-monospace, monospace; font-size: 12px; word-break: break-all; }
 .none { color: #777; }
+.unfinished { background: #fdf3e1; border-left: 4px solid #e0a030; padding: 6px 10px; }
 )css";
 
 // The success rate of the site's runs, oldest first, as a line over a 0–100 % scale.
@@ -212,6 +219,27 @@ std::string timeHistogram(const std::vector<std::int64_t>& milliseconds)
     return svg;
 }
 
+// Templates of the run that got no check recorded: a run stopped (or a program ended) before it
+// got to them.
+int notChecked(const RunSummary& run)
+{
+    return std::max(0, run.rows - run.checks);
+}
+
+// Said above everything else, so that the figures of a run cut short are never read as those of
+// a whole one.
+std::string unfinishedNote(const RunSummary& run)
+{
+    const int missing = notChecked(run);
+    if (missing == 0)
+        return {};
+    return "<p class=\"unfinished\">This run did not finish: it was stopped, or the program ended, "
+           "before " +
+           std::string(missing == 1 ? "one" : std::to_string(missing)) + " of its " +
+           counted(run.rows, "template", "templates") + std::string(missing == 1 ? " was" : " were") +
+           " checked.</p>\n";
+}
+
 std::string summaryTable(const RunSummary& run)
 {
     std::string rows;
@@ -223,11 +251,13 @@ std::string summaryTable(const RunSummary& run)
     if (run.finished)
         row("Last check",
             timeText(*run.finished) + " (" + std::to_string(*run.finished - run.started) + " s)");
-    row("From", escaped(run.frontEnd) + ", " + std::to_string(run.threads) + " threads");
+    row("From", escaped(run.frontEnd) + ", " + counted(run.threads, "thread", "threads"));
     if (!run.shard.empty())
         row("Shard", escaped(run.shard));
     row("Templates", std::to_string(run.rows));
     row("Checked", std::to_string(run.checks));
+    if (notChecked(run) > 0)
+        row("Not checked", std::to_string(notChecked(run)));
     row("√ Succeeded", std::to_string(run.successes) + " (" + percent(run.successes, run.checks) + ")");
     row("× Failed", std::to_string(run.checks - run.successes));
     return "<table class=\"summary\">" + rows + "</table>";
@@ -253,9 +283,10 @@ std::optional<std::string> htmlReport(HistoryStore& store, std::int64_t run, std
     const std::string title = "tavrin – run " + std::to_string(run) + " for " + fromGbk(summary->siteHost);
     std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + title +
                        "</title><style>" + std::string(kStyle) + "</style></head><body>\n";
-    html += "<h1>" + title + "</h1>\n" + summaryTable(*summary) + "\n";
-    html += "<h2>Success rate of the last " + std::to_string(runs.size()) + " runs for this site</h2>\n" +
-            rateChart(runs) + "\n";
+    html += "<h1>" + title + "</h1>\n" + unfinishedNote(*summary) + summaryTable(*summary) + "\n";
+    const std::string lastRuns =
+        runs.size() == 1 ? "the last run" : "the last " + std::to_string(runs.size()) + " runs";
+    html += "<h2>Success rate of " + lastRuns + " for this site</h2>\n" + rateChart(runs) + "\n";
     html += "<h2>Verdicts by deciding test</h2>\n";
     html += verdicts.empty() ? "<p class=\"none\">No row was checked.</p>\n" : verdictChart(verdicts) + "\n";
     html += "<h2>Response times</h2>\n";

@@ -17,6 +17,22 @@ Text fillTemplate(std::string_view templateText, std::string_view host)
     return text::replaceAll(templateText, msg::kPlaceholder, host);
 }
 
+// Whether a row with `mark` is written by a save of `which` rows. Succeeded names the one mark it
+// keeps and AllButFailed the one it drops: any other mark, now or added later, is a row without a
+// verdict.
+bool selected(RowsToSave which, std::optional<Mark> mark)
+{
+    switch (which) {
+    case RowsToSave::Every:
+        return true;
+    case RowsToSave::Succeeded:
+        return mark == Mark::Success;
+    case RowsToSave::AllButFailed:
+        return mark != Mark::Failure;
+    }
+    return true;
+}
+
 } // namespace
 
 UrlLibrary::UrlLibrary(base::ListStore& list, std::string_view siteAddress)
@@ -134,7 +150,7 @@ int UrlLibrary::add(std::string_view line)
     return total();
 }
 
-SaveResult UrlLibrary::saveTo(const std::filesystem::path& path, bool onlySuccess, EmptySave whenEmpty)
+SaveResult UrlLibrary::saveTo(const std::filesystem::path& path, RowsToSave which, EmptySave whenEmpty)
 {
     // Rows of a file still loading are part of the library the user sees arriving; saving
     // without them (onto that very file, perhaps) would drop the rest of it.
@@ -145,9 +161,7 @@ SaveResult UrlLibrary::saveTo(const std::filesystem::path& path, bool onlySucces
     Text out;
     out.reserve(rows.size() * 64);
     for (const base::ListStore::Row& row : rows) {
-        // A row the proxies could not check is kept: nothing is known against its template.
-        const std::optional<Mark> mark = markFromText(row.cells[kMarkColumn]);
-        if (onlySuccess && mark != Mark::Success && mark != Mark::NotChecked)
+        if (!selected(which, markFromText(row.cells[kMarkColumn])))
             continue;
         // The row's own template, so that a host typed into the address box after loading can
         // never be written into the library in place of "{$url}". Collapsing the host as well

@@ -73,6 +73,18 @@ struct SaveResult
     [[nodiscard]] bool saved() const { return !failure && !declinedEmpty; }
 };
 
+// Which rows saveTo writes.
+enum class RowsToSave
+{
+    Every,
+    // Only the rows marked √: the window's 只保存成功, a library of what is known to work.
+    Succeeded,
+    // Every row but those marked ×: what was found not to work goes, and what was not checked
+    // (pending, being checked, not reached by a stopped pass) stays, so that saving a pass that
+    // was cut short over the template file never loses the templates it did not get to.
+    AllButFailed,
+};
+
 // What saveTo does when no row is to be written.
 enum class EmptySave
 {
@@ -109,13 +121,12 @@ public:
     // Appends one template; gives the total after it.
     int add(std::string_view line);
 
-    // Writes every row's template (with `onlySuccess`, only the rows marked √ and those the
-    // proxies could not check) to `path`, the site
-    // host turned back into "{$url}", each line ended by CR LF. The file is replaced atomically;
+    // Writes the template of every row that `rows` selects to `path`, the site host turned back
+    // into "{$url}", each line ended by CR LF. The file is replaced atomically;
     // a failure leaves the old one as it was. Waits for loads still running first, so that the
     // file holds every row of them. With no row to write, `whenEmpty` says whether an empty file
     // is written; the rows are read once, so the answer is about what would have been written.
-    [[nodiscard]] SaveResult saveTo(const std::filesystem::path& path, bool onlySuccess,
+    [[nodiscard]] SaveResult saveTo(const std::filesystem::path& path, RowsToSave rows,
                                     EmptySave whenEmpty = EmptySave::Write);
 
     // The URL of a row; empty for a row that does not exist.

@@ -53,15 +53,16 @@ void LibraryHandlers::onSaveClick()
     if (path.empty())
         return;
     onSiteAddressEdited();
-    const bool onlySuccess = controls_.onlySuccess.isChecked();
-    library::SaveResult result = library_.saveTo(path, onlySuccess, library::EmptySave::Decline);
+    const library::RowsToSave rows =
+        controls_.onlySuccess.isChecked() ? library::RowsToSave::Succeeded : library::RowsToSave::Every;
+    library::SaveResult result = library_.saveTo(path, rows, library::EmptySave::Decline);
     if (result.declinedEmpty) {
         // An empty file put over a library (the shipped url.txt, say) would lose every template
         // in it: only on the user's word.
         if (controls_.dialogs.messageBox(msg::kAskSaveEmpty, msg::kQuestionTitle,
                                          platform::box::kAskYesNoDefaultNo) != platform::BoxAnswer::Yes)
             return;
-        result = library_.saveTo(path, onlySuccess, library::EmptySave::Write);
+        result = library_.saveTo(path, rows, library::EmptySave::Write);
     }
     controls_.statusLine.setText(result.saved() ? library::savedMessage(result.rows, path)
                                                 : library::saveFailedMessage(path, *result.failure));

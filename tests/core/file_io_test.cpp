@@ -182,19 +182,28 @@ TEST(AtomicFileWriter, WithoutACommitLeavesTheOldFileAndNoTemporary)
     EXPECT_EQ(entriesIn(dir.path()), 1);
 }
 
-TEST(AtomicFileWriter, ATargetThatCannotBeCreatedIsReportedByTheCommit)
+TEST(AtomicFileWriter, ATargetThatCannotBeCreatedIsKnownAtOnceAndReportedByTheCommit)
 {
     TempDir dir;
     std::filesystem::create_directory(dir / "sub");
-    for (const auto& target : {dir / "missing-dir" / "report.txt", dir / "sub"}) {
+    const auto file = dir.write("notes.txt", "notes");
+    for (const auto& target : {dir / "missing-dir" / "report.txt", dir / "sub", file / "report.txt"}) {
         SCOPED_TRACE(target.string());
         AtomicFileWriter writer(target);
+        // Known before the first byte, so that a caller can refuse before doing any work.
+        EXPECT_NE(writer.failure(), "");
         writer.append("rows\n");
         EXPECT_NE(writer.commit(), "");
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "missing-dir"));
     EXPECT_TRUE(std::filesystem::is_directory(dir / "sub"));
-    EXPECT_EQ(entriesIn(dir.path()), 1);
+    EXPECT_EQ(TempDir::read(file), "notes");
+    EXPECT_EQ(entriesIn(dir.path()), 2);
+    {
+        AtomicFileWriter usable(dir / "report.txt");
+        EXPECT_EQ(usable.failure(), "");
+    }
+    EXPECT_EQ(entriesIn(dir.path()), 2) << "an unused writer leaves nothing behind";
 }
 
 } // namespace

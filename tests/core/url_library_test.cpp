@@ -16,6 +16,7 @@
 #include <fstream>
 #include <unistd.h>
 
+#include <algorithm>
 #include <set>
 
 namespace tavrin::library {
@@ -280,6 +281,49 @@ TEST_F(LibraryTest, SaveWritesEachRowsTemplateAndFiltersSuccess)
     dialogs.queueAnswer(platform::BoxAnswer::Yes);
     EXPECT_EQ(save(true), "");
     EXPECT_EQ(status(), utf8ToGbk("已保存0个网址到：" + (dir / "saved.txt").string()));
+}
+
+TEST_F(LibraryTest, EachChoiceOfRowsKeepsTheMarksItShould)
+{
+    // One row of every mark, in the order of the list.
+    const struct
+    {
+        Mark mark;
+        const char* line;
+    } rows[] = {
+        {Mark::Success, "http://ok.example/{$url}"},
+        {Mark::Failure, "http://failed.example/{$url}"},
+        {Mark::Pending, "http://pending.example/{$url}"},
+        {Mark::Working, "http://working.example/{$url}"},
+    };
+    for (const auto& row : rows)
+        library.add(row.line);
+    for (int at = 0; at < 4; ++at)
+        setMark(list, at, rows[at].mark);
+
+    const struct
+    {
+        const char* name;
+        RowsToSave which;
+        std::vector<Mark> kept;
+    } cases[] = {
+        {"every row", RowsToSave::Every, {Mark::Success, Mark::Failure, Mark::Pending, Mark::Working}},
+        {"only the successes", RowsToSave::Succeeded, {Mark::Success}},
+        {"all but the failures", RowsToSave::AllButFailed, {Mark::Success, Mark::Pending, Mark::Working}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string expected;
+        for (const auto& row : rows) {
+            if (std::find(c.kept.begin(), c.kept.end(), row.mark) != c.kept.end())
+                expected += std::string(row.line) + "\r\n";
+        }
+        const auto file = dir / "rows.txt";
+        const SaveResult result = library.saveTo(file, c.which);
+        ASSERT_TRUE(result.saved());
+        EXPECT_EQ(result.rows, static_cast<int>(c.kept.size()));
+        EXPECT_EQ(TempDir::read(file), expected);
+    }
 }
 
 TEST_F(LibraryTest, RowsFollowTheAddressAndKeepTheirTemplates)

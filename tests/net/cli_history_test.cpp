@@ -192,7 +192,7 @@ TEST_F(CliHistory, BadCasesSayWhyAndChangeNothing)
          {"prune", "--templates", templates, "--failed-runs", "1", "--save", path("out.txt"), "--db",
           database},
          2,
-         "--failed-runs: Value 1 not in range"},
+         "--failed-runs: \"1\" is not a whole number from 2 to 1000000\n"},
         {"prune without --save",
          {"prune", "--templates", templates, "--failed-runs", "2", "--db", database},
          2,

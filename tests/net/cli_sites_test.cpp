@@ -37,6 +37,10 @@ protected:
             res.status = site == "b.example" ? 404 : 200;
             res.set_content(site, "text/plain");
         });
+        server.routes().Get("/gone", [](const httplib::Request&, httplib::Response& res) {
+            res.status = 404;
+            res.set_content("gone", "text/plain");
+        });
         server.start();
         std::string file;
         for (int row = 0; row < 3; ++row)
@@ -64,10 +68,11 @@ TEST_F(CliSites, EverySiteGetsThePassSharingTheWorkers)
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const auto out = linesOf(result.out);
     ASSERT_GE(out.size(), 5u) << result.out;
-    EXPECT_EQ(out[0], "导入：3个网址，共：3个网址");
-    EXPECT_EQ(out[out.size() - 3], "pass 1: √ 3, × 3");
-    EXPECT_EQ(out[out.size() - 2], "site a.example: √ 3, × 0");
-    EXPECT_EQ(out[out.size() - 1], "site b.example: √ 0, × 3");
+    EXPECT_EQ(out[0], "loaded 3 templates from " + templates);
+    EXPECT_EQ(out[out.size() - 4], "pass 1: √ 3, × 3, not checked 0");
+    EXPECT_EQ(out[out.size() - 3], "site a.example: √ 3, × 0, not checked 0");
+    EXPECT_EQ(out[out.size() - 2], "site b.example: √ 0, × 3, not checked 0");
+    EXPECT_EQ(out[out.size() - 1], "saved 3 templates to " + path("saved.txt"));
     {
         const std::lock_guard lock(mutex);
         std::map<std::string, int> bySite;
@@ -92,6 +97,23 @@ TEST_F(CliSites, EverySiteGetsThePassSharingTheWorkers)
     EXPECT_TRUE(rows[1].ends_with(",1,0,0.0000,,1,1")) << rows[1];
     EXPECT_TRUE(linesOf(runCli({"history", "--db", database, "--site", "a.example", "--csv"}).out)[1].find(
                     ",1,1,1.0000,") != std::string::npos);
+}
+
+TEST_F(CliSites, SavingOnlySuccessesDropsATemplateOnlyWhenEverySiteFailedIt)
+{
+    // Listed for a.example only; gone for every site; listed for a.example only.
+    const std::string first = server.url("/info") + "?n=0&q={$url}\r\n";
+    const std::string gone = server.url("/gone") + "?q={$url}\r\n";
+    const std::string last = server.url("/info") + "?n=1&q={$url}\r\n";
+    const std::string file = dir.write("three.txt", first + gone + last).string();
+    const CliRun result =
+        runCli({"submit", "--site", "a.example", "--site", "b.example", "--templates", file, "--threads", "2",
+                "--timeout", "5", "--no-history", "--save", path("saved.txt"), "--only-success"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(TempDir::read(dir / "saved.txt"), first + last);
+    EXPECT_TRUE(
+        result.out.ends_with("saved 2 templates to " + path("saved.txt") + " (1 marked × left out)\n"))
+        << result.out;
 }
 
 TEST_F(CliSites, EveryFormOfAnAddressGivesTheHostInItsAsciiForm)
@@ -137,8 +159,8 @@ TEST_F(CliSites, ASiteTypedTwoWaysIsOneSite)
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const auto out = linesOf(result.out);
     ASSERT_GE(out.size(), 2u) << result.out;
-    EXPECT_EQ(out[out.size() - 2], "site xn--fsqu00a.xn--0zwm56d: √ 3, × 0");
-    EXPECT_EQ(out[out.size() - 1], "site b.example: √ 0, × 3");
+    EXPECT_EQ(out[out.size() - 2], "site xn--fsqu00a.xn--0zwm56d: √ 3, × 0, not checked 0");
+    EXPECT_EQ(out[out.size() - 1], "site b.example: √ 0, × 3, not checked 0");
 }
 
 TEST_F(CliSites, AnAddressThatNamesNoSiteIsRefusedWithTheReason)

@@ -10,12 +10,14 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <future>
 #include <optional>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -48,6 +50,16 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
             res.set_content("listed", "text/plain");
         });
+        // Removes the folders an output is written to, while the pass runs.
+        server.routes().Get("/vanish", [this](const httplib::Request&, httplib::Response& res) {
+            std::filesystem::remove_all(dir / "reports");
+            std::filesystem::remove_all(dir / "libraries");
+            res.set_content("listed", "text/plain");
+        });
+        server.routes().set_pre_routing_handler([this](const httplib::Request&, httplib::Response&) {
+            ++requests;
+            return httplib::Server::HandlerResponse::Unhandled;
+        });
         server.routes().Get("/slow", [this](const httplib::Request&, httplib::Response& res) {
             ++slowStarted;
             for (int i = 0; i < 100 && !releaseSlow; ++i)
@@ -78,6 +90,7 @@ protected:
     TempDir dir;
     TempDir dataHome;
     std::optional<std::string> dataHomeBefore;
+    std::atomic<int> requests{0};
     std::atomic<int> slowStarted{0};
     std::atomic<bool> releaseSlow{false};
 };
@@ -91,12 +104,9 @@ TEST_F(CliSubmit, RunsPassesAndWritesTheSaveAndTheReport)
         runCli({"submit", "--site", "https://WWW.Mine.example:8443/", "--templates", file, "--threads", "2",
                 "--loop", "2", "--save", saved, "--only-success", "--json", report});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    const std::vector<std::string> out = linesOf(result.out);
-    ASSERT_GE(out.size(), 5u);
-    EXPECT_EQ(out[0], "导入：3个网址，共：3个网址");
-    EXPECT_EQ(out[1], "全部提交完成！");
-    EXPECT_EQ(out[2], "pass 1: √ 2, × 1");
-    EXPECT_EQ(out[4], "pass 2: √ 2, × 1");
+    EXPECT_EQ(result.out, "loaded 3 templates from " + file + "\npass 1: √ 2, × 1, not checked 0\n" +
+                              "pass 2: √ 2, × 1, not checked 0\nsaved 2 templates to " + saved +
+                              " (1 marked × left out)\n");
 
     const std::string ok = server.url("/ok") + "?site={$url}\r\n";
     EXPECT_EQ(TempDir::read(saved), ok + ok);
@@ -125,16 +135,88 @@ TEST_F(CliSubmit, RunsPassesAndWritesTheSaveAndTheReport)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
 }
 
-TEST_F(CliSubmit, AReportThatCannotBeWrittenFailsTheRunAfterThePasses)
+TEST_F(CliSubmit, OutputsThatCannotBeWrittenAreRefusedBeforeTheFirstRequest)
 {
-    const std::string saved = (dir / "saved.txt").string();
-    const std::string report = (dir / "missing" / "report.json").string();
-    const CliRun result = runCli({"submit", "--site", "a.example", "--templates", templates({"/ok", "/gone"}),
-                                  "--threads", "2", "--save", saved, "--json", report});
+    const std::string file = templates({"/ok", "/gone"});
+    const std::string notes = dir.write("notes.txt", "the user's notes").string();
+    const std::string sites = dir.write("sites.txt", "a.example\n").string();
+    std::filesystem::create_directory(dir / "folder");
+    const std::string missing = (dir / "missing" / "out.txt").string();
+    const std::string underAFile = notes + "/out.txt";
+    const std::string folder = (dir / "folder").string();
+    const std::string existing = dir.write("existing.txt", "kept").string();
+    const struct
+    {
+        std::vector<std::string> arguments;
+        std::string message;
+    } cases[] = {
+        {{"--json", missing},
+         "tavrin-cli: cannot write --json " + missing + ": there is no folder " + (dir / "missing").string() +
+             "\n"},
+        {{"--save", missing},
+         "tavrin-cli: cannot write --save " + missing + ": there is no folder " + (dir / "missing").string() +
+             "\n"},
+        {{"--json", underAFile},
+         "tavrin-cli: cannot write --json " + underAFile + ": " + notes + " is not a folder\n"},
+        {{"--save", underAFile},
+         "tavrin-cli: cannot write --save " + underAFile + ": " + notes + " is not a folder\n"},
+        {{"--json", folder}, "tavrin-cli: cannot write --json " + folder + ": a folder is in its place\n"},
+        {{"--save", folder + "/"},
+         "tavrin-cli: cannot write --save " + folder + "/: it names a folder, not a file\n"},
+        // A run that cannot save is refused even when its report could be written, and the
+        // other way round, before either is begun.
+        {{"--json", existing, "--save", missing},
+         "tavrin-cli: cannot write --save " + missing + ": there is no folder " + (dir / "missing").string() +
+             "\n"},
+        {{"--save", existing, "--json", underAFile},
+         "tavrin-cli: cannot write --json " + underAFile + ": " + notes + " is not a folder\n"},
+        // Writing the report would replace a file the run reads, or the saved library.
+        {{"--json", file},
+         "tavrin-cli: --json " + file + " is also given to --templates, which the run would replace\n"},
+        {{"--json", existing, "--save", existing},
+         "tavrin-cli: --json " + existing + " is also given to --save, which the run would replace\n"},
+        {{"--sites", sites, "--save", (dir / "." / "sites.txt").string()},
+         "tavrin-cli: --save " + (dir / "." / "sites.txt").string() +
+             " is also given to --sites, which the run would replace\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        std::vector<std::string> arguments = {"submit",      "--site", "a.example",
+                                              "--templates", file,     "--no-history"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const CliRun result = runCli(arguments);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_EQ(result.err, c.message);
+        EXPECT_EQ(result.out, "") << "nothing was loaded or checked";
+    }
+    EXPECT_EQ(requests.load(), 0);
+    // Nothing left behind, nothing touched.
+    EXPECT_EQ(TempDir::read(notes), "the user's notes");
+    EXPECT_EQ(TempDir::read(existing), "kept");
+    EXPECT_EQ(TempDir::read(sites), "a.example\n");
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "folder"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 5);
+}
+
+TEST_F(CliSubmit, OutputsWhoseFolderVanishesDuringTheRunFailItAfterThePasses)
+{
+    // The service removes the folders of both outputs while the pass runs.
+    std::filesystem::create_directories(dir / "reports");
+    std::filesystem::create_directories(dir / "libraries");
+    const std::string saved = (dir / "libraries" / "saved.txt").string();
+    const std::string report = (dir / "reports" / "report.json").string();
+    const CliRun result =
+        runCli({"submit", "--site", "a.example", "--templates", templates({"/vanish", "/gone"}), "--threads",
+                "2", "--save", saved, "--json", report, "--no-history"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.err.find("cannot write the report " + report), std::string::npos) << result.err;
-    EXPECT_NE(result.out.find("pass 1: √ 1, × 1"), std::string::npos) << result.out;
-    EXPECT_EQ(linesOf(TempDir::read(saved)).size(), 2u) << "--save is still written";
+    EXPECT_NE(result.out.find("pass 1: √ 1, × 1, not checked 0\n"), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("saved"), std::string::npos) << result.out;
+    const std::vector<std::string> err = linesOf(result.err);
+    ASSERT_EQ(err.size(), 2u) << result.err;
+    EXPECT_EQ(err[0], "tavrin-cli: cannot save the templates to " + saved +
+                          " (create: No such file or directory); the file was left as it was");
+    EXPECT_TRUE(err[1].starts_with("tavrin-cli: cannot write the report " + report + " (")) << err[1];
 }
 
 TEST_F(CliSubmit, PassStatsPrintsTheFiguresOfEveryPassOnStderr)
@@ -204,11 +286,115 @@ TEST_F(CliSubmit, InterruptStopsThePassAndKeepsWhatFinished)
     clearInterrupt();
 
     EXPECT_EQ(result.exitCode, 130);
-    EXPECT_NE(result.out.find("成功停止了全部线程"), std::string::npos) << result.out;
+    EXPECT_EQ(result.out, "loaded 4 templates from " + file +
+                              "\npass 1: √ 1, × 0, not checked 3 (stopped)\n" + "saved 4 templates to " +
+                              saved + "\n");
     const std::vector<std::string> rows = linesOf(TempDir::read(report));
     ASSERT_EQ(rows.size(), 1u) << "only the finished row is reported";
     EXPECT_NE(rows[0].find("/ok?site=a.example"), std::string::npos);
     EXPECT_EQ(linesOf(TempDir::read(saved)).size(), 4u) << "--save still writes every row";
+}
+
+// Whether `printed` is English: ASCII, but for the marks.
+bool asciiButTheMarks(std::string printed)
+{
+    for (const std::string mark : {"√", "×"}) {
+        for (std::size_t at = printed.find(mark); at != std::string::npos; at = printed.find(mark, at))
+            printed.erase(at, mark.size());
+    }
+    return std::all_of(printed.begin(), printed.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+TEST_F(CliSubmit, AStoppedRunSavingOnlySuccessesOverItsTemplatesDropsOnlyTheFailures)
+{
+    // A library of 400 templates: one service in twenty answers at once (listed or gone), the
+    // rest take their time. The run is stopped while every worker waits on a slow one.
+    constexpr int kTemplates = 400;
+    std::string library;
+    for (int row = 0; row < kTemplates; ++row) {
+        const char* path = row % 20 == 0 ? "/ok" : row % 20 == 1 ? "/gone" : "/slow";
+        library += server.url(path) + "?n=" + std::to_string(row) + "&site={$url}\r\n";
+    }
+    const std::string file = dir.write("url.txt", library).string();
+    const std::string report = (dir / "report.json").string();
+    constexpr int kThreads = 8;
+    auto running = std::async(std::launch::async, [&] {
+        return runCli({"submit", "--site", "a.example", "--templates", file, "--threads",
+                       std::to_string(kThreads), "--save", file, "--only-success", "--json", report});
+    });
+    // Every worker (one more than the threads) on a slow service: no quick row is in hand.
+    for (int i = 0; i < 500 && slowStarted < kThreads + 1; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(slowStarted.load(), kThreads + 1);
+    // Long enough for the plain output to say which row is being checked.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2300));
+    requestInterrupt();
+    ASSERT_EQ(running.wait_for(std::chrono::seconds(3)), std::future_status::ready);
+    const CliRun result = running.get();
+    clearInterrupt();
+    EXPECT_EQ(result.exitCode, 130) << result.err;
+
+    // What the report says was checked, by template.
+    std::set<std::string> failed;
+    int succeeded = 0;
+    for (const std::string& line : linesOf(TempDir::read(report))) {
+        const nlohmann::json row = nlohmann::json::parse(line);
+        std::string templateText = row.at("url");
+        templateText.replace(templateText.find("a.example"), 9, "{$url}");
+        if (row.at("mark") == "×")
+            failed.insert(templateText);
+        else
+            ++succeeded;
+    }
+    ASSERT_FALSE(failed.empty());
+    ASSERT_GT(succeeded, 0);
+    const int notChecked = kTemplates - succeeded - static_cast<int>(failed.size());
+    EXPECT_GE(notChecked, kTemplates * 18 / 20 - kThreads - 1) << "most were never reached";
+
+    // The library keeps every template but those found to fail, in its order.
+    std::string kept;
+    for (const std::string& line : linesOf(library)) {
+        const std::string templateText = line.substr(0, line.size() - 1);
+        if (!failed.contains(templateText))
+            kept += line + "\n";
+    }
+    EXPECT_EQ(TempDir::read(file), kept);
+
+    // Said in English, the pass's figures once, then the save.
+    EXPECT_TRUE(asciiButTheMarks(result.out + result.err)) << result.out << result.err;
+    const std::vector<std::string> out = linesOf(result.out);
+    ASSERT_GE(out.size(), 4u) << result.out;
+    EXPECT_EQ(out.front(), "loaded 400 templates from " + file);
+    const std::regex checking(R"(checking \d+/400: http://127\.0\.0\.1:\d+/slow\?n=\d+&site=a\.example)");
+    EXPECT_TRUE(std::regex_match(out[1], checking)) << out[1];
+    EXPECT_EQ(out[out.size() - 2], "pass 1: √ " + std::to_string(succeeded) + ", × " +
+                                       std::to_string(failed.size()) + ", not checked " +
+                                       std::to_string(notChecked) + " (stopped)");
+    EXPECT_EQ(out.back(), "saved " + std::to_string(kTemplates - failed.size()) + " templates to " + file +
+                              " (" + std::to_string(failed.size()) + " marked × left out)");
+    EXPECT_EQ(std::count_if(out.begin(), out.end(),
+                            [](const std::string& line) { return line.starts_with("pass "); }),
+              1);
+
+    // The history's report of the run says it was cut short.
+    const std::string html = (dir / "run.html").string();
+    ASSERT_EQ(runCli({"report", "--html", html}).exitCode, 0);
+    EXPECT_NE(TempDir::read(html).find("before " + std::to_string(notChecked) +
+                                       " of its 400 templates were checked"),
+              std::string::npos);
+}
+
+TEST_F(CliSubmit, SavingOnlySuccessesWhenEveryTemplateFailedLeavesTheLibraryAlone)
+{
+    const std::string file = templates({"/gone", "/gone"});
+    const std::string library = TempDir::read(file);
+    const CliRun result = runCli({"submit", "--site", "a.example", "--templates", file, "--save", file,
+                                  "--only-success", "--no-history"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.out.find("pass 1: √ 0, × 2, not checked 0\n"), std::string::npos) << result.out;
+    EXPECT_EQ(result.err, "tavrin-cli: no template to save; left as it was: " + file + "\n");
+    EXPECT_EQ(TempDir::read(file), library);
 }
 
 TEST_F(CliSubmit, ATerminalGetsALiveProgressLine)
@@ -244,28 +430,6 @@ TEST_F(CliSubmit, TemplateFilesTheWindowRefusesExitWithTwo)
                   "tavrin-cli: cannot read the template file " + c.file.string() + c.reason + "\n");
         EXPECT_EQ(result.out, "") << "no pass runs";
     }
-}
-
-TEST_F(CliSubmit, AFailedSaveIsReportedAndExitsWithOne)
-{
-    std::filesystem::create_directory(dir / "folder");
-    const struct
-    {
-        std::filesystem::path target;
-        std::string reason;
-    } cases[] = {
-        {dir / "missing" / "saved.txt", "create: No such file or directory"},
-        {dir / "folder", "is a directory"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.target.string());
-        const CliRun result = runCli({"submit", "--site", "a.example", "--templates", templates({"/ok"}),
-                                      "--save", c.target.string()});
-        EXPECT_EQ(result.exitCode, 1);
-        EXPECT_EQ(result.err, "保存失败，原文件未改动：" + c.target.string() + "（" + c.reason + "）\n");
-    }
-    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
-    EXPECT_TRUE(std::filesystem::is_empty(dir / "folder"));
 }
 
 } // namespace
