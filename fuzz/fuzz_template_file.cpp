@@ -68,7 +68,10 @@ void checkLines(std::string_view fileBytes, const std::vector<Text>& lines)
 
 void checkHost(std::string_view address, const Text& host)
 {
-    TAVRIN_FUZZ_CHECK(host.size() <= address.size());
+    // A Chinese host comes out in its ASCII (punycode) form, which may be longer than the bytes
+    // typed; any other host is cut from the address.
+    const bool ascii = std::all_of(host.begin(), host.end(), [](char c) { return (c & 0x80) == 0; });
+    TAVRIN_FUZZ_CHECK(host.size() <= address.size() || ascii);
     TAVRIN_FUZZ_CHECK(host.find_first_of("/?#:") == Text::npos);
     TAVRIN_FUZZ_CHECK(text::asciiLower(host) == host);
     TAVRIN_FUZZ_CHECK(library::siteHost(host) == host);
