@@ -69,10 +69,22 @@ inline constexpr std::string_view kRequireMentionHelp =
 inline constexpr std::string_view kRequireLinkHelp =
     "fail a page that does not link to your site (\"no link to site\")";
 inline constexpr std::string_view kBaselineHelp =
-    "also request each template for a host nobody owns, and fail a page that is the same as that one "
-    "(\"same page for any site\")";
+    "also request each template for a host nobody owns (retried as the page itself is), and fail a page "
+    "that is the same as that one (\"same page for any site\"); when that control page cannot be read, "
+    "the rule is not applied";
 inline constexpr std::string_view kNeedsSite =
     "tavrin-cli: --require-mention, --require-link and --baseline need --site";
+// What the baseline rule made of a row: the value of "baseline" in the --json report (no key
+// when the rule was off or the row failed before it) ...
+inline constexpr std::string_view kBaselineDiffers = "differs";
+inline constexpr std::string_view kBaselineSame = "same";
+inline constexpr std::string_view kBaselineUnreadable = "unreadable";
+// ... and fetch's line about the control page.
+inline constexpr std::string_view kControlPage = "control page: ";
+inline constexpr std::string_view kControlDiffers = "differs from this page";
+inline constexpr std::string_view kControlSame = "the same as this page once each host is blanked out";
+inline constexpr std::string_view kControlUnreadable =
+    "could not be read (no answer, an error status, or cut short); the baseline rule was not applied";
 
 inline constexpr std::string_view kFinalUrl = "final URL: ";
 inline constexpr std::string_view kAttempts = "attempts: ";

@@ -124,6 +124,19 @@ private:
             out << texts::kMentionsSite << (evidence.mentionsSite ? texts::kYes : texts::kNo) << '\n';
             out << texts::kLinksToSite << (evidence.linksToSite ? texts::kYes : texts::kNo) << '\n';
         }
+        switch (evidence.baseline) {
+        case submit::BaselineCheck::Differs:
+            out << texts::kControlPage << texts::kControlDiffers << '\n';
+            break;
+        case submit::BaselineCheck::Same:
+            out << texts::kControlPage << texts::kControlSame << '\n';
+            break;
+        case submit::BaselineCheck::Unreadable:
+            out << texts::kControlPage << texts::kControlUnreadable << '\n';
+            break;
+        case submit::BaselineCheck::NotApplied:
+            break;
+        }
     }
 
     static std::string noResponseLine(const net::FetchOutcome& outcome, int limit)

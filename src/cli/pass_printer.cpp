@@ -6,8 +6,31 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <optional>
+#include <string_view>
 
 namespace tavrin::cli {
+
+namespace {
+
+// The report's word for what the baseline rule made of a row; nothing when the rule was off or
+// not reached.
+std::optional<std::string_view> baselineWord(submit::BaselineCheck check)
+{
+    switch (check) {
+    case submit::BaselineCheck::Differs:
+        return texts::kBaselineDiffers;
+    case submit::BaselineCheck::Same:
+        return texts::kBaselineSame;
+    case submit::BaselineCheck::Unreadable:
+        return texts::kBaselineUnreadable;
+    case submit::BaselineCheck::NotApplied:
+        break;
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 std::string reportLine(int pass, const text::Text& url, const submit::RowResult& result,
                        std::string_view shard, std::string_view site)
@@ -32,6 +55,8 @@ std::string reportLine(int pass, const text::Text& url, const submit::RowResult&
     line["title"] = evidence.titleUtf8;
     line["mentions"] = evidence.mentionsSite;
     line["links"] = evidence.linksToSite;
+    if (const auto baseline = baselineWord(evidence.baseline))
+        line["baseline"] = *baseline;
     if (!shard.empty())
         line["shard"] = shard;
     // A title cut from a page is UTF-8 as far as it goes, but a report must never fail over a

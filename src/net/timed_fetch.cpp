@@ -28,6 +28,7 @@ FetchOutcome outcomeOf(TransferOutcome done)
     outcome.headerText = std::move(done.headerText);
     outcome.body = std::move(done.body);
     outcome.bodyCapped = done.bodyCapped;
+    outcome.bodyComplete = done.bodyComplete;
     return outcome;
 }
 

@@ -41,6 +41,9 @@ struct FetchOutcome
     Text headerText;  // empty unless end is Response
     std::string body; // empty unless end is Response
     bool bodyCapped = false;
+    // A Response whose body came whole: not cut at the cap, nor by the connection ending before
+    // the length the response announced (the bytes that did come still count as its body).
+    bool bodyComplete = false;
     std::string failure; // curl's reason for NoResponse, for people reading a diagnosis
     // NoResponse because the connection was reset or closed before any response came.
     bool closedBeforeResponse = false;

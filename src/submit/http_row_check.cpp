@@ -1,16 +1,14 @@
 #include "submit/http_row_check.h"
 
-#include "library/site_host.h"
 #include "net/request_headers.h"
 #include "net/response_headers.h"
+#include "submit/control_page.h"
 #include "submit/page_evidence.h"
 #include "submit/proxied_fetch.h"
 #include "text/messages.h"
 
-#include <algorithm>
 #include <chrono>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -19,41 +17,6 @@ namespace tavrin::submit {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-char lowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// `page` with every occurrence of `host` (ASCII letters without case) replaced by a token that
-// no page contains. A plain byte search: the pages may be in any charset.
-std::string withHostReplaced(std::string_view page, std::string_view host)
-{
-    static constexpr std::string_view kToken = "\x01host\x01";
-    if (host.empty())
-        return std::string(page);
-    std::string replaced;
-    replaced.reserve(page.size());
-    const auto sameLetter = [](char a, char b) { return lowerAscii(a) == lowerAscii(b); };
-    auto from = page.begin();
-    for (;;) {
-        const auto hit = std::search(from, page.end(), host.begin(), host.end(), sameLetter);
-        replaced.append(from, hit);
-        if (hit == page.end())
-            return replaced;
-        replaced += kToken;
-        from = hit + static_cast<std::ptrdiff_t>(host.size());
-    }
-}
-
-// The URL the baseline rule asks for: the row's template expanded with `controlHost`; a row
-// without a template stands for its URL with the site host turned back into the placeholder.
-text::Text controlUrlFor(const RowRequest& row, std::string_view controlHost)
-{
-    const text::Text templateText =
-        row.templateText ? *row.templateText : library::collapseHost(row.url, row.siteHost);
-    return library::expandTemplate(templateText, controlHost);
-}
 
 std::string reasonFor(const ResponseVerdict& verdict, const net::FetchOutcome& fetched, int limitSeconds)
 {
@@ -96,26 +59,6 @@ ResponseVerdict applyStricterRules(ResponseVerdict verdict, const CheckOptions& 
     return verdict;
 }
 
-} // namespace
-
-text::Text randomControlHost()
-{
-    thread_local std::mt19937 random{std::random_device{}()};
-    std::uniform_int_distribution<int> letter('a', 'z');
-    text::Text host;
-    for (int i = 0; i < 12; ++i)
-        host += static_cast<char>(letter(random));
-    return host + ".com";
-}
-
-bool samePageForAnyHost(std::string_view page, std::string_view host, std::string_view otherPage,
-                        std::string_view otherHost)
-{
-    return withHostReplaced(page, host) == withHostReplaced(otherPage, otherHost);
-}
-
-namespace {
-
 // What a row that no proxy could check gets: neither √ nor ×, and nothing said of its page.
 RowResult notCheckedResult(const ProxiedFetch& fetched, int limitSeconds)
 {
@@ -128,6 +71,35 @@ RowResult notCheckedResult(const ProxiedFetch& fetched, int limitSeconds)
     return result;
 }
 
+// The way a row's requests go to the service, the same for its own page and the baseline rule's
+// control page: through the run's proxies when it has any (with their patience and checks, the
+// next proxy when one fails), direct otherwise; retried by the same rules under the row's
+// deadline either way.
+struct RowRoad
+{
+    std::shared_ptr<ProxyPool> proxies;
+    net::Deadline deadline;
+    std::chrono::milliseconds patience{};
+    RetryRules retry;
+
+    // Fetches `request`, through the proxies starting with `first`; `request.proxy` is left
+    // naming the proxy that carried it.
+    [[nodiscard]] ProxiedFetch fetch(net::FetchRequest& request, std::optional<std::size_t> first,
+                                     const std::stop_token& stop) const
+    {
+        if (proxies)
+            return fetchThroughProxies(request, *proxies, first, deadline, patience, stop, retry);
+        ProxiedFetch direct;
+        direct.fetched = fetchWithRetries(request, deadline, stop, retry);
+        return direct;
+    }
+};
+
+long long millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
 } // namespace
 
 RowResult checkRow(const RowRequest& row, const CheckOptions& options, const std::stop_token& stop,
@@ -136,48 +108,45 @@ RowResult checkRow(const RowRequest& row, const CheckOptions& options, const std
     const auto start = Clock::now();
     const int limitSeconds =
         options.timeLimitSeconds > 0 ? options.timeLimitSeconds : net::kDefaultTimeLimitSeconds;
-    const net::Deadline deadline = start + std::chrono::seconds(limitSeconds);
+    RowRoad road{options.proxies, start + std::chrono::seconds(limitSeconds),
+                 proxyPatience(std::chrono::seconds(limitSeconds)), options.retry};
     net::FetchRequest request = options.requestFields;
     request.url = row.url;
     // Through proxies, the row's first request goes through the next one in turn. One proxy
     // given without a pool is a pool of one for this row alone.
-    std::shared_ptr<ProxyPool> proxies = options.proxies;
-    if (!proxies && net::countsAsPresent(options.proxy))
-        proxies = std::make_shared<ProxyPool>(std::vector<text::Text>{options.proxy});
+    if (!road.proxies && net::countsAsPresent(options.proxy))
+        road.proxies = std::make_shared<ProxyPool>(std::vector<text::Text>{options.proxy});
     std::optional<std::size_t> firstProxy;
-    if (proxies) {
-        firstProxy = proxies->next();
-        request.proxy = firstProxy ? proxies->given(*firstProxy) : text::Text();
-    }
+    if (road.proxies)
+        firstProxy = road.proxies->next();
 
-    // The control page is asked for at the same time as the row's own, under the same deadline;
-    // with one request at a time to a service, only after the row's own page passed.
+    // The control page is asked for at the same time as the row's own, by the same road and
+    // starting with the same proxy; with one request at a time to a service, only after the
+    // row's own page passed, through the proxy that carried it. A template without the
+    // placeholder asks about no site, and needs no control page to be the same for any.
     const bool baseline = options.baseline && !row.siteHost.empty();
     const text::Text controlHost = baseline ? randomControlHost() : text::Text();
-    const text::Text controlUrl = baseline ? controlUrlFor(row, controlHost) : text::Text();
     net::FetchRequest controlRequest = request;
-    controlRequest.url = controlUrl;
-    std::optional<net::PendingFetch> control;
-    if (baseline && controlUrl != row.url && !options.oneRequestAtATime && (!proxies || firstProxy))
-        control.emplace(controlRequest, deadline);
-
-    RetriedFetch fetched;
-    if (proxies) {
-        ProxiedFetch proxied =
-            fetchThroughProxies(request, *proxies, firstProxy, deadline,
-                                proxyPatience(std::chrono::seconds(limitSeconds)), stop, options.retry);
-        if (proxied.notChecked != NotChecked::No) {
-            RowResult notChecked = notCheckedResult(proxied, limitSeconds);
-            notChecked.milliseconds =
-                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-            if (lastAttempt)
-                *lastAttempt = std::move(proxied.fetched.outcome);
-            return notChecked;
-        }
-        fetched = std::move(proxied.fetched);
-    } else {
-        fetched = fetchWithRetries(request, deadline, stop, options.retry);
+    controlRequest.url = baseline ? controlUrlFor(row, controlHost) : text::Text();
+    const bool controlAsked = baseline && controlRequest.url != row.url;
+    std::optional<ConcurrentControlFetch> concurrentControl;
+    if (controlAsked && !options.oneRequestAtATime && (!road.proxies || firstProxy)) {
+        concurrentControl.emplace(
+            [&road, controlRequest, firstProxy](const std::stop_token& controlStop) mutable {
+                return road.fetch(controlRequest, firstProxy, controlStop);
+            },
+            stop);
     }
+
+    ProxiedFetch proxied = road.fetch(request, firstProxy, stop);
+    if (proxied.notChecked != NotChecked::No) {
+        RowResult notChecked = notCheckedResult(proxied, limitSeconds);
+        notChecked.milliseconds = millisecondsSince(start);
+        if (lastAttempt)
+            *lastAttempt = std::move(proxied.fetched.outcome);
+        return notChecked;
+    }
+    RetriedFetch& fetched = proxied.fetched;
     RowResult outcome;
     outcome.timeLimitSeconds = limitSeconds;
     outcome.timedOut = fetched.outcome.end == net::FetchEnd::TimedOut;
@@ -187,25 +156,23 @@ RowResult checkRow(const RowRequest& row, const CheckOptions& options, const std
                                                text::untilNul(fetched.outcome.body), row.emptyBodyFails);
     verdict = applyStricterRules(verdict, options, outcome.evidence);
     if (verdict.success && baseline) {
-        bool same = controlUrl == row.url; // a template without the placeholder asks about no site
-        if (!same && !control) {
-            controlRequest.proxy = request.proxy;
-            control.emplace(controlRequest, deadline);
+        BaselineCheck& check = outcome.evidence.baseline;
+        if (!controlAsked) {
+            check = BaselineCheck::Same;
+        } else {
+            const ProxiedFetch control = concurrentControl
+                                             ? concurrentControl->wait()
+                                             : road.fetch(controlRequest, proxied.lastProxy, stop);
+            check = compareWithControl(fetched.outcome.body, row.siteHost, control, controlHost);
         }
-        if (control) {
-            const net::FetchOutcome controlPage = control->wait(stop);
-            same = controlPage.end == net::FetchEnd::Response &&
-                   samePageForAnyHost(fetched.outcome.body, row.siteHost, controlPage.body, controlHost);
-        }
-        if (same)
+        if (check == BaselineCheck::Same)
             verdict = ResponseVerdict{false, ResponseTest::SamePage, verdict.status};
     }
     outcome.mark = verdictMark(verdict);
     outcome.decidedBy = verdict.decidedBy;
     outcome.httpStatus = verdict.status;
     outcome.reason = reasonFor(verdict, fetched.outcome, limitSeconds);
-    outcome.milliseconds =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    outcome.milliseconds = millisecondsSince(start);
     if (lastAttempt)
         *lastAttempt = std::move(fetched.outcome);
     return outcome;

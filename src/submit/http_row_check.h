@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "net/timed_fetch.h"
+#include "submit/control_page.h"
 #include "submit/proxy_pool.h"
 #include "submit/retrying_fetch.h"
 #include "submit/row_check.h"
@@ -26,7 +27,9 @@ struct CheckOptions
     // ... must link to it ...
     bool requireLink = false;
     // ... and must differ from the page the same template gives for a host that nobody owns
-    // (a service answering every query with one page lists nobody).
+    // (a service answering every query with one page lists nobody). That control page is asked
+    // for as the row's own page is (control_page.h); when it cannot be read, the rule is not
+    // applied and the row keeps the verdict of the others.
     bool baseline = false;
     // The control page of the baseline rule is asked for only after the row's own page, not at
     // the same time: set under a per-host cap, which counts a row as one request.
@@ -44,14 +47,5 @@ struct CheckOptions
 
 // A row check for the submission engine with these options.
 [[nodiscard]] RowCheck httpRowCheck(CheckOptions options = {});
-
-// The host the baseline rule asks about instead of the site: twelve random letters under .com,
-// a name nobody is likely to own.
-[[nodiscard]] text::Text randomControlHost();
-
-// True when two pages are the same once every occurrence of each page's own host (ASCII letters
-// compared without case) is replaced by one token.
-[[nodiscard]] bool samePageForAnyHost(std::string_view page, std::string_view host,
-                                      std::string_view otherPage, std::string_view otherHost);
 
 } // namespace tavrin::submit

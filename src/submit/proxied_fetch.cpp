@@ -214,6 +214,7 @@ ProxiedFetch fetchThroughProxies(net::FetchRequest& request, ProxyPool& pool,
             break;
         }
         tried.push_back(*proxy);
+        result.lastProxy = proxy;
         request.proxy = pool.given(*proxy);
         if (!pool.address(*proxy).carries(request.url)) {
             result.fetched = fetchWithRetries(request, deadline, stop, retry);

@@ -51,6 +51,8 @@ struct ProxiedFetch
     NotChecked notChecked = NotChecked::No;
     // How many proxies the row went through.
     int proxiesTried = 0;
+    // The last proxy tried: the one that carried the row when it was checked.
+    std::optional<std::size_t> lastProxy;
 };
 
 // The patience of a proxy for a row with this time limit: a third of it, from 1 to 3 seconds.

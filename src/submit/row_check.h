@@ -27,12 +27,25 @@ struct RowRequest
     bool emptyBodyFails = false;
 };
 
+// What became of the baseline rule (a page that is the same for any site lists nobody) for a row.
+enum class BaselineCheck
+{
+    NotApplied, // the rule was off, or the row had failed another rule before it
+    Differs,    // the row's page differs from the control page: the rule passes the row
+    Same,       // the same page once each page's host is blanked out: the rule fails the row
+    // The control page could not be read (no answer, an error status after the retries, cut
+    // short, or no proxy could carry it): the rule could not be applied, and the row keeps the
+    // verdict of the other rules.
+    Unreadable,
+};
+
 // What the check saw, beside its verdict.
 struct RowEvidence
 {
     // Where the last request of the redirect chain went; empty when none was made.
     text::Text finalUrl;
-    // Requests made for the row (1 when nothing was retried, 0 when none could be made).
+    // Requests made for the row's own page (1 when nothing was retried, 0 when none could be
+    // made); the baseline rule's control page is not counted.
     int attempts = 0;
     // Bytes of the final response's body.
     long long bytes = 0;
@@ -40,6 +53,7 @@ struct RowEvidence
     std::string titleUtf8;
     bool mentionsSite = false;
     bool linksToSite = false;
+    BaselineCheck baseline = BaselineCheck::NotApplied;
 };
 
 // What the check of one row found: the verdict, the test that decided it, and the evidence.

@@ -47,6 +47,10 @@ Text verdictNote(const RowResult& outcome)
     Text note = library::markText(outcome.mark) + words::kSeparator + decidingTest(outcome);
     if (evidence.attempts > 1)
         note += words::kRetriedPrefix + text::decimal(evidence.attempts - 1) + words::kRetriedSuffix;
+    // A verdict the baseline rule had no part in, though asked: the user should not take the √
+    // for one that passed it.
+    if (evidence.baseline == BaselineCheck::Unreadable)
+        note += "\r\n" + words::kControlUnreadable;
     if (outcome.httpStatus > 0)
         note += "\r\n" + words::kStatus + text::decimal(outcome.httpStatus);
     if (!evidence.titleUtf8.empty())

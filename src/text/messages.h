@@ -92,6 +92,8 @@ inline const Text kMetaRefresh = text::utf8ToGbk("页面自动跳转");
 inline const Text kBrowserErrorPage = text::utf8ToGbk("浏览器错误页");
 inline const Text kNoLinkToSite = text::utf8ToGbk("页面没有链接到网址");
 inline const Text kSamePage = text::utf8ToGbk("任何网址都是同一页面");
+// A line of its own under the verdict: the baseline rule could not be applied to the row.
+inline const Text kControlUnreadable = text::utf8ToGbk("对照页面无法读取，未做对照检查");
 inline const Text kRetriedPrefix = text::utf8ToGbk("（重试");
 inline const Text kRetriedSuffix = text::utf8ToGbk("次）");
 inline const Text kStatus = text::utf8ToGbk("状态：HTTP ");

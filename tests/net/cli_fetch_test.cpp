@@ -147,39 +147,63 @@ TEST(CliFetch, ErrorStatusesFailAndBusyServicesAreAskedAgain)
 TEST(CliFetch, StricterRulesJudgeThePageAboutTheSite)
 {
     LocalServer server;
-    server.routes().Get("/info", [](const httplib::Request& req, httplib::Response& res) {
+    const auto info = [](const httplib::Request& req, httplib::Response& res) {
         res.set_content("<html><head><title>Info</title></head><body>About " + req.get_param_value("q") +
                             "</body></html>",
                         "text/html");
+    };
+    server.routes().Get("/info", info);
+    // The same page, but any host other than the site is refused.
+    server.routes().Get("/guarded", [&info](const httplib::Request& req, httplib::Response& res) {
+        info(req, res);
+        if (req.get_param_value("q") != "www.mine.example")
+            res.status = 403;
     });
     server.start();
-    const std::string page = server.url("/info?q={$url}");
     const struct
     {
+        const char* path;
         std::vector<std::string> options;
         std::string verdictLine;
+        // What the baseline rule made of the page; nothing when it was not applied.
+        std::string controlLine;
     } cases[] = {
-        {{}, "√"},
-        {{"--require-mention"}, "√"},
-        {{"--require-link"}, "× no link to site"},
-        {{"--baseline"}, "× same page for any site"},
+        {"/info", {}, "√", ""},
+        {"/info", {"--require-mention"}, "√", ""},
+        {"/info", {"--require-link"}, "× no link to site", ""},
+        {"/info",
+         {"--baseline"},
+         "× same page for any site",
+         "control page: the same as this page once each host is blanked out"},
+        {"/info", {"--baseline", "--require-link"}, "× no link to site", ""},
+        {"/guarded",
+         {"--baseline"},
+         "√",
+         "control page: could not be read (no answer, an error status, or cut short); the baseline rule was "
+         "not applied"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.options));
-        std::vector<std::string> arguments = {"fetch",     page, "--site", "http://www.Mine.example/",
+        SCOPED_TRACE(testing::Message() << c.path << testing::PrintToString(c.options));
+        std::vector<std::string> arguments = {"fetch",     server.url(c.path + std::string("?q={$url}")),
+                                              "--site",    "http://www.Mine.example/",
                                               "--timeout", "10"};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
         const CliRun result = runCli(arguments);
         EXPECT_EQ(result.exitCode, kExitOk) << result.err;
         // A URL holding the placeholder is expanded with the site's host.
-        EXPECT_NE(result.out.find("\nfinal URL: " + server.url("/info?q=www.mine.example") + "\n"),
-                  std::string::npos)
+        EXPECT_NE(
+            result.out.find("\nfinal URL: " + server.url(c.path + std::string("?q=www.mine.example")) + "\n"),
+            std::string::npos)
             << result.out;
         EXPECT_NE(result.out.find("\n" + c.verdictLine + "\n"), std::string::npos) << result.out;
-        EXPECT_NE(result.out.find("\ntitle: Info\nmentions site: yes\nlinks to site: no\n"),
+        EXPECT_NE(result.out.find("\ntitle: Info\nmentions site: yes\nlinks to site: no\n" +
+                                  (c.controlLine.empty() ? std::string() : c.controlLine + "\n")),
                   std::string::npos)
             << result.out;
+        EXPECT_EQ(result.out.find("control page:") != std::string::npos, !c.controlLine.empty())
+            << result.out;
     }
+    const std::string page = server.url("/info?q={$url}");
 
     // The rules need to know the site.
     for (const char* rule : {"--require-mention", "--require-link", "--baseline"}) {

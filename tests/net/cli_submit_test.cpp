@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <future>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <regex>
 #include <set>
@@ -66,6 +68,32 @@ protected:
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             res.set_content("late", "text/plain");
         });
+        // A results page that reads the same for every host but its name; the first request for
+        // each query URL is told to come back in a second.
+        for (const auto& [path, busy] : {std::pair{"/busy-same", 503}, std::pair{"/busy429-same", 429}}) {
+            server.routes().Get(path, [this, busy](const httplib::Request& req, httplib::Response& res) {
+                if (!busyAtFirst(req, res, busy))
+                    res.set_content("Results for " + req.get_param_value("site") + ": none", "text/plain");
+            });
+        }
+        server.routes().Get("/busy-differs", [this](const httplib::Request& req, httplib::Response& res) {
+            if (busyAtFirst(req, res, 503))
+                return;
+            const std::string site = req.get_param_value("site");
+            res.set_content("Results for " + site + (site == kSite ? ": rank 5" : ": none"), "text/plain");
+        });
+        // The site's page at once; for any other host, no answer within the row's limit ...
+        server.routes().Get("/control-hangs", [this](const httplib::Request& req, httplib::Response& res) {
+            for (int i = 0; i < 100 && !releaseSlow && req.get_param_value("site") != kSite; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            res.set_content("Results for " + req.get_param_value("site"), "text/plain");
+        });
+        // ... or a refusal.
+        server.routes().Get("/control-refused", [](const httplib::Request& req, httplib::Response& res) {
+            if (req.get_param_value("site") != kSite)
+                res.status = 403;
+            res.set_content("Results for " + req.get_param_value("site"), "text/plain");
+        });
         server.start();
     }
     void TearDown() override
@@ -86,6 +114,22 @@ protected:
         return dir.write("templates.txt", file).string();
     }
 
+    // Answers `status` with "Retry-After: 1" to the first request for each query URL; false for
+    // every later one.
+    bool busyAtFirst(const httplib::Request& req, httplib::Response& res, int status)
+    {
+        const std::lock_guard lock(askedMutex);
+        if (!askedBefore.insert(req.path + "?" + req.get_param_value("site")).second)
+            return false;
+        res.status = status;
+        res.set_header("Retry-After", "1");
+        res.set_content("busy, come back later", "text/plain");
+        return true;
+    }
+
+    static constexpr const char* kSite = "www.mine.example";
+    std::mutex askedMutex;
+    std::set<std::string> askedBefore; // guarded by askedMutex
     LocalServer server;
     TempDir dir;
     TempDir dataHome;
@@ -129,10 +173,72 @@ TEST_F(CliSubmit, RunsPassesAndWritesTheSaveAndTheReport)
         EXPECT_EQ(fields.at("title"), "");
         EXPECT_EQ(fields.at("mentions"), false);
         EXPECT_EQ(fields.at("links"), false);
+        EXPECT_FALSE(fields.contains("baseline")) << "the rule was off";
     }
     EXPECT_EQ(notFound, 2);
     // The report was written through a temporary file beside it, which is gone.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
+}
+
+TEST_F(CliSubmit, BaselineComparesControlPagesRetriedAsTheRowsOwnAndNeverGuesses)
+{
+    const struct
+    {
+        const char* path;
+        const char* mark;
+        const char* test;
+        int attempts;
+        // Nothing: no "baseline" key, the rule was not reached.
+        std::optional<std::string> baseline;
+    } cases[] = {
+        {"/busy-same", "×", "same page for any site", 2, "same"},
+        {"/busy429-same", "×", "same page for any site", 2, "same"},
+        {"/busy-differs", "√", "", 2, "differs"},
+        {"/control-hangs", "√", "", 1, "unreadable"},
+        {"/control-refused", "√", "", 1, "unreadable"},
+        {"/gone", "×", "404 in header", 1, std::nullopt},
+    };
+    std::vector<std::string> paths;
+    for (const auto& c : cases)
+        paths.push_back(c.path);
+    const std::string file = templates(paths);
+    // The control page at the same time as the row's own, and after it under a per-host cap.
+    for (const std::vector<std::string>& order : {std::vector<std::string>{}, {"--per-host", "5"}}) {
+        SCOPED_TRACE(order.empty() ? "at the same time" : "one request at a time");
+        {
+            const std::lock_guard lock(askedMutex);
+            askedBefore.clear();
+        }
+        const std::string report = (dir / "baseline.json").string();
+        std::vector<std::string> arguments = {
+            "submit",      "--site",    std::string("http://") + kSite + "/",
+            "--templates", file,        "--threads",
+            "8",           "--timeout", "4",
+            "--baseline",  "--json",    report};
+        arguments.insert(arguments.end(), order.begin(), order.end());
+        const CliRun result = runCli(arguments);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+
+        std::map<std::string, nlohmann::json> rows;
+        for (const std::string& line : linesOf(TempDir::read(report))) {
+            nlohmann::json row = nlohmann::json::parse(line);
+            const std::string url = row.at("url");
+            rows[url.substr(0, url.find('?'))] = std::move(row);
+        }
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.path);
+            const auto found = rows.find(server.url(c.path));
+            ASSERT_NE(found, rows.end());
+            const nlohmann::json& row = found->second;
+            EXPECT_EQ(row.at("mark"), c.mark);
+            EXPECT_EQ(row.at("test"), c.test);
+            EXPECT_EQ(row.at("attempts"), c.attempts) << "the row's own requests";
+            if (c.baseline)
+                EXPECT_EQ(row.value("baseline", "(none)"), *c.baseline);
+            else
+                EXPECT_FALSE(row.contains("baseline")) << row;
+        }
+    }
 }
 
 TEST_F(CliSubmit, OutputsThatCannotBeWrittenAreRefusedBeforeTheFirstRequest)

@@ -3,6 +3,7 @@
 // connection. A row's mark is the service's doing (√, ×) only when the proxy did its part; a row
 // the proxy failed is not checked; a proxy is set aside only for failures of its own.
 #include "cli/proxy_option.h"
+#include "library/site_host.h"
 #include "net/tls_trust.h"
 #include "submit/http_row_check.h"
 #include "support/http_proxy.h"
@@ -50,6 +51,7 @@ enum class StandIn
     Socks4Rejecting,    // "request rejected or failed"
     Socks5Rejecting,    // "general SOCKS server failure"
     Socks5Silent,       // takes connections and never answers the greeting
+    Socks5hForExample,  // leaves names to the proxy, which connects names under .example only
 };
 
 enum class Service
@@ -166,10 +168,20 @@ public:
             raw_.reset(new RawServer(RawServer::silent()));
             address_ = "socks5://127.0.0.1:" + std::to_string(raw_->port());
             break;
+        case StandIn::Socks5hForExample:
+            socks_ = std::make_unique<SocksProxy>();
+            socks_->allowOnlyNamesEndingIn(".example");
+            address_ = socks_->address("socks5h");
+            break;
         }
     }
 
     [[nodiscard]] const std::string& address() const { return address_; }
+    // What clients asked a stand-in proxy of the tests' own to connect them to.
+    [[nodiscard]] std::vector<std::string> destinations() const
+    {
+        return http_ ? http_->destinations() : socks_ ? socks_->destinations() : std::vector<std::string>{};
+    }
 
 private:
     std::string address_;
@@ -193,6 +205,15 @@ protected:
             server->routes().Get("/late", [](const httplib::Request&, httplib::Response& res) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(2500));
                 res.set_content("listed", "text/html");
+            });
+            // The same page for any host asked about, and a page that knows the site.
+            server->routes().Get("/about", [](const httplib::Request& req, httplib::Response& res) {
+                res.set_content("About " + req.get_param_value("q") + ": none", "text/html");
+            });
+            server->routes().Get("/lookup", [](const httplib::Request& req, httplib::Response& res) {
+                const std::string site = req.get_param_value("q");
+                res.set_content("About " + site + (site == "www.mine.example" ? ": rank 5" : ": none"),
+                                "text/html");
             });
             server->routes().Get("/slow", [this](const httplib::Request&, httplib::Response& res) {
                 for (int i = 0; i < 100 && !releaseSlow; ++i)
@@ -317,6 +338,64 @@ TEST_F(ProxiedChecks, ALoneProxyThatCannotProveItselfIsWaitedOnToTheRowsLimit)
     const RowResult late = checkRow(testing_support::rowFor(web.url("/late")), options);
     EXPECT_EQ(nameOf(late.mark), "success") << late.reason;
     EXPECT_TRUE(options.proxies->setAside().empty());
+}
+
+TEST_F(ProxiedChecks, TheControlPageTakesTheRowsWayThroughTheProxies)
+{
+    const std::string port = std::to_string(web.port());
+    const struct
+    {
+        const char* label;
+        std::vector<StandIn> proxies;
+        // "{$url}" for the site's host or the control host.
+        std::string templateText;
+        Mark mark;
+        BaselineCheck baseline;
+    } cases[] = {
+        // The first proxy refuses the control request as it does the row's: both go on through
+        // the next one, and the pages compare as the service gave them.
+        {"past a refusing proxy, the same page",
+         {StandIn::Refusing, StandIn::Forwarding},
+         web.url("/about?q={$url}"),
+         Mark::Failure,
+         BaselineCheck::Same},
+        {"past a refusing proxy, a page that knows the site",
+         {StandIn::Refusing, StandIn::Forwarding},
+         web.url("/lookup?q={$url}"),
+         Mark::Success,
+         BaselineCheck::Differs},
+        // The proxy will not connect to the control host: no page to compare, and no reason to
+        // fail the row.
+        {"a proxy that refuses the control host",
+         {StandIn::Socks5hForExample},
+         "http://{$url}:" + port + "/about?q=any",
+         Mark::Success,
+         BaselineCheck::Unreadable},
+    };
+    for (const auto& c : cases) {
+        for (const bool oneRequestAtATime : {false, true}) {
+            SCOPED_TRACE(testing::Message()
+                         << c.label << (oneRequestAtATime ? ", one request at a time" : ""));
+            std::vector<std::unique_ptr<StandInProxy>> proxies;
+            std::vector<text::Text> addresses;
+            for (const StandIn kind : c.proxies) {
+                proxies.push_back(std::make_unique<StandInProxy>(kind));
+                addresses.push_back(proxies.back()->address());
+            }
+            CheckOptions options = testing_support::rulesWithin(kLimitSeconds, {.baseline = true});
+            options.oneRequestAtATime = oneRequestAtATime;
+            options.proxies = std::make_shared<ProxyPool>(addresses);
+            RowRequest row;
+            row.templateText = c.templateText;
+            row.siteHost = "www.mine.example";
+            row.url = library::expandTemplate(c.templateText, row.siteHost);
+
+            const RowResult checked = checkRow(row, options);
+            EXPECT_EQ(nameOf(checked.mark), nameOf(c.mark)) << checked.reason;
+            EXPECT_EQ(checked.evidence.baseline, c.baseline);
+            EXPECT_EQ(proxies.back()->destinations().size(), 2u) << "the row's request and the control's";
+        }
+    }
 }
 
 } // namespace

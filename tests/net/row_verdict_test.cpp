@@ -436,5 +436,74 @@ TEST(SamePage, ComparesPagesWithEachHostReplaced)
     EXPECT_FALSE(samePageForAnyHost("x a.example", "a.example", "x", "b.example"));
 }
 
+TEST(ControlPage, OnlyAnOrdinaryAnswerReadWholeIsCompared)
+{
+    const std::string page = "<p>About www.mine.example: none</p>";
+    const std::string samePage = "<p>About abcdefghijkl.com: none</p>";
+    const std::string refresh = R"(<meta http-equiv="refresh" content="0; url=/">)";
+    const auto answer = [](std::string status, std::string body) {
+        ProxiedFetch control;
+        control.fetched.attempts = 1;
+        net::FetchOutcome& outcome = control.fetched.outcome;
+        outcome.end = net::FetchEnd::Response;
+        outcome.headerText = "HTTP/1.1 " + status + "\r\nContent-Type: text/html\r\n\r\n";
+        outcome.body = std::move(body);
+        outcome.bodyComplete = true;
+        return control;
+    };
+    const auto changed = [](ProxiedFetch control, const std::function<void(ProxiedFetch&)>& change) {
+        change(control);
+        return control;
+    };
+    const auto ended = [](net::FetchEnd end) {
+        ProxiedFetch control;
+        control.fetched.outcome.end = end;
+        return control;
+    };
+    const struct
+    {
+        const char* label;
+        ProxiedFetch control;
+        BaselineCheck check;
+    } cases[] = {
+        {"the same page", answer("200 OK", samePage), BaselineCheck::Same},
+        {"another page", answer("200 OK", "<p>About abcdefghijkl.com: rank 5</p>"), BaselineCheck::Differs},
+        // The service's own answer for an unknown host, the same as the site's or not.
+        {"the same page with a redirect status", answer("302 Found", samePage), BaselineCheck::Same},
+        {"a page that refreshes", answer("200 OK", refresh), BaselineCheck::Differs},
+        {"busy after the retries", answer("503 Service Unavailable", samePage), BaselineCheck::Unreadable},
+        {"rate limited after the retries", answer("429 Too Many Requests", samePage),
+         BaselineCheck::Unreadable},
+        {"refused", answer("403 Forbidden", "<p>About abcdefghijkl.com: none</p>"),
+         BaselineCheck::Unreadable},
+        {"not found", answer("404 Not Found", samePage), BaselineCheck::Unreadable},
+        {"cut short",
+         changed(answer("200 OK", "<p>About"),
+                 [](ProxiedFetch& c) { c.fetched.outcome.bodyComplete = false; }),
+         BaselineCheck::Unreadable},
+        {"cut at the cap",
+         changed(answer("200 OK", samePage),
+                 [](ProxiedFetch& c) {
+                     c.fetched.outcome.bodyCapped = true;
+                     c.fetched.outcome.bodyComplete = false;
+                 }),
+         BaselineCheck::Unreadable},
+        {"no response", ended(net::FetchEnd::NoResponse), BaselineCheck::Unreadable},
+        {"timed out", ended(net::FetchEnd::TimedOut), BaselineCheck::Unreadable},
+        // A page the proxies did not carry says nothing of the service.
+        {"no proxy could carry it",
+         changed(answer("200 OK", samePage), [](ProxiedFetch& c) { c.notChecked = NotChecked::ProxyFailed; }),
+         BaselineCheck::Unreadable},
+        {"the proxy's own 407",
+         changed(answer("407 Proxy Authentication Required", samePage),
+                 [](ProxiedFetch& c) { c.fetched.outcome.proxyTrouble = net::ProxyTrouble::AuthRequired; }),
+         BaselineCheck::Unreadable},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(compareWithControl(page, "www.mine.example", c.control, "abcdefghijkl.com"), c.check);
+    }
+}
+
 } // namespace
 } // namespace tavrin::submit

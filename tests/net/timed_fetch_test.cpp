@@ -187,6 +187,15 @@ TEST(TimedFetch, BodyCutShortKeepsTheHeaderAndTheBytesReceived)
     Text header;
     EXPECT_EQ(timedFetch(server.url("/"), {}, {}, {}, {}, {}, {}, 5, &header), "partial");
     EXPECT_EQ(header.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+
+    // The outcome says whether the body came whole.
+    const RawServer whole =
+        RawServer::replying("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\nwhole");
+    for (const auto& [reply, complete] : {std::pair{&server, false}, std::pair{&whole, true}}) {
+        const FetchOutcome outcome = fetchUntil(requestFor(reply->url("/")), deadlineIn(5));
+        EXPECT_EQ(outcome.end, FetchEnd::Response);
+        EXPECT_EQ(outcome.bodyComplete, complete) << outcome.body;
+    }
 }
 
 TEST(TimedFetch, EndlessBodyIsCutAtTheCap)

@@ -45,6 +45,18 @@ std::vector<std::string> SocksProxy::destinations() const
     return destinations_;
 }
 
+void SocksProxy::allowOnlyNamesEndingIn(std::string suffix)
+{
+    const std::lock_guard lock(mutex_);
+    allowedSuffix_ = std::move(suffix);
+}
+
+bool SocksProxy::allows(const std::string& host) const
+{
+    const std::lock_guard lock(mutex_);
+    return !allowedSuffix_ || host.ends_with(*allowedSuffix_);
+}
+
 void SocksProxy::note(std::string destination)
 {
     const std::lock_guard lock(mutex_);
@@ -109,7 +121,7 @@ void SocksProxy::serve(int client)
     if (!readExactly(client, portBytes.data(), portBytes.size()))
         return;
     port = portBytes[0] << 8 | portBytes[1];
-    const unsigned char failure = reply_ == Reply::Reject ? 1 : 5;
+    const unsigned char failure = reply_ == Reply::Reject ? 1 : !allows(host) ? 2 : 5;
     connectAndRelay(client, host, port, [failure](bool connected) {
         return std::vector<unsigned char>{
             5, static_cast<unsigned char>(connected ? 0 : failure), 0, 1, 0, 0, 0, 0, 0, 0};
@@ -120,7 +132,7 @@ void SocksProxy::connectAndRelay(int client, const std::string& host, int port,
                                  const std::function<std::vector<unsigned char>(bool)>& reply)
 {
     note(host + ":" + std::to_string(port));
-    const int target = reply_ == Reply::Reject ? -1 : connectToLoopback(port);
+    const int target = reply_ == Reply::Reject || !allows(host) ? -1 : connectToLoopback(port);
     const std::vector<unsigned char> answer = reply(target >= 0);
     if (sendAll(client, answer.data(), answer.size()) && target >= 0)
         relay(client, target, connections_.stopping());

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,11 @@ public:
     SocksProxy(const SocksProxy&) = delete;
     SocksProxy& operator=(const SocksProxy&) = delete;
 
+    // From now on a destination whose name does not end in `suffix` is refused as a proxy's rules
+    // refuse it (SOCKS5's "connection not allowed by ruleset", SOCKS4's "request rejected or
+    // failed"), without trying it.
+    void allowOnlyNamesEndingIn(std::string suffix);
+
     [[nodiscard]] int port() const { return connections_.port(); }
     // "SCHEME://127.0.0.1:PORT", for socks4, socks5 or socks5h.
     [[nodiscard]] std::string address(const std::string& scheme) const;
@@ -41,6 +47,7 @@ public:
 private:
     void serve(int client);
     void note(std::string destination);
+    [[nodiscard]] bool allows(const std::string& host) const;
     // Notes the destination, connects to it on 127.0.0.1 (unless told to reject), answers the
     // client with what `reply` makes of whether that worked, and relays until either side ends.
     void connectAndRelay(int client, const std::string& host, int port,
@@ -48,7 +55,8 @@ private:
 
     const Reply reply_;
     mutable std::mutex mutex_;
-    std::vector<std::string> destinations_; // guarded by mutex_
+    std::vector<std::string> destinations_;    // guarded by mutex_
+    std::optional<std::string> allowedSuffix_; // guarded by mutex_
     // Last: connections are served only while everything above exists.
     LoopbackAcceptor connections_;
 };
