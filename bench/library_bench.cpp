@@ -60,7 +60,8 @@ int main(int argc, char** argv)
                                                 .shell = &shell,
                                                 .tray = &tray,
                                                 .rowCheck = {},
-                                                .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl});
+                                                .updateUrl = tavrin::testing_support::kNoUpdateNoticeUrl,
+                                                .historyDatabase = std::nullopt});
     window.showCentred();
     QApplication::processEvents();
     const long baseKiB = peakResidentKiB();

@@ -44,8 +44,8 @@ int main(int argc, char** argv)
     tavrin::platform::ScriptedDialogs dialogs;
     tavrin::platform::RecordingShell shell;
     tavrin::platform::MemoryTray tray;
-    tavrin::app::MainWindow window(dir.path(),
-                                   {&dialogs, &shell, &tray, {}, std::string("http://127.0.0.1:9/")});
+    tavrin::app::MainWindow window(
+        dir.path(), {&dialogs, &shell, &tray, {}, std::string("http://127.0.0.1:9/"), std::nullopt});
     window.showCentred();
     window.library().waitUntilLoaded();
     window.flushList();
