@@ -15,10 +15,9 @@ void makeThisThreadBackground(const char* name) noexcept
     // runs Windows programs; without it the thread stays unnamed.
     using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
     const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-    const auto setDescription =
-        kernel ? reinterpret_cast<SetDescription>(
-                     reinterpret_cast<void*>(::GetProcAddress(kernel, "SetThreadDescription")))
-               : nullptr;
+    const auto setDescription = kernel ? reinterpret_cast<SetDescription>(reinterpret_cast<void*>(
+                                             ::GetProcAddress(kernel, "SetThreadDescription")))
+                                       : nullptr;
     if (!setDescription)
         return;
     try {

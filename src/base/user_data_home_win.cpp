@@ -1,21 +1,10 @@
 #include "base/user_data_home.h"
 
-#include <memory>
+#include "base/known_folder.h"
+
 #include <string>
 
-#include <shlobj.h>
-#include <windows.h>
-
 namespace tavrin::base {
-
-namespace {
-
-struct TaskMemoryDeleter
-{
-    void operator()(wchar_t* memory) const noexcept { ::CoTaskMemFree(memory); }
-};
-
-} // namespace
 
 std::filesystem::path userDataHome()
 {
@@ -23,7 +12,8 @@ std::filesystem::path userDataHome()
     // setup, a test) chooses the folder.
     std::wstring value(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = ::GetEnvironmentVariableW(L"LOCALAPPDATA", value.data(), static_cast<DWORD>(value.size()));
+        const DWORD length =
+            ::GetEnvironmentVariableW(L"LOCALAPPDATA", value.data(), static_cast<DWORD>(value.size()));
         if (length == 0)
             break;
         if (length < value.size()) {
@@ -35,12 +25,7 @@ std::filesystem::path userDataHome()
         }
         value.resize(length);
     }
-    wchar_t* raw = nullptr;
-    const HRESULT found = ::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &raw);
-    const std::unique_ptr<wchar_t, TaskMemoryDeleter> owned(raw);
-    if (FAILED(found) || !raw)
-        return {};
-    return std::filesystem::path(raw);
+    return knownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT);
 }
 
 } // namespace tavrin::base

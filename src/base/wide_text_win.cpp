@@ -19,7 +19,8 @@ std::wstring wideFromUtf8(std::string_view utf8)
     while (!utf8.empty()) {
         std::size_t length = std::min(utf8.size(), kPiece);
         // Never end a piece inside a sequence: step back over continuation bytes.
-        while (length < utf8.size() && length > 0 && (static_cast<unsigned char>(utf8[length]) & 0xC0) == 0x80)
+        while (length < utf8.size() && length > 0 &&
+               (static_cast<unsigned char>(utf8[length]) & 0xC0) == 0x80)
             --length;
         if (length == 0)
             length = std::min(utf8.size(), kPiece);

@@ -15,8 +15,8 @@ std::string RunKeyAutoStartList::add(const std::filesystem::path& program)
     if (program.empty())
         return "no program given";
     HKEY key = nullptr;
-    LSTATUS status =
-        ::RegCreateKeyExW(HKEY_CURRENT_USER, runKey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+    LSTATUS status = ::RegCreateKeyExW(HKEY_CURRENT_USER, runKey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                       nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS)
         return "open the Run key: error " + std::to_string(status);
     // The command line exactly as given, with its terminating zero.
