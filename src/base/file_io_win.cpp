@@ -65,6 +65,25 @@ ReadResult readWholeFile(const std::filesystem::path& path, std::uintmax_t limit
                              });
 }
 
+namespace {
+
+// Windows says "path not found" where a folder on the path is a file; POSIX says "not a
+// directory", which tells the user what is wrong, and the two systems word the failure alike.
+DWORD refinedCreateError(const std::filesystem::path& target, DWORD error)
+{
+    if (error != ERROR_PATH_NOT_FOUND)
+        return error;
+    for (std::filesystem::path folder = target.parent_path();
+         !folder.empty() && folder != folder.parent_path(); folder = folder.parent_path()) {
+        const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES)
+            return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? error : ERROR_DIRECTORY;
+    }
+    return error;
+}
+
+} // namespace
+
 void AtomicFileWriter::create(TargetLink link)
 {
     // A link that is to be replaced is looked at itself: MoveFileEx replaces the link, not what
@@ -92,7 +111,7 @@ void AtomicFileWriter::create(TargetLink link)
             break;
     }
     if (handle == INVALID_HANDLE_VALUE) {
-        failure_ = windowsErrorText("create", error);
+        failure_ = windowsErrorText("create", refinedCreateError(target_, error));
         return;
     }
     file_ = reinterpret_cast<std::intptr_t>(handle);
