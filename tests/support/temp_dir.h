@@ -1,9 +1,10 @@
 // A folder of the test's own under the system's temporary folder, removed afterwards.
 #pragma once
 
+#include "base/private_temp_folder.h"
+
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -13,30 +14,10 @@ namespace tavrin::testing_support {
 class TempDir
 {
 public:
-    // Under TMPDIR on POSIX, GetTempPath's folder on Windows (what temp_directory_path asks).
-    // A name of random letters is taken only when create_directory made it, as mkdtemp does.
+    // Under TMPDIR on POSIX, GetTempPath's folder on Windows.
     TempDir()
-    {
-        std::error_code error;
-        const std::filesystem::path under = std::filesystem::temp_directory_path(error);
-        if (error)
-            return;
-        std::random_device seed;
-        std::mt19937_64 random(seed());
-        static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            std::string name = "tavrin-test-";
-            for (int i = 0; i < 10; ++i)
-                name += kLetters[random() % (sizeof kLetters - 1)];
-            const std::filesystem::path candidate = under / name;
-            if (std::filesystem::create_directory(candidate, error)) {
-                path_ = candidate;
-                return;
-            }
-            if (error)
-                return;
-        }
-    }
+        : path_(base::makePrivateTempFolder("tavrin-test-"))
+    {}
     ~TempDir()
     {
         std::error_code ignored;
