@@ -18,6 +18,24 @@ TAVRIN_PACKAGES=(
     xvfb xauth
 )
 
+# What the Windows build needs besides (installed by the Windows scripts only, so that the Linux
+# build pulls no wine): the MinGW-w64 cross compilers with posix threads and their tools, wine
+# to run the tests, NSIS for the installer, Debian's MinGW zlib, and what
+# scripts/windows/build_deps.sh builds the libraries with: Debian's archive keys and dpkg-source
+# for the source packages, tclsh for SQLite's generated source, googletest's sources, the host
+# Qt tools of the same version as the Qt built, and the header-only libraries copied for it.
+TAVRIN_WINDOWS_PACKAGES=(
+    build-essential cmake ninja-build pkg-config
+    g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
+    wine64 wine
+    nsis
+    libz-mingw-w64-dev
+    debian-archive-keyring dpkg-dev tcl
+    googletest
+    qt6-base-dev qt6-base-dev-tools
+    libcli11-dev nlohmann-json3-dev
+)
+
 # Runs a command as root: directly when we are root, through sudo otherwise.
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

@@ -3,6 +3,10 @@
 #   ./scripts/test.sh           plain build in build-test/
 #   ./scripts/test.sh --asan    AddressSanitizer + UndefinedBehaviorSanitizer in build-asan/
 #   ./scripts/test.sh --tsan    ThreadSanitizer (GUI-free tests) in build-tsan/
+#   ./scripts/test.sh --windows the Windows build (MinGW-w64) in build-windows/, its tests run
+#                               under wine; the libraries come from scripts/windows/build_deps.sh
+#                               (cached). TAVRIN_WINDOWS_GUI=ON builds the window and its tests too
+#                               (needs the deps script's qt step).
 # TAVRIN_WERROR=ON in the environment makes compiler warnings errors (CI does that).
 set -euo pipefail
 TAVRIN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -14,8 +18,13 @@ case "${1:-}" in
     "") ;;
     --asan) mode=address ;;
     --tsan) mode=thread ;;
-    *) echo "usage: $0 [--asan|--tsan]" >&2; exit 2 ;;
+    --windows) mode=windows ;;
+    *) echo "usage: $0 [--asan|--tsan|--windows]" >&2; exit 2 ;;
 esac
+
+if [ "$mode" = windows ]; then
+    exec "$TAVRIN_ROOT/scripts/windows/test.sh"
+fi
 
 install_missing
 cmake_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DTAVRIN_WERROR=${TAVRIN_WERROR:-OFF}")

@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include "app/desktop_session.h"
 #include "app/main_window.h"
 #include "app/qt_translation.h"
 #include "app/window_look.h"
@@ -15,7 +16,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -25,15 +25,6 @@ namespace tavrin::app {
 namespace {
 
 constexpr int kScreenshotPollMs = 50;
-
-bool hasDisplay()
-{
-    const auto set = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value && *value;
-    };
-    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
-}
 
 // Whether any argument is one of `spellings`. --version and --help are answered before anything
 // else, so that they work without a display (scripts and package checks ask them on machines
@@ -79,7 +70,7 @@ ProgramOptions addProgramOptions(QCommandLineParser& parser)
 std::filesystem::path startupLibrary(const std::filesystem::path& programDir)
 {
     const platform::LibraryFolders folders{
-        programDir, platform::userDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")),
+        programDir, platform::userDataFolder(),
         platform::installedDataFolder(programDir, TAVRIN_DATA_FROM_PROGRAM)};
     return platform::findLibraryFile(folders, msg::kLibraryFileName);
 }
@@ -122,7 +113,7 @@ int run(int argc, char** argv)
         std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
         return 0;
     }
-    if (!hasDisplay()) {
+    if (!hasDesktopSession()) {
         const char* program = argc > 0 ? argv[0] : "tavrin";
         std::fprintf(stderr,
                      "tavrin: no desktop session was found (DISPLAY and WAYLAND_DISPLAY are not set).\n"

@@ -3,6 +3,8 @@
 #include "app/main_window.h"
 
 #include "base/file_io.h"
+#include "base/private_temp_folder.h"
+#include "base/utf8_path.h"
 #include "history/history_recorder.h"
 #include "history/html_report.h"
 #include "platform/desktop.h"
@@ -11,8 +13,6 @@
 #include "text/encoding.h"
 #include "text/messages.h"
 #include "window/submit_handlers.h"
-
-#include <unistd.h>
 
 namespace tavrin::app {
 
@@ -70,11 +70,8 @@ void MainWindow::onMenuHistoryReport()
     }
     // A folder of the window's own under the temporary folder: nobody else can put a link where
     // the report is about to be written.
-    if (reportFolder_.empty()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tavrin-report-XXXXXX").string();
-        if (::mkdtemp(pattern.data()))
-            reportFolder_ = pattern;
-    }
+    if (reportFolder_.empty())
+        reportFolder_ = base::makePrivateTempFolder("tavrin-report-");
     const std::filesystem::path file = reportFolder_ / ("run-" + std::to_string(*run) + ".html");
     const std::string failure =
         reportFolder_.empty() ? std::string("no temporary folder") : base::writeFileAtomically(file, *html);
@@ -82,7 +79,7 @@ void MainWindow::onMenuHistoryReport()
         statusLine_->setText(msg::verdict::kHistoryReportFailed + text::utf8ToGbk(failure));
         return;
     }
-    shell_->openUrl(text::utf8ToGbk(file.string()));
+    shell_->openUrl(text::utf8ToGbk(base::utf8FromPath(file)));
 }
 
 } // namespace tavrin::app

@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <functional>
+#include <limits>
 #include <memory>
-#include <memory_resource>
 #include <optional>
 #include <semaphore>
 #include <thread>
@@ -25,7 +25,7 @@ namespace {
 
 // Only the start of a page is parsed for its title and links; the mention is searched in all
 // of it. Services put the queried site near the top, and 1 MiB of a realistic page takes about
-// 50 ms and (in pieces, below) a few hundred kilobytes of parser memory.
+// 35 ms and (in pieces, below) a few hundred kilobytes of parser memory.
 constexpr std::size_t kParseBytes = std::size_t{1024} * 1024;
 
 // gumbo's work grows with the square of the nesting depth (each start tag looks down the whole
@@ -34,39 +34,31 @@ constexpr std::size_t kParseBytes = std::size_t{1024} * 1024;
 // bounds the work by (bytes parsed) x (piece size). Measured here on 1 MiB of the worst patterns
 // found ("<div>", "<ul><li>", "<b><i>x", tags of a thousand attributes), in CPU time:
 //   piece     4 KiB   8 KiB   16 KiB  32 KiB  1 MiB (one piece)
-//   <div>     0.17 s  0.27 s  0.48 s  1.1 s   107 s
-//   realistic 49 ms   47 ms   48 ms   51 ms   71 ms (and 19 MB of tree instead of 0.3 MB)
+//   <div>     0.12 s  0.20 s  0.39 s  0.80 s  91 s
+//   realistic 36 ms   31 ms   36 ms   34 ms   102 ms
 // The realistic page costs the same at every size, while the worst case grows with the piece.
 // So does the tree of the worst piece: formatting elements (<b>, <a>, <font> ...) that the end
 // of a paragraph closed are opened again, as copies, for the text of every later paragraph, so
 // "<p>", hundreds of distinct "<b a1>" and then "<p>x" over and over make a piece copy hundreds
-// of elements hundreds of times: some 120 MiB of tree and half a second for a piece of 8 KiB, a
-// quarter of that for 4 KiB. 4 KiB keeps every pattern here under half a second a megabyte and
-// cuts a realistic page every fifty tags or so (each cut can separate a <script> or comment
-// from its end, see pieceEnd).
+// of elements hundreds of times: some 136,000 nodes and as many attributes for a piece of 4 KiB.
+// 4 KiB keeps every pattern here under half a second a megabyte and cuts a realistic page every
+// fifty tags or so (each cut can separate a <script> or comment from its end, see pieceEnd).
 constexpr std::size_t kPieceBytes = std::size_t{4} * 1024;
 
 // Pieces bound what one piece costs, not what all of them do: the copying above, piece after
-// piece, makes 11 s and gigabytes of tree of a megabyte (at 8 KiB). What the parser asks for in
-// all is the measure of that work, and the page is read no further once it passes this budget.
-// A realistic megabyte, parsed whole, asks for under 20 MiB; the nesting patterns above for up
-// to 70 MiB. The pieces read before the budget ran out still give their title and links.
-constexpr std::size_t kParseBudgetBytes = std::size_t{96} * 1024 * 1024;
-
-// gumbo asks for some 14 times the text while parsing a piece of a realistic page (55 KiB for
-// 4 KiB), up to 1 MiB for the nesting patterns above and some 30 MiB for the copying. The first block is
-// sized for the text at hand, up to what covers an ordinary piece: a block that large is mapped and unmapped
-// by the C library on every call, which a small page should not pay for.
-constexpr std::size_t kArenaBytesPerTextByte = 16;
-constexpr std::size_t kArenaMinimumBytes = std::size_t{4} * 1024;
-constexpr std::size_t kArenaInitialBytes = std::size_t{256} * 1024;
+// piece, builds 15 million nodes and attributes of a megabyte and takes 3 s. The size of the
+// trees built, in nodes and attributes, is the measure of that work, and the page is read no
+// further once it passes this budget. A realistic megabyte builds some 110,000, the nesting
+// patterns above up to 450,000; the copying passes the budget within its first 70 KiB. The
+// pieces read before the budget ran out still give their title and links.
+constexpr std::size_t kParseBudgetTreeParts = 1'000'000;
 
 // Pages this small are read without waiting for a slot (see ReadSlot): their memory is
 // negligible, and waiting would cost more than reading.
 constexpr std::size_t kSmallPageBytes = std::size_t{64} * 1024;
 
 // The submission runs this from up to 500 worker threads, and one read holds a decoded copy of
-// a body of up to 8 MiB (three times that for a body of undecodable bytes) plus a parse arena.
+// a body of up to 8 MiB (three times that for a body of undecodable bytes) plus a parsed piece.
 // It is pure computation, so more reads of large pages at once than there are cores gain
 // nothing and only multiply the memory; the rest wait for a slot.
 class ReadSlot
@@ -97,49 +89,12 @@ private:
     }
 };
 
-// The memory gumbo's tree of one piece lives in. gumbo frees its trees by recursion, one stack
-// frame per level, which overflows the stack on pages nested a few hundred thousand deep; so no
-// tree is ever freed node by node: gumbo's frees do nothing and the arena is emptied wholesale
-// after each piece.
-class ParseArena
+// Frees a parsed piece. (The parser frees a tree without recursion, however deep it is.)
+struct GumboOutputDeleter
 {
-public:
-    explicit ParseArena(std::size_t textBytes)
-        : initialBytes_(
-              std::clamp(textBytes * kArenaBytesPerTextByte, kArenaMinimumBytes, kArenaInitialBytes))
-        , initial_(std::make_unique_for_overwrite<std::byte[]>(initialBytes_))
-        , resource_(initial_.get(), initialBytes_)
-    {}
-
-    void fillOptions(GumboOptions& options) noexcept
-    {
-        options.allocator = &allocate;
-        options.deallocator = &deallocate;
-        options.userdata = this;
-    }
-
-    // Frees every tree parsed since the last call, keeping the initial block for the next.
-    void clear() noexcept { resource_.release(); }
-
-    // Bytes handed to gumbo since the arena was made, over all the clears.
-    [[nodiscard]] std::size_t handedOut() const noexcept { return handedOut_; }
-
-private:
-    // gumbo does not check for a failed allocation, so there is nothing better than to stop
-    // the program when the memory is exhausted (noexcept turns std::bad_alloc into that).
-    static void* allocate(void* userdata, std::size_t size) noexcept
-    {
-        auto* arena = static_cast<ParseArena*>(userdata);
-        arena->handedOut_ += size;
-        return arena->resource_.allocate(std::max<std::size_t>(size, 1), alignof(std::max_align_t));
-    }
-    static void deallocate(void*, void*) noexcept {}
-
-    std::size_t handedOut_ = 0;
-    std::size_t initialBytes_;
-    std::unique_ptr<std::byte[]> initial_;
-    std::pmr::monotonic_buffer_resource resource_;
+    void operator()(GumboOutput* output) const noexcept { gumbo_destroy_output(output); }
 };
+using GumboOutputPtr = std::unique_ptr<GumboOutput, GumboOutputDeleter>;
 
 // What the parse gathers over the pieces read so far.
 struct ParsedFacts
@@ -226,19 +181,23 @@ const char* hrefOf(const GumboElement& element)
 }
 
 // Gathers the facts of one parsed piece, walking its tree in document order with a stack of
-// its own: a piece can be thousands of levels deep.
-void gatherFacts(const GumboNode* root, ParsedFacts& facts)
+// its own: a piece can be thousands of levels deep. Gives the size of the tree: its nodes and
+// their attributes.
+std::size_t gatherFacts(const GumboNode* root, ParsedFacts& facts)
 {
+    std::size_t treeParts = 0;
     std::vector<const GumboNode*> pending{root};
     while (!pending.empty()) {
         const GumboNode* node = pending.back();
         pending.pop_back();
+        ++treeParts;
         const GumboVector* children = nullptr;
         if (node->type == GUMBO_NODE_DOCUMENT) {
             children = &node->v.document.children;
         } else if (node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE) {
             const GumboElement& element = node->v.element;
             children = &element.children;
+            treeParts += element.attributes.length;
             const bool html = element.tag_namespace == GUMBO_NAMESPACE_HTML;
             if (element.tag == GUMBO_TAG_TITLE && html && !facts.haveTitle) {
                 facts.haveTitle = true;
@@ -257,6 +216,7 @@ void gatherFacts(const GumboNode* root, ParsedFacts& facts)
         for (unsigned int i = children->length; i > 0; --i)
             pending.push_back(static_cast<const GumboNode*>(children->data[i - 1]));
     }
+    return treeParts;
 }
 
 // Parses the start of the page piece by piece, until `enough` says that what the facts hold
@@ -265,20 +225,23 @@ void gatherFacts(const GumboNode* root, ParsedFacts& facts)
 ParsedFacts parseStartOfPage(std::string_view text, const std::function<bool(ParsedFacts&)>& enough)
 {
     ParsedFacts facts;
-    ParseArena arena(std::min(text.size(), kPieceBytes));
     GumboOptions options = kGumboDefaultOptions;
-    arena.fillOptions(options);
     // No error list: it would only cost memory, and a hostile page can have one error a byte.
     options.max_errors = 0;
+    // The parser's own limits stop a document at the 400th level of nesting or the 400th
+    // attribute of a tag and drop the rest of it, which would lose a title or link behind such
+    // markup; the pieces already bound what both can cost.
+    options.max_tree_depth = std::numeric_limits<unsigned int>::max();
+    options.max_attributes = -1;
     const std::string_view start = utf8Prefix(text, kParseBytes);
+    std::size_t treeParts = 0;
     for (std::size_t at = 0; at < start.size();) {
         const std::size_t end = pieceEnd(start, at);
-        const GumboOutput* output = gumbo_parse_with_options(&options, start.data() + at, end - at);
+        const GumboOutputPtr output(gumbo_parse_with_options(&options, start.data() + at, end - at));
         if (output)
-            gatherFacts(output->document, facts);
-        arena.clear();
+            treeParts += gatherFacts(output->document, facts);
         at = end;
-        if (enough(facts) || arena.handedOut() > kParseBudgetBytes)
+        if (enough(facts) || treeParts > kParseBudgetTreeParts)
             break;
     }
     return facts;

@@ -1,6 +1,7 @@
 // The history: what is recorded comes back as the health of each template; files that are not a
 // usable history are never written; two writers share one file; a writer killed in the middle,
 // or a disk that fills, leaves a database SQLite still opens, holding whole batches.
+#include "base/utf8_path.h"
 #include "history/history_recorder.h"
 #include "history/history_store.h"
 
@@ -52,7 +53,7 @@ std::string queryOne(const std::filesystem::path& path, const char* sql)
 {
     sqlite3* db = nullptr;
     std::string value = "(cannot open)";
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    if (sqlite3_open_v2(base::utf8FromPath(path).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_stmt* statement = nullptr;
         value = "(no row)";
         if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
@@ -71,7 +72,7 @@ std::string queryOne(const std::filesystem::path& path, const char* sql)
 void foldLog(const std::filesystem::path& path)
 {
     sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
+    sqlite3_open(base::utf8FromPath(path).c_str(), &db);
     sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
     sqlite3_close(db);
 }
@@ -198,7 +199,7 @@ TEST(HistoryStore, AFileItCannotUseIsNeverWritten)
     }
     {
         sqlite3* db = nullptr;
-        sqlite3_open(newer.c_str(), &db);
+        sqlite3_open(base::utf8FromPath(newer).c_str(), &db);
         sqlite3_exec(db, "PRAGMA user_version = 99", nullptr, nullptr, nullptr);
         sqlite3_close(db);
     }
@@ -206,7 +207,7 @@ TEST(HistoryStore, AFileItCannotUseIsNeverWritten)
     const auto foreign = dir / "foreign.sqlite";
     {
         sqlite3* db = nullptr;
-        sqlite3_open(foreign.c_str(), &db);
+        sqlite3_open(base::utf8FromPath(foreign).c_str(), &db);
         sqlite3_exec(db, "CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('mine')", nullptr,
                      nullptr, nullptr);
         sqlite3_close(db);
@@ -271,6 +272,8 @@ TEST(HistoryStore, TwoWritersOnOneFileBothRecordEverything)
 
 TEST(HistoryStore, AWriterKilledMidwayLeavesWholeBatches)
 {
+    if (!ForkedChild::kAvailable)
+        GTEST_SKIP() << testing_support::kNoForkReason;
     TempDir dir;
     const auto path = dir / "history.sqlite";
     constexpr int kRows = 100;

@@ -10,18 +10,14 @@
 #include "support/forked_child.h"
 #include "support/headless_library.h"
 #include "support/private_mounts.h"
+#include "support/symlinks.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 #include "text/messages.h"
 
 #include <gtest/gtest.h>
 
-#include <sched.h>
-#include <sys/mount.h>
-#include <sys/resource.h>
-
 #include <chrono>
-#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -107,6 +103,8 @@ TEST(SaveKilled, AtAnyMomentLeavesTheOldOrTheNewFile)
     const auto saveTime = std::chrono::steady_clock::now() - started;
     std::filesystem::remove(dir / "timing.txt");
 
+    if (!ForkedChild::kAvailable)
+        GTEST_SKIP() << testing_support::kNoForkReason;
     std::string current = TempDir::read(target);
     const unsigned seed = std::random_device{}();
     SCOPED_TRACE("seed " + std::to_string(seed));
@@ -156,14 +154,14 @@ TEST_F(SaveSafety, AFileSizeLimitFailsTheSaveAndKeepsTheOldFile)
     const auto target = dir.write("url.txt", "http://old.example/{$url}\r\n");
     auto job = saveJob(target);
     ForkedChild child([&job] {
-        const rlimit limit{256 << 10, 256 << 10};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        // Without this the first write past the limit would end the child instead of failing.
-        ::signal(SIGXFSZ, SIG_IGN);
+        if (const std::string why = testing_support::limitFileSize(256 << 10); !why.empty())
+            return "skip\n" + why;
         return job();
     });
     const ForkedChild::Ending ending = child.wait();
     ASSERT_EQ(ending.exitCode, 0);
+    if (ending.report.starts_with("skip\n"))
+        GTEST_SKIP() << ending.report.substr(5);
     EXPECT_EQ(ending.report, saveFailedText(target, "write: File too large"));
     EXPECT_EQ(TempDir::read(target), "http://old.example/{$url}\r\n");
     EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"url.txt"}) << "the partial file is removed";
@@ -203,9 +201,9 @@ TEST_F(SaveSafety, AFullOrReadOnlyFileSystemFailsTheSaveAndKeepsTheOldFile)
                 return "skip\n" + why;
             if (!base::writeFileAtomically(target, old).empty())
                 return std::string("skip\ncannot write the old file");
-            if (c.readOnly &&
-                ::mount(nullptr, mountPoint.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
-                return std::string("skip\ncannot remount read-only: ") + std::strerror(errno);
+            if (c.readOnly)
+                if (const std::string why = testing_support::remountReadOnly(mountPoint); !why.empty())
+                    return "skip\n" + why;
             const Text status = job();
             return "ran\n" + status + "\n" + (TempDir::read(target) == old ? "intact" : "changed") + "\n" +
                    nameList(mountPoint);
@@ -227,7 +225,8 @@ TEST_F(SaveSafety, ASaveThroughALinkToAnotherFileSystemReplacesTheFileLinkedTo)
     std::filesystem::create_directory(other);
     const auto real = other / "url.txt";
     const auto link = dir / "url.txt";
-    std::filesystem::create_symlink(real, link);
+    if (const std::string why = testing_support::makeSymlink(real, link); !why.empty())
+        GTEST_SKIP() << why;
     auto job = saveJob(link);
     ForkedChild child([&] {
         if (const std::string why = mountPrivateTmpfs(other); !why.empty())

@@ -5,6 +5,7 @@
 #include "library/template_file.h"
 #include "platform/headless/memory_controls.h"
 #include "platform/headless/scripted_desktop.h"
+#include "support/bytes_read.h"
 #include "support/headless_library.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
@@ -12,9 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <fstream>
-#include <unistd.h>
 
 #include <algorithm>
 #include <set>
@@ -111,7 +110,7 @@ TEST_F(LibraryTest, BadFilesLoadWithoutHarm)
         {"missing", dir / "missing.txt", {}},
         {"directory", dir / "folder", {}},
         {"empty", dir.write("empty.txt", ""), {}},
-        {"NUL bytes pad the end", dir.write("nul.txt", std::string("a\r\nb\0\0", 6)), {"a", "b"}},
+        {"NUL bytes pad the end", dir.write("nul-bytes.txt", std::string("a\r\nb\0\0", 6)), {"a", "b"}},
         {"LF only", dir.write("lf.txt", "a\nb\n"), {"a\nb\n"}},
         {"lone lead byte", dir.write("lead.txt", "a\r\nb\xB0"), {"a", "b\xB0"}},
         {"long line", dir.write("long.txt", longLine + "\r\n"), {longLine}},
@@ -133,25 +132,16 @@ TEST_F(LibraryTest, StartUpWithoutUrlTxtKeepsTheInitialStatus)
     EXPECT_EQ(status(), msg::kStatusInitial);
 }
 
-// Bytes this process has read from files so far.
-long long bytesReadSoFar()
-{
-    std::ifstream io("/proc/self/io");
-    for (std::string line; std::getline(io, line);) {
-        if (line.starts_with("rchar:"))
-            return std::stoll(line.substr(6));
-    }
-    return -1;
-}
+using testing_support::bytesReadSoFar;
 
+// A file of `size` bytes that takes no room: extended, never written.
 std::filesystem::path sparseFile(const std::filesystem::path& path, std::uintmax_t size)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0600);
-    if (fd >= 0) {
-        if (::ftruncate(fd, static_cast<off_t>(size)) != 0)
-            ADD_FAILURE() << "ftruncate";
-        ::close(fd);
-    }
+    std::ofstream(path, std::ios::binary).flush();
+    std::error_code error;
+    std::filesystem::resize_file(path, size, error);
+    if (error)
+        ADD_FAILURE() << "resize_file: " << error.message();
     return path;
 }
 
@@ -196,7 +186,7 @@ TEST_F(LibraryTest, RefusesFilesThatAreNotTextOrHoldTooManyEntries)
         {"program", dir.write("program", elf), msg::kImportNotText},
         {"UTF-16 text", dir.write("utf16.txt", std::string("\xFF\xFEh\0t\0t\0p\0:\0/\0/\0\r\0\n\0", 18)),
          msg::kImportNotText},
-        {"text after a NUL byte", dir.write("nul.txt", std::string("a\r\nb\0\r\nc\r\n", 10)),
+        {"text after a NUL byte", dir.write("nul-bytes.txt", std::string("a\r\nb\0\r\nc\r\n", 10)),
          msg::kImportNotText},
         {"one entry more than allowed", dir.write("many.txt", manyLines), msg::kImportTooManyEntries},
     };

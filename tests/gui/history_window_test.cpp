@@ -111,7 +111,7 @@ private slots:
         historyReport()->trigger();
         QCOMPARE(shell_->opened().size(), std::size_t{1});
         const std::filesystem::path report(shell_->opened().front());
-        QVERIFY2(report.filename() == "run-2.html", report.c_str());
+        QVERIFY2(report.filename() == "run-2.html", report.string().c_str());
         const std::string html = TempDir::read(report);
         QVERIFY(html.find("run 2 for www.tavrin.example") != std::string::npos);
         QVERIFY(html.find("Newly failed templates (0)") != std::string::npos);

@@ -4,23 +4,67 @@
 // limit, or enter namespaces of its own. The child only runs the job, writes its report and
 // leaves with _exit, so forking from the multithreaded test process stays safe: no thread is
 // started in the child and no exit handler of the parent runs twice.
+//
+// Windows cannot fork: there the child never starts, and a test that needs one skips with
+// kNoForkReason (a test whose job already reports "skip\n…" gets that report from wait()).
 #pragma once
 
-#include <cerrno>
-#include <csignal>
 #include <functional>
 #include <string>
 
+#ifdef _WIN32
+
+namespace tavrin::testing_support {
+
+inline constexpr const char* kNoForkReason =
+    "Windows cannot fork the test process (a child that is killed, limited or in namespaces of its own)";
+
+class ForkedChild
+{
+public:
+    static constexpr bool kAvailable = false;
+
+    struct Ending
+    {
+        bool killed = false;
+        int exitCode = -1;
+        std::string report;
+    };
+
+    explicit ForkedChild(const std::function<std::string()>& /*job*/) {}
+    [[nodiscard]] bool started() const { return false; }
+    void kill() const {}
+    Ending wait() { return Ending{false, 0, std::string("skip\n") + kNoForkReason}; }
+};
+
+// The file-size limit of a forked child: nothing to limit where no child is forked.
+inline std::string limitFileSize(long /*bytes*/)
+{
+    return kNoForkReason;
+}
+
+} // namespace tavrin::testing_support
+
+#else
+
+#include <cerrno>
+#include <csignal>
+
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace tavrin::testing_support {
 
+inline constexpr const char* kNoForkReason = "";
+
 class ForkedChild
 {
 public:
+    static constexpr bool kAvailable = true;
+
     struct Ending
     {
         // Ended by SIGKILL (from kill()) rather than by finishing its job.
@@ -104,4 +148,18 @@ private:
     int reportEnd_ = -1;
 };
 
+// In a forked child: a write that would make a file larger than `bytes` fails (with "File too
+// large") instead of ending the process, as a full disk fails it. Empty when set, else why not.
+inline std::string limitFileSize(long bytes)
+{
+    const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        return "cannot limit the file size";
+    // Without this the first write past the limit would end the child instead of failing.
+    ::signal(SIGXFSZ, SIG_IGN);
+    return {};
+}
+
 } // namespace tavrin::testing_support
+
+#endif

@@ -1,12 +1,42 @@
 // Small or read-only file systems that only a forked child of the test sees: for full disks and
 // read-only folders without touching the machine's own.
+//
+// Windows has no mount namespaces: there every function answers why not, and the test skips.
 #pragma once
+
+#include <filesystem>
+#include <string>
+
+#ifdef _WIN32
+
+namespace tavrin::testing_support {
+
+inline constexpr const char* kNoPrivateMounts =
+    "Windows has no private mounts (a small or read-only file system)";
+
+inline std::string enterPrivateMounts()
+{
+    return kNoPrivateMounts;
+}
+
+inline std::string mountPrivateTmpfs(const std::filesystem::path& /*mountPoint*/,
+                                     const char* /*size*/ = "256k")
+{
+    return kNoPrivateMounts;
+}
+
+inline std::string remountReadOnly(const std::filesystem::path& /*mountPoint*/)
+{
+    return kNoPrivateMounts;
+}
+
+} // namespace tavrin::testing_support
+
+#else
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <string>
 
 #include <sched.h>
 #include <sys/mount.h>
@@ -52,4 +82,15 @@ inline std::string mountPrivateTmpfs(const std::filesystem::path& mountPoint, co
     return {};
 }
 
+// In a forked child, after mountPrivateTmpfs: the file system at `mountPoint` becomes
+// read-only. Empty when it is, else why not.
+inline std::string remountReadOnly(const std::filesystem::path& mountPoint)
+{
+    if (::mount(nullptr, mountPoint.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+        return std::string("cannot remount read-only: ") + std::strerror(errno);
+    return {};
+}
+
 } // namespace tavrin::testing_support
+
+#endif

@@ -1,23 +1,23 @@
 // A folder of the test's own under the system's temporary folder, removed afterwards.
 #pragma once
 
+#include "base/private_temp_folder.h"
+
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
-
-#include <unistd.h>
+#include <system_error>
 
 namespace tavrin::testing_support {
 
 class TempDir
 {
 public:
+    // Under TMPDIR on POSIX, GetTempPath's folder on Windows.
     TempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tavrin-test-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data()) ? std::filesystem::path(pattern) : std::filesystem::path();
-    }
+        : path_(base::makePrivateTempFolder("tavrin-test-"))
+    {}
     ~TempDir()
     {
         std::error_code ignored;

@@ -31,8 +31,8 @@ QMessageBox::Icon iconOf(int flags)
 
 std::filesystem::path toPath(const QString& fileName)
 {
-    // File names on disk are bytes in the locale's encoding (UTF-8 here), not GBK.
-    return std::filesystem::path(QFile::encodeName(fileName).toStdString());
+    // File names are not GBK texts (qt_text.h).
+    return pathFromQString(fileName);
 }
 
 } // namespace

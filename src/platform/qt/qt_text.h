@@ -1,10 +1,10 @@
 // GBK texts to and from Qt's Unicode strings, at the edge of the widgets.
 #pragma once
 
+#include "base/utf8_path.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
 
-#include <QFile>
 #include <QString>
 
 #include <filesystem>
@@ -22,15 +22,17 @@ inline text::Text fromQString(const QString& value)
     return text::utf8ToGbk(value.toStdString());
 }
 
-// File names are not GBK texts: on disk they are bytes in the locale's encoding (UTF-8 here).
+// File names are not GBK texts: they go through UTF-8 (the bytes on disk on Linux; on Windows
+// the UTF-16 names, which the "ANSI" code page of QFile::encodeName could not all hold).
 inline QString pathToQString(const std::filesystem::path& path)
 {
-    return QFile::decodeName(QByteArray::fromStdString(path.string()));
+    const std::string utf8 = base::utf8FromPath(path);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
 inline std::filesystem::path pathFromQString(const QString& name)
 {
-    return std::filesystem::path(QFile::encodeName(name).toStdString());
+    return base::pathFromUtf8(name.toStdString());
 }
 
 } // namespace tavrin::platform

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# The Windows build's tests under wine (scripts/test.sh --windows runs this): installs the
+# Windows packages, builds the libraries (scripts/windows/build_deps.sh skips what is cached),
+# cross-builds the tests into build-windows/ and runs them with ctest under wine, in a wine
+# prefix of the build folder's own and without a display.
+# TAVRIN_WINDOWS_GUI=ON builds the window and its Qt tests as well (Qt from the deps script's qt
+# step); the default is the GUI-free suite.
+set -euo pipefail
+TAVRIN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# shellcheck source=../common.sh
+source "$TAVRIN_ROOT/scripts/common.sh"
+
+gui=${TAVRIN_WINDOWS_GUI:-OFF}
+install_missing "${TAVRIN_WINDOWS_PACKAGES[@]}"
+steps=(headers curl expat sqlite gtest html-parser)
+[ "$gui" = ON ] && steps+=(qt)
+"$TAVRIN_ROOT/scripts/windows/build_deps.sh" "${steps[@]}"
+
+# Fixed before anything changes HOME: where the libraries and their DLLs are.
+export TAVRIN_WINDOWS_PREFIX=${TAVRIN_WINDOWS_PREFIX:-${TAVRIN_CACHE:-$HOME/.cache/tavrin}/win64}
+build_dir="$TAVRIN_ROOT/build-windows"
+wine_prefix="$build_dir/wineprefix"
+configure_and_build "$build_dir" \
+    -DCMAKE_TOOLCHAIN_FILE="$TAVRIN_ROOT/cmake/toolchains/mingw-w64-x86_64.cmake" \
+    "-DCMAKE_CROSSCOMPILING_EMULATOR=$TAVRIN_ROOT/scripts/windows/run_under_wine.sh;$wine_prefix" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DTAVRIN_WERROR=${TAVRIN_WERROR:-OFF}" "-DTAVRIN_BUILD_GUI=$gui"
+
+export WINEPREFIX="$wine_prefix" WINEDEBUG=-all
+# The prefix is made once, before tests start in parallel and race to make it.
+if [ ! -f "$wine_prefix/system.reg" ]; then
+    wineboot --init >/dev/null 2>&1
+fi
+# A persistent wine server for the whole run: without it each test program waits about 3 s for
+# wine's services, which hold ctest's output open. Its own output is detached for the same
+# reason. It is stopped at the end, whatever happens.
+setsid wineserver --persistent </dev/null >/dev/null 2>&1 &
+trap 'wineserver --kill >/dev/null 2>&1 || true' EXIT
+
+export QT_QPA_PLATFORM=offscreen
+cd "$build_dir"
+ctest --output-on-failure --parallel "$(nproc)" --timeout 600

@@ -1,0 +1,10 @@
+#include "app/desktop_session.h"
+
+namespace tavrin::app {
+
+bool hasDesktopSession()
+{
+    return true;
+}
+
+} // namespace tavrin::app
