@@ -72,9 +72,9 @@ is_built() {
 # unless its stamp matches $3, and reports the time.
 summary=()
 run_step() {
-    local step=$1 version=$2 wanted=$3 tree=${4:-}
+    local step=$1 version=$2 stamp=$3 tree=${4:-}
     local label="$step ${version}"
-    if is_built "$step" "$wanted"; then
+    if is_built "$step" "$stamp"; then
         echo "== $label: already built"
         summary+=("$step cached")
         return 0
@@ -82,7 +82,7 @@ run_step() {
     echo "== $label: building"
     local started=$SECONDS
     "build_${step//-/_}" "$version" "$tree"
-    echo "$wanted" >"$stamps/$step"
+    echo "$stamp" >"$stamps/$step"
     local took=$((SECONDS - started))
     echo "== $label: built in $((took / 60)) min $((took % 60)) s"
     summary+=("$step $((took / 60))m$((took % 60))s")
