@@ -6,7 +6,8 @@
 # `cpack -G DEB` needs to find the package's dependencies (dpkg-shlibdeps in dpkg-dev, and
 # file), a virtual display to run the window without a desktop (xvfb-run, which needs xauth),
 # and what fetches the HTML parser's source from Debian's archive the first time a build is
-# configured (scripts/fetch_html_parser.sh: Debian's archive keys, and dpkg-source in dpkg-dev).
+# configured and mends it (scripts/fetch_html_parser.sh: Debian's archive keys, dpkg-source in
+# dpkg-dev; patch for cmake/html-parser/*.patch).
 TAVRIN_PACKAGES=(
     build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools libgl-dev
@@ -17,7 +18,7 @@ TAVRIN_PACKAGES=(
     fonts-wqy-zenhei
     qt6-translations-l10n
     desktop-file-utils appstream
-    dpkg-dev file debian-archive-keyring
+    dpkg-dev file debian-archive-keyring patch
     xvfb xauth
 )
 
@@ -36,7 +37,7 @@ TAVRIN_WINDOWS_PACKAGES=(
     wine64 wine
     nsis
     libz-mingw-w64-dev
-    debian-archive-keyring dpkg-dev tcl
+    debian-archive-keyring dpkg-dev patch tcl
     googletest
     qt6-base-dev qt6-base-dev-tools
     libcli11-dev nlohmann-json3-dev
