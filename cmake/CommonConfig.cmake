@@ -9,6 +9,19 @@ target_compile_definitions(tavrin_common_config INTERFACE
     QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY QT_NO_URL_CAST_FROM_STRING
     QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
 
+# Code that talks to the operating system lives in files named for the system they are written
+# for: `NAME_posix.cpp` (Linux and the other POSIX systems) beside `NAME_win.cpp` (Windows). The
+# CMakeLists name such a file `NAME_${TAVRIN_SYSTEM}.cpp`, so the logic never carries #ifdefs.
+if(WIN32)
+    set(TAVRIN_SYSTEM win)
+    # The wide (UTF-16) Windows functions are the only ones used: every path and text the
+    # program hands Windows is Unicode. Windows 10 is the oldest system the program supports.
+    target_compile_definitions(tavrin_common_config INTERFACE
+        UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)
+else()
+    set(TAVRIN_SYSTEM posix)
+endif()
+
 # Warnings fail the build where the project is checked (CI turns this on); at home they stay
 # warnings, so a newer compiler's new warning does not stop anyone from building.
 option(TAVRIN_WERROR "Treat compiler warnings as errors" OFF)

@@ -14,8 +14,14 @@ function(tavrin_layer name folder)
     file(REMOVE_RECURSE "${root}")
     file(MAKE_DIRECTORY "${destination}")
     file(GLOB headers CONFIGURE_DEPENDS RELATIVE "${CMAKE_CURRENT_SOURCE_DIR}" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
+    # Links keep the root in step with the sources. Where none can be made (a Windows file system
+    # without the right to make them) copies stand in, and a change to a copied header makes the
+    # build configure again, which copies it anew.
     foreach(header IN LISTS headers)
-        file(CREATE_LINK "${CMAKE_CURRENT_SOURCE_DIR}/${header}" "${destination}/${header}" SYMBOLIC)
+        file(CREATE_LINK "${CMAKE_CURRENT_SOURCE_DIR}/${header}" "${destination}/${header}" COPY_ON_ERROR SYMBOLIC)
+        if(NOT IS_SYMLINK "${destination}/${header}")
+            set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${header}")
+        endif()
     endforeach()
     if(layer_SOURCES)
         add_library(${name} STATIC ${layer_SOURCES})

@@ -79,7 +79,7 @@ ProgramOptions addProgramOptions(QCommandLineParser& parser)
 std::filesystem::path startupLibrary(const std::filesystem::path& programDir)
 {
     const platform::LibraryFolders folders{
-        programDir, platform::userDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")),
+        programDir, platform::userDataFolder(),
         platform::installedDataFolder(programDir, TAVRIN_DATA_FROM_PROGRAM)};
     return platform::findLibraryFile(folders, msg::kLibraryFileName);
 }

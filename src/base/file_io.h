@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -71,9 +72,18 @@ private:
     void flush();
     void discard();
 
+    // The system's part (file_io_posix.cpp, file_io_win.cpp): making the temporary file, writing
+    // to it, putting it in place, throwing it away.
+    void create(TargetLink link);
+    // Writes all of `bytes` to the temporary file; a failure is kept in failure_.
+    void writeAll(std::string_view bytes);
+    void putInPlace();
+
     std::filesystem::path target_;
     std::filesystem::path temporary_; // empty when none was created
-    int fd_ = -1;
+    // The temporary file: a file descriptor, or a Windows HANDLE; -1 is the invalid value of both.
+    std::intptr_t file_ = -1;
+    // The target's permission bits, which the new file takes (POSIX).
     bool keepMode_ = false;
     unsigned keptMode_ = 0;
     std::string buffer_;

@@ -5,6 +5,7 @@
 #include "cli/cli.h"
 #include "cli/cli_texts.h"
 #include "cli/load_refusal.h"
+#include "cli/path_option.h"
 #include "library/url_library.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
@@ -32,8 +33,8 @@ public:
     explicit ConvertCommand(CLI::App& app)
     {
         command_ = app.add_subcommand("convert", std::string(texts::kConvertDescription));
-        command_->add_option("in", in_, std::string(texts::kConvertInHelp))->required();
-        command_->add_option("out", out_, std::string(texts::kConvertOutHelp))->required();
+        addPathOption(*command_, "in", in_, std::string(texts::kConvertInHelp))->required();
+        addPathOption(*command_, "out", out_, std::string(texts::kConvertOutHelp))->required();
         token_ = command_->add_option("--token", sampleHost_, std::string(texts::kTokenHelp));
         command_->add_flag("--dedupe", dedupe_, std::string(texts::kDedupeHelp));
     }

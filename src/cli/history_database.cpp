@@ -1,5 +1,6 @@
 #include "cli/history_database.h"
 
+#include "base/utf8_path.h"
 #include "cli/history_texts.h"
 #include "library/site_address.h"
 #include "library/site_host.h"
@@ -18,7 +19,7 @@ CLI::Option* addDatabaseOption(CLI::App& command, std::string& path)
 
 std::filesystem::path databasePath(const std::string& option)
 {
-    return option.empty() ? history::defaultDatabasePath() : std::filesystem::path(option);
+    return option.empty() ? history::defaultDatabasePath() : base::pathFromUtf8(option);
 }
 
 history::HealthFilter healthFilter(const std::string& site, int lastRuns)

@@ -1,12 +1,21 @@
 #include "cli/cli.h"
+#include "cli/console.h"
 #include "cli/interrupt.h"
 
 #include <iostream>
-
-#include <unistd.h>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv)
 {
     tavrin::cli::installInterruptHandler();
-    return tavrin::cli::run(argc, argv, std::cout, std::cerr, ::isatty(STDOUT_FILENO) != 0);
+    const tavrin::cli::ConsoleOutput console;
+    const std::vector<std::string> arguments = tavrin::cli::utf8Arguments(argc, argv);
+    std::vector<const char*> pointers;
+    pointers.reserve(arguments.size() + 1);
+    for (const std::string& argument : arguments)
+        pointers.push_back(argument.c_str());
+    pointers.push_back(nullptr);
+    return tavrin::cli::run(static_cast<int>(arguments.size()), pointers.data(), std::cout, std::cerr,
+                            console.isTerminal());
 }

@@ -1,6 +1,7 @@
 #include "cli/ping_command.h"
 
 #include "base/file_io.h"
+#include "base/utf8_path.h"
 #include "cli/cli.h"
 #include "cli/cli_texts.h"
 #include "cli/interrupt.h"
@@ -224,7 +225,7 @@ public:
         if (!furtherUrls)
             return kExitBadArguments;
         const std::filesystem::path list =
-            endpoints_.empty() ? shippedEndpointList() : std::filesystem::path(endpoints_);
+            endpoints_.empty() ? shippedEndpointList() : base::pathFromUtf8(endpoints_);
         std::string problem;
         const std::optional<std::vector<std::string>> services = readEndpoints(list, problem);
         if (!services) {

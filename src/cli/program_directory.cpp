@@ -1,15 +1,16 @@
 #include "cli/program_directory.h"
 
+#include "cli/program_file.h"
 #include "platform/data_folders.h"
 
-#include <cstdlib>
+#include <system_error>
 
 namespace tavrin::cli {
 
 std::filesystem::path programDirectory()
 {
+    const std::filesystem::path executable = runningProgramFile();
     std::error_code ignored;
-    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", ignored);
     return executable.empty() ? std::filesystem::current_path(ignored) : executable.parent_path();
 }
 
@@ -20,9 +21,8 @@ std::filesystem::path installedDataDirectory()
 
 std::filesystem::path defaultLibraryFile(std::string_view fileName)
 {
-    const platform::LibraryFolders folders{
-        programDirectory(), platform::userDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")),
-        installedDataDirectory()};
+    const platform::LibraryFolders folders{programDirectory(), platform::userDataFolder(),
+                                           installedDataDirectory()};
     return platform::findLibraryFile(folders, fileName);
 }
 

@@ -6,6 +6,7 @@
 #include "cli/history_database.h"
 #include "cli/history_texts.h"
 #include "cli/number_option.h"
+#include "cli/path_option.h"
 #include "library/site_host.h"
 #include "library/template_import.h"
 #include "text/encoding.h"
@@ -28,12 +29,13 @@ public:
     explicit PruneCommand(CLI::App& app)
     {
         command_ = app.add_subcommand("prune", std::string(texts::kPruneDescription));
-        command_->add_option("--templates", templates_, std::string(texts::kPruneTemplatesHelp))->required();
+        addPathOption(*command_, "--templates", templates_, std::string(texts::kPruneTemplatesHelp))
+            ->required();
         command_->add_option("--failed-runs", failedRuns_, std::string(texts::kFailedRunsHelp))
             ->required()
             ->check(wholeNumberIn(kMinFailedRuns, kMaxRuns));
         command_->add_option("--site", site_, std::string(texts::kPruneSiteHelp));
-        command_->add_option("--save", save_, std::string(texts::kPruneSaveHelp))->required();
+        addPathOption(*command_, "--save", save_, std::string(texts::kPruneSaveHelp))->required();
         addDatabaseOption(*command_, database_);
     }
 

@@ -6,6 +6,7 @@
 #include "cli/history_database.h"
 #include "cli/history_texts.h"
 #include "cli/number_option.h"
+#include "cli/path_option.h"
 #include "history/html_report.h"
 
 #include <CLI/CLI.hpp>
@@ -25,7 +26,7 @@ public:
         CLI::Option* run =
             command_->add_option("--run", run_, std::string(texts::kRunHelp))->check(wholeNumberIn(1));
         command_->add_flag("--last", last_, std::string(texts::kLastHelp))->excludes(run);
-        command_->add_option("--html", html_, std::string(texts::kHtmlHelp))->required();
+        addPathOption(*command_, "--html", html_, std::string(texts::kHtmlHelp))->required();
         addDatabaseOption(*command_, database_);
     }
 

@@ -1,6 +1,7 @@
 #include "cli/submit_command.h"
 
 #include "base/file_io.h"
+#include "base/utf8_path.h"
 #include "cli/cli.h"
 #include "cli/cli_texts.h"
 #include "cli/history_database.h"
@@ -140,7 +141,7 @@ public:
         net::initNetwork();
         clearInterrupt();
         const std::filesystem::path templates =
-            templates_.empty() ? defaultLibraryFile("url.txt") : std::filesystem::path(templates_);
+            templates_.empty() ? defaultLibraryFile("url.txt") : base::pathFromUtf8(templates_);
         // Found now rather than after the passes, whose work would then be lost.
         if (!outputsUsable(templates, err))
             return kExitBadArguments;

@@ -1,21 +1,11 @@
 #include "history/history_recorder.h"
 
+#include "base/background_thread.h"
 #include "library/site_host.h"
 
 #include <algorithm>
 
-#include <pthread.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
 namespace tavrin::history {
-
-namespace {
-
-// How much lower than the rest of the program the writer thread runs (a nice value).
-constexpr int kWriterNiceness = 10;
-
-} // namespace
 
 int testCode(submit::ResponseTest test)
 {
@@ -281,10 +271,7 @@ void HistoryRecorder::writerLoop(const std::stop_token& stop)
 {
     // Behind the workers and the network when the processor is busy: a pass should not wait
     // for the history, which can wait for a quiet moment (a pass over the network has plenty).
-    // Lowered, not idle-only: on a machine busy with other work it still gets its share.
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kWriterNiceness);
-    // Named, so that a look at the program's threads (top -H, a profiler) tells it apart.
-    ::pthread_setname_np(::pthread_self(), "tavrin-history");
+    base::makeThisThreadBackground("tavrin-history");
     std::string problem;
     store_ = HistoryStore::open(path_, OpenMode::Record, problem);
     if (!store_) {

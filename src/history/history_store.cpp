@@ -1,13 +1,13 @@
 #include "history/history_store.h"
 
 #include "base/file_io.h"
+#include "base/user_data_home.h"
+#include "base/utf8_path.h"
+#include "history/file_stamp.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <system_error>
-
-#include <sys/stat.h>
 
 namespace tavrin::history {
 
@@ -63,33 +63,16 @@ CREATE INDEX checks_by_run ON checks(run);
 // and those of its write-ahead log.
 std::filesystem::path stampPath(const std::filesystem::path& database)
 {
-    return database.string() + "-checked";
+    std::filesystem::path stamp = database;
+    stamp += "-checked";
+    return stamp;
 }
 
 std::string fileStamp(const std::filesystem::path& database)
 {
-    std::string stamp;
-    for (const std::string& file : {database.string(), database.string() + "-wal"}) {
-        struct stat about
-        {
-        };
-        if (::stat(file.c_str(), &about) != 0) {
-            stamp += "-\n";
-            continue;
-        }
-        stamp += std::to_string(about.st_dev) + " " + std::to_string(about.st_ino) + " " +
-                 std::to_string(about.st_size) + " " + std::to_string(about.st_mtim.tv_sec) + "." +
-                 std::to_string(about.st_mtim.tv_nsec) + "\n";
-    }
-    return stamp;
-}
-
-std::filesystem::path dataHome()
-{
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/')
-        return xdg;
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home && *home ? home : ".") / ".local" / "share";
+    std::filesystem::path log = database;
+    log += "-wal";
+    return fileStampLine(database) + fileStampLine(log);
 }
 
 } // namespace
@@ -103,7 +86,10 @@ Seconds now()
 
 std::filesystem::path defaultDatabasePath()
 {
-    return dataHome() / "tavrin" / "history.sqlite";
+    std::filesystem::path dataHome = base::userDataHome();
+    if (dataHome.empty())
+        dataHome = std::filesystem::path(".") / ".local" / "share";
+    return dataHome / "tavrin" / "history.sqlite";
 }
 
 HistoryStore::HistoryStore(std::filesystem::path path, ConnectionPtr connection)
@@ -153,7 +139,7 @@ std::unique_ptr<HistoryStore> HistoryStore::open(const std::filesystem::path& pa
     if (mode == OpenMode::Record && !path.parent_path().empty())
         std::filesystem::create_directories(path.parent_path(), ignored);
     if (mode == OpenMode::Read && !std::filesystem::exists(path, ignored)) {
-        error = "no history at " + path.string();
+        error = "no history at " + base::utf8FromPath(path);
         return nullptr;
     }
     // Taken before SQLite touches the files: whether they are as this program left them.
@@ -161,10 +147,10 @@ std::unique_ptr<HistoryStore> HistoryStore::open(const std::filesystem::path& pa
     sqlite3* raw = nullptr;
     const int flags =
         SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (mode == OpenMode::Record ? SQLITE_OPEN_CREATE : 0);
-    const int opened = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    const int opened = sqlite3_open_v2(base::utf8FromPath(path).c_str(), &raw, flags, nullptr);
     ConnectionPtr connection(raw);
     if (opened != SQLITE_OK) {
-        error = "cannot open " + path.string() + ": " +
+        error = "cannot open " + base::utf8FromPath(path) + ": " +
                 (connection ? std::string(sqlite3_errmsg(connection.get()))
                             : std::string(sqlite3_errstr(opened)));
         return nullptr;
@@ -188,41 +174,41 @@ bool HistoryStore::migrate(OpenMode mode, std::string& error)
     // that is not one (or is damaged) fails here and stays as it was.
     Statement version(connection_.get(), "PRAGMA user_version");
     if (!version.valid() || version.step() != SQLITE_ROW) {
-        error = failure("cannot read the history " + path_.string());
+        error = failure("cannot read the history " + base::utf8FromPath(path_));
         return false;
     }
     const std::int64_t found = version.integer(0);
     version = Statement();
     if (found > kSchemaVersion) {
-        error = "the history " + path_.string() + " was written by a newer version of the program";
+        error = "the history " + base::utf8FromPath(path_) + " was written by a newer version of the program";
         return false;
     }
     if (found == 0) {
         // Version 0 is a file that is new or not ours: only an empty one is made a history.
         Statement tables(connection_.get(), "SELECT COUNT(*) FROM sqlite_master");
         if (!tables.valid() || tables.step() != SQLITE_ROW) {
-            error = failure("cannot read the history " + path_.string());
+            error = failure("cannot read the history " + base::utf8FromPath(path_));
             return false;
         }
         if (tables.integer(0) != 0) {
-            error = "the database " + path_.string() + " is not a history of this program";
+            error = "the database " + base::utf8FromPath(path_) + " is not a history of this program";
             return false;
         }
     } else if (mode == OpenMode::Record && !leftAsVerified()) {
         Statement check(connection_.get(), "PRAGMA quick_check");
         if (!check.valid() || check.step() != SQLITE_ROW || check.text(0) != "ok") {
-            error = "the history " + path_.string() + " is damaged (" +
+            error = "the history " + base::utf8FromPath(path_) + " is damaged (" +
                     (check.valid() ? check.text(0) : std::string(sqlite3_errmsg(connection_.get()))) + ")";
             return false;
         }
     }
     if (!execute("PRAGMA foreign_keys = ON")) {
-        error = failure("cannot use the history " + path_.string());
+        error = failure("cannot use the history " + base::utf8FromPath(path_));
         return false;
     }
     Statement journal(connection_.get(), "PRAGMA journal_mode = WAL");
     if (!journal.valid() || journal.step() != SQLITE_ROW || journal.text(0) != "wal") {
-        error = failure("cannot use the history " + path_.string());
+        error = failure("cannot use the history " + base::utf8FromPath(path_));
         return false;
     }
     journal = Statement();
@@ -232,7 +218,7 @@ bool HistoryStore::migrate(OpenMode mode, std::string& error)
     // In WAL mode a commit then waits for no disk flush; a crash or a kill still leaves every
     // committed batch, and only a power failure may take back the last ones.
     if (!execute("PRAGMA synchronous = NORMAL")) {
-        error = failure("cannot use the history " + path_.string());
+        error = failure("cannot use the history " + base::utf8FromPath(path_));
         return false;
     }
     if (found == kSchemaVersion)
@@ -240,19 +226,19 @@ bool HistoryStore::migrate(OpenMode mode, std::string& error)
     // From nothing to version 1; later versions add their steps after this one, each in the
     // same transaction as the version it leads to.
     if (!execute("BEGIN IMMEDIATE")) {
-        error = failure("cannot prepare the history " + path_.string());
+        error = failure("cannot prepare the history " + base::utf8FromPath(path_));
         return false;
     }
     Statement again(connection_.get(), "PRAGMA user_version");
     const bool stillOld = again.valid() && again.step() == SQLITE_ROW && again.integer(0) < kSchemaVersion;
     again = Statement();
     if (stillOld && (!execute(kSchemaV1) || !execute("PRAGMA user_version = 1"))) {
-        error = failure("cannot prepare the history " + path_.string());
+        error = failure("cannot prepare the history " + base::utf8FromPath(path_));
         (void)execute("ROLLBACK");
         return false;
     }
     if (!execute("COMMIT")) {
-        error = failure("cannot prepare the history " + path_.string());
+        error = failure("cannot prepare the history " + base::utf8FromPath(path_));
         (void)execute("ROLLBACK");
         return false;
     }

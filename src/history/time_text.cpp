@@ -1,6 +1,6 @@
 #include "history/time_text.h"
 
-#include <ctime>
+#include "history/calendar_time.h"
 
 namespace tavrin::history {
 
@@ -17,18 +17,12 @@ std::string formatted(const std::tm& time, const char* format)
 
 std::string utcTime(Seconds at, const char* format)
 {
-    const std::time_t time = at;
-    std::tm utc{};
-    gmtime_r(&time, &utc);
-    return formatted(utc, format);
+    return formatted(utcCalendar(static_cast<std::time_t>(at)), format);
 }
 
 std::string localTime(Seconds at, const char* format)
 {
-    const std::time_t time = at;
-    std::tm local{};
-    localtime_r(&time, &local);
-    return formatted(local, format);
+    return formatted(localCalendar(static_cast<std::time_t>(at)), format);
 }
 
 } // namespace tavrin::history

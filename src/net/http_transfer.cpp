@@ -3,14 +3,12 @@
 #include "net/cookie_share.h"
 #include "net/proxy_address.h"
 #include "net/tls_trust.h"
+#include "net/transfer_socket.h"
 #include "net/url_parts.h"
 
 #include <algorithm>
 #include <charconv>
 #include <vector>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 namespace tavrin::net {
 
@@ -62,21 +60,6 @@ bool endsDuringBody(CURLcode code, bool bodyCapped)
 bool isSocks(ProxyKind kind)
 {
     return kind == ProxyKind::Socks4 || kind == ProxyKind::Socks5 || kind == ProxyKind::Socks5Hostname;
-}
-
-// The socket is connected, to a peer at `port`: the port tells the proxy's connection from a
-// socket that took over the number of one curl closed meanwhile.
-bool connectedToPort(curl_socket_t socket, int port)
-{
-    sockaddr_storage peer{};
-    socklen_t length = sizeof peer;
-    if (::getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) != 0)
-        return false;
-    if (peer.ss_family == AF_INET)
-        return ntohs(reinterpret_cast<const sockaddr_in*>(&peer)->sin_port) == port;
-    if (peer.ss_family == AF_INET6)
-        return ntohs(reinterpret_cast<const sockaddr_in6*>(&peer)->sin6_port) == port;
-    return false;
 }
 
 std::string_view withoutLineEnd(std::string_view line)
@@ -358,11 +341,9 @@ int HttpTransfer::onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, cur
 
 curl_socket_t HttpTransfer::onOpenSocket(void* self, curlsocktype, curl_sockaddr* address)
 {
-    // Connections are opened close-on-exec: a program started meanwhile (the browser that
-    // 打开网址 opens) must not inherit them and hold them open after the transfer has let go of
-    // them.
-    const curl_socket_t socket =
-        ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    // Connections are never inherited: a program started meanwhile (the browser that 打开网址
+    // opens) must not hold them open after the transfer has let go of them.
+    const curl_socket_t socket = openUninheritedSocket(address->family, address->socktype, address->protocol);
     auto& transfer = *static_cast<HttpTransfer*>(self);
     // Through a proxy, every socket curl opens is one to the proxy.
     if (transfer.proxy_ && socket != CURL_SOCKET_BAD)

@@ -1,5 +1,7 @@
 #include "platform/data_folders.h"
 
+#include "base/user_data_home.h"
+
 #include <array>
 #include <system_error>
 
@@ -15,6 +17,12 @@ std::filesystem::path userDataFolder(const char* xdgDataHome, const char* home)
     if (home && *home)
         return std::filesystem::path(home) / ".local" / "share" / kDataFolderName;
     return {};
+}
+
+std::filesystem::path userDataFolder()
+{
+    const std::filesystem::path home = base::userDataHome();
+    return home.empty() ? home : home / kDataFolderName;
 }
 
 std::filesystem::path installedDataFolder(const std::filesystem::path& programDir,

@@ -1,7 +1,7 @@
 // Where the program finds its starting library, url.txt: beside the program file (a build tree,
 // or a copy unpacked anywhere), then in the user's own data folder, then in the data folder of
-// an installation. A user who keeps a library of their own in ~/.local/share/tavrin gets it
-// whichever installed copy of the program they start.
+// an installation. A user who keeps a library of their own in ~/.local/share/tavrin
+// (%LOCALAPPDATA%\tavrin on Windows) gets it whichever installed copy of the program they start.
 //
 // No widgets and no Qt: the front end reads the environment and hands it in, so tests can
 // build every arrangement in temporary folders.
@@ -29,6 +29,11 @@ struct LibraryFolders
 // when XDG_DATA_HOME is an absolute path (a relative or empty one is to be ignored), otherwise
 // $HOME/.local/share/tavrin; empty when HOME is not set either. Either argument may be null.
 [[nodiscard]] std::filesystem::path userDataFolder(const char* xdgDataHome, const char* home);
+
+// The user's data folder for this program on this system: the above from the environment on
+// freedesktop systems, %LOCALAPPDATA%\tavrin on Windows (base::userDataHome). Empty when the
+// environment names none.
+[[nodiscard]] std::filesystem::path userDataFolder();
 
 // The installation's data folder seen from the folder of the program file: `dataFromProgram` is
 // the installed layout's path from the one to the other ("../share/tavrin" for bin/ and share/).

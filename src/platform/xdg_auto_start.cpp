@@ -160,12 +160,10 @@ AutoStartRemoval XdgAutoStartList::remove()
     return errno == ENOENT || errno == ENOTDIR ? AutoStartRemoval::NotFound : AutoStartRemoval::Failed;
 }
 
-#ifndef _WIN32
 std::unique_ptr<AutoStartList> currentUserAutoStartList()
 {
     // Looked up at each use, so a changed environment is seen.
     return std::make_unique<XdgAutoStartList>(XdgAutoStartList::userFolder());
 }
-#endif
 
 } // namespace tavrin::platform

@@ -1,16 +1,13 @@
 #include "text/charset.h"
 
-#include "text/iconv_descriptor.h"
+#include "text/charset_decoder.h"
 #include "text/utf8_sequence.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
-
-#include <iconv.h>
 
 namespace tavrin::text {
 
@@ -28,12 +25,13 @@ constexpr std::string_view kGbk = "GB18030";
 // further in is too late to have been meant seriously.
 constexpr std::size_t kPrescanBytes = 1024;
 
-// Labels whose meaning on the web differs from iconv's reading of the same name, or that
-// iconv does not know. Everything else goes to iconv as written. Sorted by label.
+// Labels whose meaning on the web differs from the system's reading of the same name, or that
+// the system does not know. Everything else goes to the system's converters as written. Sorted
+// by label.
 struct LabelAlias
 {
     std::string_view label;
-    std::string_view iconvName;
+    std::string_view name;
 };
 constexpr std::array kLabelAliases{
     // Browsers read every "Latin-1" page as windows-1252, whose 0x80..0x9F are printable
@@ -132,64 +130,9 @@ bool startsWithNoCase(std::string_view text, std::size_t at, std::string_view lo
     return true;
 }
 
-// Converts all of `input` with `descriptor`, one U+FFFD for every code unit (`unitBytes` long:
-// 2 in UTF-16, 1 elsewhere) that does not decode.
-// iconv stops at each such byte; handing it windows of bounded size keeps the cost of every
-// restart independent of the length of the text (sanitizer builds check the whole input range
-// on each call, and binary bodies have a bad byte every few bytes).
-std::string convertWithIconv(const IconvDescriptor& descriptor, std::string_view input,
-                             std::size_t unitBytes = 1)
-{
-    constexpr std::size_t kWindowBytes = 1024;
-    std::string output(input.size() + input.size() / 2 + 16, '\0');
-    std::size_t used = 0;
-    const auto append = [&](std::string_view piece) {
-        if (output.size() - used < piece.size())
-            output.resize(std::max(output.size() * 2, used + piece.size()));
-        piece.copy(output.data() + used, piece.size());
-        used += piece.size();
-    };
-    descriptor.reset();
-    std::size_t at = 0;
-    while (at < input.size()) {
-        const std::size_t window = std::min(input.size() - at, kWindowBytes);
-        // iconv takes a non-const input pointer but never writes through it.
-        char* in = const_cast<char*>(input.data() + at);
-        std::size_t inLeft = window;
-        char* out = output.data() + used;
-        std::size_t outLeft = output.size() - used;
-        const std::size_t result = iconv(descriptor.get(), &in, &inLeft, &out, &outLeft);
-        const int error = errno;
-        used = static_cast<std::size_t>(out - output.data());
-        at += window - inLeft;
-        if (result != static_cast<std::size_t>(-1))
-            continue;
-        if (error == E2BIG) {
-            output.resize(output.size() * 2 + 16);
-            continue;
-        }
-        // A character cut in two by the end of the window is converted with the next window.
-        if (error == EINVAL && at + inLeft < input.size())
-            continue;
-        // EILSEQ (a unit that does not decode) or EINVAL (a character cut off by the end of
-        // the input). Skipping one unit lets the next one start a character of its own, so a
-        // broken double-byte character never swallows the ASCII after it.
-        append(kReplacementCharacter);
-        at = std::min(at + unitBytes, input.size());
-        descriptor.reset();
-    }
-    // Flush a stateful encoding (ISO-2022-JP and the like) back to its initial state.
-    char* out = output.data() + used;
-    std::size_t outLeft = output.size() - used;
-    if (iconv(descriptor.get(), nullptr, nullptr, &out, &outLeft) != static_cast<std::size_t>(-1))
-        used = static_cast<std::size_t>(out - output.data());
-    output.resize(used);
-    return output;
-}
-
 // UTF-8 to UTF-8 with every ill-formed part replaced: one U+FFFD for each maximal part of a
-// sequence that cannot be completed, as browsers do. Done here rather than by iconv, which
-// would take the detour through its internal form for text that mostly needs only copying.
+// sequence that cannot be completed, as browsers do. Done here rather than by the system's converter,
+// which would take the detour through its internal form for text that mostly needs only copying.
 std::string sanitizeUtf8(std::string_view input)
 {
     std::string output;
@@ -226,15 +169,6 @@ bool isPlausibleLabel(std::string_view label) noexcept
         return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' ||
                c == ':';
     });
-}
-
-// True when iconv decodes ASCII text unchanged from `name`: pages declare their charset in
-// ASCII, so an encoding that reads ASCII differently (UTF-16 without a byte-order mark,
-// UTF-32, EBCDIC) cannot be what such a page is written in.
-bool decodesAsciiUnchanged(const IconvDescriptor& descriptor)
-{
-    constexpr std::string_view kProbe = "<meta charset=\"x\"> azAZ09";
-    return convertWithIconv(descriptor, kProbe) == kProbe;
 }
 
 // The Content-Type-style "charset=VALUE" inside a meta content attribute, as browsers read
@@ -418,11 +352,9 @@ std::optional<std::string> charsetForLabel(std::string_view label)
         std::lower_bound(kLabelAliases.begin(), kLabelAliases.end(), key,
                          [](const LabelAlias& a, const std::string& k) { return a.label < k; });
     if (alias != kLabelAliases.end() && alias->label == key)
-        return std::string(alias->iconvName);
-    // The long tail (koi8-r, windows-1251, iso-8859-2, euc-jp, ...) iconv knows by the names
-    // pages use.
-    const IconvDescriptor descriptor("UTF-8", key.c_str());
-    if (!descriptor.isOpen() || !decodesAsciiUnchanged(descriptor))
+        return std::string(alias->name);
+    // The long tail (koi8-r, windows-1251, iso-8859-2, euc-jp, ...), by the names pages use.
+    if (!systemDecodes(key))
         return std::nullopt;
     std::string name = key;
     std::transform(name.begin(), name.end(), name.begin(),
@@ -506,13 +438,10 @@ std::string decodeToUtf8(std::string_view bytes, std::string_view charset)
     }
     if (*name == kUtf8)
         return sanitizeUtf8(bytes);
-    const IconvDescriptor descriptor("UTF-8", name->c_str());
-    // Every name charsetForLabel gives opens, unless the system lacks a converter module it
-    // had a moment ago; reading the bytes as UTF-8 still gives text whose ASCII is right.
-    if (!descriptor.isOpen())
-        return sanitizeUtf8(bytes);
-    const bool utf16 = *name == kUtf16Le || *name == kUtf16Be;
-    return convertWithIconv(descriptor, bytes, utf16 ? 2 : 1);
+    // Every name charsetForLabel gives decodes, unless the system lacks a converter it had a
+    // moment ago; reading the bytes as UTF-8 still gives text whose ASCII is right.
+    std::optional<std::string> decoded = decodeWithSystem(bytes, *name);
+    return decoded ? std::move(*decoded) : sanitizeUtf8(bytes);
 }
 
 } // namespace tavrin::text

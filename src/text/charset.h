@@ -24,11 +24,13 @@ enum class CharsetSource
 
 struct PickedCharset
 {
-    std::string name; // as iconv knows it ("UTF-8", "GB18030", "CP932", ...)
+    // The converter's name as the GNU C library knows it ("UTF-8", "GB18030", "CP932", ...); the
+    // Windows build knows the encodings it decodes by the same names.
+    std::string name;
     CharsetSource source = CharsetSource::Fallback;
 };
 
-// The iconv name of an encoding label as pages and servers write it ("gb2312", "x-sjis",
+// The converter name of an encoding label as pages and servers write it ("gb2312", "x-sjis",
 // "UTF8", "latin1"); nullopt when the label names no encoding this system can decode from
 // ASCII-compatible bytes, which callers treat as no declaration at all.
 [[nodiscard]] std::optional<std::string> charsetForLabel(std::string_view label);
@@ -43,7 +45,7 @@ struct PickedCharset
 // are UTF-8, else GBK. A declared name that is not known counts as not declared.
 [[nodiscard]] PickedCharset pickCharset(std::string_view body, std::string_view contentType);
 
-// Decodes `bytes` from the encoding named `charset` (a label or an iconv name) to UTF-8. A
+// Decodes `bytes` from the encoding named `charset` (a label or a converter name) to UTF-8. A
 // byte-order mark of that encoding at the start is dropped. Bytes that do not decode become
 // U+FFFD, so the result is always valid UTF-8 and no input is an error. An unknown name is
 // treated as no name: UTF-8 when the bytes are UTF-8, else GBK.

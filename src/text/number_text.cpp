@@ -1,15 +1,12 @@
 #include "text/number_text.h"
 
+#include "text/classic_number.h"
 #include "text/gbk_text.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <memory>
 #include <string>
-#include <type_traits>
-
-#include <locale.h>
 
 namespace tavrin::text {
 
@@ -96,20 +93,6 @@ std::size_t numberLength(std::string_view text) noexcept
     return at;
 }
 
-struct LocaleDeleter
-{
-    void operator()(locale_t locale) const noexcept { freelocale(locale); }
-};
-
-// strtod follows the process locale (a desktop program sets it from the user's environment, and
-// many locales use a decimal comma), so numbers are read in the fixed "C" locale instead.
-locale_t classicLocale()
-{
-    static const std::unique_ptr<std::remove_pointer_t<locale_t>, LocaleDeleter> locale(
-        newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr)));
-    return locale.get();
-}
-
 } // namespace
 
 double numberFromText(std::string_view text)
@@ -121,11 +104,8 @@ double numberFromText(std::string_view text)
     const std::string number = folded.substr(start, numberLength(std::string_view(folded).substr(start)));
     if (number.empty())
         return 0.0;
-    // The copy is NUL-terminated and holds only a validated number, so strtod reads nothing
-    // else; out-of-range values come back as +-HUGE_VAL or a value near zero.
-    if (const locale_t locale = classicLocale())
-        return strtod_l(number.c_str(), nullptr, locale);
-    return std::strtod(number.c_str(), nullptr);
+    // The copy is NUL-terminated and holds only a validated number, so nothing else is read.
+    return parseClassicNumber(number.c_str());
 }
 
 int intFromText(std::string_view text)

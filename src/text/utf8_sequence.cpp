@@ -39,6 +39,33 @@ Utf8Prefix utf8Prefix(std::string_view text) noexcept
     return {valid, needed};
 }
 
+namespace {
+
+// The code point of the well-formed sequence of `length` bytes at the start of `text`.
+char32_t sequenceValue(std::string_view text, std::size_t length) noexcept
+{
+    // The first byte keeps the bits its length marker leaves; each further byte gives six.
+    constexpr unsigned char kFirstBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    char32_t point = static_cast<unsigned char>(text[0]) & kFirstBits[length];
+    for (std::size_t i = 1; i < length; ++i)
+        point = (point << 6) | (static_cast<unsigned char>(text[i]) & 0x3Fu);
+    return point;
+}
+
+} // namespace
+
+char32_t decodeUtf8Character(std::string_view utf8, std::size_t& at) noexcept
+{
+    const std::size_t length = wellFormedUtf8Length(utf8.substr(at));
+    if (length == 0) {
+        ++at;
+        return U'?';
+    }
+    const char32_t value = sequenceValue(utf8.substr(at), length);
+    at += length;
+    return value;
+}
+
 std::optional<std::u32string> utf8CodePoints(std::string_view text)
 {
     std::u32string points;
@@ -47,12 +74,7 @@ std::optional<std::u32string> utf8CodePoints(std::string_view text)
         const std::size_t length = wellFormedUtf8Length(text);
         if (length == 0)
             return std::nullopt;
-        // The first byte keeps the bits its length marker leaves; each further byte gives six.
-        constexpr unsigned char kFirstBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
-        char32_t point = static_cast<unsigned char>(text[0]) & kFirstBits[length];
-        for (std::size_t i = 1; i < length; ++i)
-            point = (point << 6) | (static_cast<unsigned char>(text[i]) & 0x3Fu);
-        points.push_back(point);
+        points.push_back(sequenceValue(text, length));
         text.remove_prefix(length);
     }
     return points;

@@ -29,6 +29,10 @@ struct Utf8Prefix
     return prefix.needed != 0 && prefix.valid == prefix.needed ? prefix.needed : 0;
 }
 
+// The character at `at` in `utf8`, advancing `at` past it. A byte that does not start a
+// well-formed sequence reads as one '?' (how the program's GBK conversion treats broken UTF-8).
+[[nodiscard]] char32_t decodeUtf8Character(std::string_view utf8, std::size_t& at) noexcept;
+
 // The code points of UTF-8 text; nothing when it is not well-formed throughout.
 [[nodiscard]] std::optional<std::u32string> utf8CodePoints(std::string_view text);
 

@@ -555,7 +555,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTripCase{"Tick", "√", "\xA1\xCC"}, RoundTripCase{"Cross", "×", "\xA1\xC1"},
                     RoundTripCase{"FullWidthQuestionMark", "？", "\xA3\xBF"},
                     RoundTripCase{"Arrow", "---》", "---\xA1\xB7"},
-                    RoundTripCase{"Ascii", "abc 123\r\n", "abc 123\r\n"},
+                    // The euro sign is GBK's only single byte above ASCII.
+                    RoundTripCase{"Euro", "€", "\x80"}, RoundTripCase{"Ascii", "abc 123\r\n", "abc 123\r\n"},
                     RoundTripCase{"EmbeddedNul", "a\0\xE5\xBD\x93"s, "a\0\xB5\xB1"s},
                     RoundTripCase{"Empty", "", ""}),
     caseName<RoundTripCase>);
@@ -573,10 +574,11 @@ TEST(GbkToUtf8, InvalidBytesBecomeReplacementCharacters)
         {"a\xFF"
          "b",
          "a" + fffd + "b"},
-        {"a\xB0", "a" + fffd},         // lead byte cut off by the end
-        {"\xB0\r\n", fffd + "\r\n"},   // line break after a broken lead byte survives
-        {"\xA2\xA0x", fffd + "x"},     // well-shaped but unassigned: one character
-        {"\xFF\xB5\xB1", fffd + "当"}, // conversion resumes after the bad byte
+        {"a\xB0", "a" + fffd},             // lead byte cut off by the end
+        {"\xB0\r\n", fffd + "\r\n"},       // line break after a broken lead byte survives
+        {"\xA2\xA0x", fffd + "x"},         // well-shaped but unassigned: one character
+        {"\xAA\xA1\xFE\xFE", fffd + fffd}, // the user-defined area holds no characters
+        {"\xFF\xB5\xB1", fffd + "当"},     // conversion resumes after the bad byte
         {"\xB5\xB1\xFF\xFF\xC7\xB0", "当" + fffd + fffd + "前"},
     };
     for (const Case& c : cases) {
@@ -612,6 +614,7 @@ TEST(Utf8ToGbk, UnrepresentableAndInvalidBecomeQuestionMarks)
     const std::vector<Case> cases = {
         {"a😀b", "a?b"},       // one mark per character, not per byte
         {"한", "?"},          // Hangul is outside GBK
+        {"\uE000", "?"},      // so are the private-use characters
         {"😀当", "?\xB5\xB1"}, // conversion resumes after the character
         {"\xFF", "?"},
         {"\x80"

@@ -1,3 +1,4 @@
+// GBK <-> UTF-8 through glibc's iconv.
 #include "text/encoding.h"
 
 #include "text/gbk_text.h"
@@ -6,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -122,23 +122,6 @@ void convertInto(const IconvDescriptor& descriptor, std::string_view input, Outp
     // Both encodings are stateless, so there is no shift sequence to flush at the end.
 }
 
-// The character at `at` in `utf8`, advancing `at` past it. A byte that does not start a
-// well-formed sequence reads as one '?'.
-wchar_t decodeUtf8(std::string_view utf8, std::size_t& at) noexcept
-{
-    const std::size_t length = wellFormedUtf8Length(utf8.substr(at));
-    if (length == 0) {
-        ++at;
-        return L'?';
-    }
-    constexpr unsigned char kFirstByteMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
-    auto value = static_cast<std::uint32_t>(static_cast<unsigned char>(utf8[at]) & kFirstByteMask[length]);
-    for (std::size_t i = 1; i < length; ++i)
-        value = (value << 6) | (static_cast<unsigned char>(utf8[at + i]) & 0x3Fu);
-    at += length;
-    return static_cast<wchar_t>(value);
-}
-
 // Used only without a working descriptor: a character GBK may not express becomes one '?', and
 // so does each byte that is not valid UTF-8.
 Substitute substituteForUtf8(std::string_view rest) noexcept
@@ -190,7 +173,7 @@ std::string utf8ToGbk(std::string_view utf8)
     for (std::size_t at = 0; at < utf8.size();) {
         wide.clear();
         while (at < utf8.size() && wide.size() < kChunkCharacters)
-            wide.push_back(decodeUtf8(utf8, at));
+            wide.push_back(static_cast<wchar_t>(decodeUtf8Character(utf8, at)));
         const std::string_view bytes(reinterpret_cast<const char*>(wide.data()),
                                      wide.size() * sizeof(wchar_t));
         convertInto(descriptor, bytes, output, substituteForWide);
