@@ -48,13 +48,25 @@ bool isLowerAlnum(char c)
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
 
+// Whether URL readers take a label for a number: decimal, or hexadecimal after "0x" ("0xcc" is
+// 204).
+bool isNumberLabel(std::string_view label)
+{
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    if (label.starts_with("0x"))
+        return std::all_of(label.begin() + 2, label.end(),
+                           [&](char c) { return isDigit(c) || (c >= 'a' && c <= 'f'); });
+    return std::all_of(label.begin(), label.end(), isDigit);
+}
+
 // A host name as the address box gives one: labels of small letters, digits and inner dashes,
-// the last one not a number (curl reads "1.2.3" as an IPv4 address and writes it otherwise).
+// the last one not a number (curl reads "1.2.3" and "0xcc" as IPv4 addresses and writes them
+// otherwise).
 bool isPlainHostName(std::string_view host)
 {
     if (host.empty() || host.size() > 253)
         return false;
-    bool lastHasLetter = false;
+    bool lastIsNumber = false;
     for (std::size_t start = 0; start <= host.size();) {
         const std::size_t dot = std::min(host.find('.', start), host.size());
         const std::string_view label = host.substr(start, dot - start);
@@ -62,10 +74,10 @@ bool isPlainHostName(std::string_view host)
             return false;
         if (!std::all_of(label.begin(), label.end(), [](char c) { return isLowerAlnum(c) || c == '-'; }))
             return false;
-        lastHasLetter = std::any_of(label.begin(), label.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+        lastIsNumber = isNumberLabel(label);
         start = dot + 1;
     }
-    return lastHasLetter;
+    return !lastIsNumber;
 }
 
 bool readsAsciiAsItself(std::string_view body, std::string_view contentType)

@@ -1,20 +1,24 @@
+# shellcheck shell=bash
 # Shared by run.sh and test.sh: installs what is missing from Debian's packages.
 
 # Packages the build and the tests need: Qt's Chinese texts for its dialogs
 # (qt6-translations-l10n), the validators of the installed desktop entry and metainfo, what
 # `cpack -G DEB` needs to find the package's dependencies (dpkg-shlibdeps in dpkg-dev, and
-# file), and a virtual display to run the window without a desktop (xvfb-run, which needs xauth).
+# file), a virtual display to run the window without a desktop (xvfb-run, which needs xauth),
+# and what fetches the HTML parser's source from Debian's archive the first time a build is
+# configured and mends it (scripts/fetch_html_parser.sh: Debian's archive keys, dpkg-source in
+# dpkg-dev; patch for cmake/html-parser/*.patch).
 TAVRIN_PACKAGES=(
     build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-webengine-dev
     libcurl4-openssl-dev libcli11-dev libcpp-httplib-dev libssl-dev curl
     libgtest-dev libgmock-dev
-    libgumbo-dev nlohmann-json3-dev libsqlite3-dev libexpat1-dev
+    nlohmann-json3-dev libsqlite3-dev libexpat1-dev
     fonts-wqy-zenhei
     qt6-translations-l10n
     desktop-file-utils appstream
-    dpkg-dev file
+    dpkg-dev file debian-archive-keyring patch
     xvfb xauth
 )
 
@@ -23,17 +27,21 @@ TAVRIN_PACKAGES=(
 # to run the tests, NSIS for the installer, Debian's MinGW zlib, and what
 # scripts/windows/build_deps.sh builds the libraries with: Debian's archive keys and dpkg-source
 # for the source packages, tclsh for SQLite's generated source, googletest's sources, the host
-# Qt tools of the same version as the Qt built, and the header-only libraries copied for it.
+# Qt tools of the same version as the Qt built, and the header-only libraries copied for it;
+# for scripts/windows/package.sh, Qt's Chinese texts, and a virtual display on which
+# scripts/windows/check_package.sh opens the packed window.
+# shellcheck disable=SC2034 # used by the scripts that source this
 TAVRIN_WINDOWS_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine64 wine
     nsis
     libz-mingw-w64-dev
-    debian-archive-keyring dpkg-dev tcl
+    debian-archive-keyring dpkg-dev patch tcl
     googletest
     qt6-base-dev qt6-base-dev-tools
     libcli11-dev nlohmann-json3-dev
+    qt6-translations-l10n xvfb xauth
 )
 
 # Runs a command as root: directly when we are root, through sudo otherwise.

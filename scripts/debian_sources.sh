@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that build libraries from Debian's source packages (the Windows
 # libraries, the HTML parser): fetches a source package into the cache folder and unpacks it.
 #
@@ -29,11 +30,13 @@ deb-src [signed-by=$keyring] $mirror $TAVRIN_DEBIAN_SUITE-updates main
 deb-src [signed-by=$keyring] $security $TAVRIN_DEBIAN_SUITE-security main"
     # apt drops its rights to the user _apt for downloads, who may not enter a folder in a home;
     # the downloads run as whoever runs this instead.
-    local config="Dir::Etc::SourceList \"$apt_dir/sources.list\";
+    local user config
+    user=$(id -un)
+    config="Dir::Etc::SourceList \"$apt_dir/sources.list\";
 Dir::Etc::SourceParts \"/nonexistent\";
 Dir::State::Lists \"$apt_dir/lists\";
 Dir::Cache \"$apt_dir/cache\";
-APT::Sandbox::User \"$(id -un)\";
+APT::Sandbox::User \"$user\";
 Acquire::Languages \"none\";"
     [ "$(cat "$apt_dir/sources.list" 2>/dev/null)" = "$sources" ] || echo "$sources" >"$apt_dir/sources.list"
     [ "$(cat "$apt_dir/apt.conf" 2>/dev/null)" = "$config" ] || echo "$config" >"$apt_dir/apt.conf"

@@ -2,7 +2,7 @@
 # Builds the third-party libraries of the Windows build (64-bit, MinGW-w64 with posix threads)
 # from Debian 12's source packages, into the cache folder outside the tree:
 #   scripts/windows/build_deps.sh [--refresh] [STEP...]
-# Steps: headers curl expat sqlite gtest html-parser qt (default: all of them, in that order).
+# Steps: headers curl expat sqlite gtest httplib html-parser qt (default: all of them, in that order).
 # --refresh reads Debian's index of source packages again first, so that a newer version (a
 # security update, say) is fetched and built; without it the index read the first time is used.
 # The cache is $TAVRIN_CACHE (default ~/.cache/tavrin):
@@ -23,7 +23,7 @@ source "$TAVRIN_ROOT/scripts/common.sh"
 # shellcheck source=../debian_sources.sh
 source "$TAVRIN_ROOT/scripts/debian_sources.sh"
 
-all_steps=(headers curl expat sqlite gtest html-parser qt)
+all_steps=(headers curl expat sqlite gtest httplib html-parser qt)
 refresh=no
 if [ "${1:-}" = --refresh ]; then
     refresh=yes
@@ -72,9 +72,9 @@ is_built() {
 # unless its stamp matches $3, and reports the time.
 summary=()
 run_step() {
-    local step=$1 version=$2 wanted=$3 tree=${4:-}
+    local step=$1 version=$2 stamp=$3 tree=${4:-}
     local label="$step ${version}"
-    if is_built "$step" "$wanted"; then
+    if is_built "$step" "$stamp"; then
         echo "== $label: already built"
         summary+=("$step cached")
         return 0
@@ -82,7 +82,7 @@ run_step() {
     echo "== $label: building"
     local started=$SECONDS
     "build_${step//-/_}" "$version" "$tree"
-    echo "$wanted" >"$stamps/$step"
+    echo "$stamp" >"$stamps/$step"
     local took=$((SECONDS - started))
     echo "== $label: built in $((took / 60)) min $((took % 60)) s"
     summary+=("$step $((took / 60))m$((took % 60))s")
@@ -216,6 +216,30 @@ build_gtest() {
 }
 
 # ---------------------------------------------------------------------------------------------
+# cpp-httplib, which the tests' local servers are written with. Debian's package installs it
+# split into a header of declarations and a shared library; here it is the single header of its
+# source package (with Debian's patches), complete, so it needs no library of its own. A
+# pkg-config file of the name Debian's package uses lets the tests find it the same way on both
+# systems; on Windows it needs the socket library.
+
+build_httplib() {
+    local version=$1 tree=$2
+    mkdir -p "$prefix/include" "$prefix/lib/pkgconfig"
+    cp "$tree/httplib.h" "$prefix/include/httplib.h"
+    local upstream=${version%%[+-]*}
+    cat >"$prefix/lib/pkgconfig/cpp-httplib.pc" <<PC
+prefix=$prefix
+includedir=\${prefix}/include
+
+Name: cpp-httplib
+Description: HTTP server and client, header only (Debian's cpp-httplib $version)
+Version: $upstream
+Libs: -lws2_32
+Cflags: -I\${includedir}
+PC
+}
+
+# ---------------------------------------------------------------------------------------------
 # The HTML parser: its source only. The project compiles it as a target of its own, for Linux
 # and Windows alike (cmake/HtmlParser.cmake says why); fetching it here spares the Windows
 # configure the download.
@@ -289,6 +313,7 @@ for step in "${steps[@]}"; do
             version=$(dpkg-query -W -f='${Version}' googletest)
             run_step gtest "$version" "$(stamp_text "$version" $(gtest_options))"
             ;;
+        httplib) run_source_step httplib cpp-httplib ;;
         html-parser) run_source_step html-parser ruby-nokogiri ;;
         qt) run_source_step qt qt6-base $(qt_options) ;;
     esac

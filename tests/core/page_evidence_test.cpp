@@ -317,6 +317,9 @@ TEST_P(EvidenceTitleTest, ReadsTheTitleInUtf8)
 INSTANTIATE_TEST_SUITE_P(
     Pages, EvidenceTitleTest,
     testing::Values(
+        // The page ends inside a tag the parser does not know (AddressSanitizer builds also see
+        // that the parser frees the tag it gives up).
+        TitleCase{"EndsInsideAnUnknownTag", "<title>t</title><custom-tag a=1", "", "t"},
         TitleCase{"Utf8ByHeader", "<html><head><title>网站信息</title></head></html>",
                   "text/html; charset=UTF-8", "网站信息"},
         TitleCase{"GbkByMeta", "<meta charset=gbk>" + kGbkTitle, "text/html", "中文标题"},
@@ -446,6 +449,15 @@ TEST_P(EvidenceLinkTest, JudgesWhereTheLinksLead)
 
 const std::string kOnSite = "http://www.mysite.com/dir/page.html";
 
+// The attributes of a tag: " a0 a1 ..." up to `count` of them.
+std::string attributeList(int count)
+{
+    std::string list;
+    for (int i = 0; i < count; ++i)
+        list += " a" + std::to_string(i);
+    return list;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Pages, EvidenceLinkTest,
     testing::Values(
@@ -474,6 +486,12 @@ INSTANTIATE_TEST_SUITE_P(
                  kChineseHostGbk},
         LinkCase{"ChineseHostUnicodeLink", "<a href='http://中文.com/'>x</a>", kElsewhere, kChineseHostGbk},
         LinkCase{"AceHostUnicodeLink", "<a href='http://www.中文.com/'>x</a>", kElsewhere, kChineseHostAce},
+        // Past the depth and the number of attributes at which the parser would stop by default
+        // (400), inside one piece of the page.
+        LinkCase{"BehindDeepNesting", repeatTo("<div>", 3000) + "<a href='http://www.mysite.com/'>x</a>",
+                 kElsewhere},
+        LinkCase{"HrefAfterManyAttributes",
+                 "<a" + attributeList(500) + " href='http://www.mysite.com/'>x</a>", kElsewhere},
         // Not links to the site.
         LinkCase{"RelativeElsewhere", "<a href='/www.mysite.com'>x</a>", kElsewhere, kSite, false},
         LinkCase{"SameEndingNoDot", "<a href='http://evilwww.mysite.com/'>x</a>", kElsewhere, kSite, false},
