@@ -165,7 +165,7 @@ TEST_F(ProxyRuns, AHangingProxyBesideAWorkingOneCostsNoRowItsMark)
             templates.push_back(templateOf("service" + std::to_string(i % 20) + ".test", "/page", i));
         const CliRun result = runCli(
             {"submit", "--site", "mine.example", "--templates", write("url.txt", templates), "--threads",
-             "50", "--timeout", "3", "--proxies",
+             "50", "--timeout", "5", "--proxies",
              write("proxies.txt", {working.address(), hanging.address()}), "--db", path("history.sqlite")});
         ASSERT_EQ(result.exitCode, 0) << result.err;
         EXPECT_TRUE(result.out.ends_with("pass 1: √ 200, × 0, not checked 0\n")) << result.out;
