@@ -4,6 +4,7 @@
 #include "cli/interrupt.h"
 #include "support/cli_run.h"
 #include "support/local_server.h"
+#include "support/scoped_data_home.h"
 
 #include "support/temp_dir.h"
 
@@ -38,9 +39,7 @@ protected:
     void SetUp() override
     {
         // Every run records its passes: into a history of the test's own.
-        if (const char* before = std::getenv("XDG_DATA_HOME"))
-            dataHomeBefore = before;
-        ::setenv("XDG_DATA_HOME", dataHome.path().c_str(), 1);
+        dataHomeVariable.emplace(dataHome.path());
         server.routes().Get("/ok", [](const httplib::Request&, httplib::Response& res) {
             res.set_content("listed", "text/plain");
         });
@@ -98,10 +97,7 @@ protected:
     }
     void TearDown() override
     {
-        if (dataHomeBefore)
-            ::setenv("XDG_DATA_HOME", dataHomeBefore->c_str(), 1);
-        else
-            ::unsetenv("XDG_DATA_HOME");
+        dataHomeVariable.reset();
         releaseSlow = true;
         server.stop();
     }
@@ -133,7 +129,7 @@ protected:
     LocalServer server;
     TempDir dir;
     TempDir dataHome;
-    std::optional<std::string> dataHomeBefore;
+    std::optional<testing_support::ScopedDataHome> dataHomeVariable;
     std::atomic<int> requests{0};
     std::atomic<int> slowStarted{0};
     std::atomic<bool> releaseSlow{false};
