@@ -1,5 +1,6 @@
 #include "support/socket_relay.h"
 
+#include <algorithm>
 #include <array>
 #include <stdexcept>
 
@@ -30,13 +31,28 @@ bool readExactly(SocketHandle socket, void* into, std::size_t size)
 
 bool readHead(SocketHandle socket, std::string& head)
 {
-    // Byte by byte, so that nothing after the head (a request body, or the first bytes of a
-    // tunnel) is taken from the socket.
+    // What has arrived is looked at without taking it, and only the head is then taken: nothing
+    // after it (a request body, or the first bytes of a tunnel) leaves the socket. (Reading byte
+    // by byte would do the same at a system call per byte, which under wine is slow enough to
+    // make a proxy look dead.)
+    std::array<char, 4096> buffer{};
     while (!head.ends_with("\r\n\r\n")) {
-        char c = 0;
-        if (head.size() >= kHeadLimit || !readExactly(socket, &c, 1))
+        SocketWait wait{socket};
+        if (head.size() >= kHeadLimit || waitForSockets({&wait, 1}, kReadLimitMs) <= 0)
             return false;
-        head += c;
+        const long long seen = peekSome(socket, buffer.data(), buffer.size());
+        if (seen <= 0)
+            return false;
+        // The end may straddle what was taken before and what waits now.
+        const std::size_t kept = std::min<std::size_t>(head.size(), 3);
+        const std::string window =
+            head.substr(head.size() - kept) + std::string(buffer.data(), static_cast<std::size_t>(seen));
+        const std::size_t end = window.find("\r\n\r\n");
+        const std::size_t take = end == std::string::npos ? static_cast<std::size_t>(seen) : end + 4 - kept;
+        const std::size_t before = head.size();
+        head.resize(before + take);
+        if (!readExactly(socket, head.data() + before, take))
+            return false;
     }
     return true;
 }

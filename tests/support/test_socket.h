@@ -43,6 +43,9 @@ void setNonBlocking(SocketHandle socket);
 // Bytes received, 0 when the peer has closed its end, or -1.
 [[nodiscard]] long long receiveSome(SocketHandle socket, void* into, std::size_t size);
 
+// receiveSome, but what is received stays in the socket for the next receive.
+[[nodiscard]] long long peekSome(SocketHandle socket, void* into, std::size_t size);
+
 // Whether the last send or receive that failed on this thread only found a non-blocking socket
 // not ready (or was interrupted), rather than a connection gone.
 [[nodiscard]] bool lastCallWouldBlock();

@@ -97,6 +97,11 @@ long long receiveSome(SocketHandle socket, void* into, std::size_t size)
     return ::recv(fd(socket), into, size, 0);
 }
 
+long long peekSome(SocketHandle socket, void* into, std::size_t size)
+{
+    return ::recv(fd(socket), into, size, MSG_PEEK);
+}
+
 bool lastCallWouldBlock()
 {
     return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;

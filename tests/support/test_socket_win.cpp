@@ -136,6 +136,12 @@ long long receiveSome(SocketHandle socket, void* into, std::size_t size)
     return ::recv(native(socket), static_cast<char*>(into), step, 0);
 }
 
+long long peekSome(SocketHandle socket, void* into, std::size_t size)
+{
+    const int step = static_cast<int>(std::min<std::size_t>(size, 1 << 30));
+    return ::recv(native(socket), static_cast<char*>(into), step, MSG_PEEK);
+}
+
 bool lastCallWouldBlock()
 {
     const int error = ::WSAGetLastError();
