@@ -3,6 +3,7 @@
 // cases: a file that is no history, options that do not fit.
 #include "support/cli_run.h"
 #include "support/local_server.h"
+#include "support/scoped_data_home.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 namespace tavrin::cli {
 namespace {
@@ -250,19 +252,13 @@ TEST_F(CliHistory, ARunGoesOnWithoutAHistoryItCannotUse)
     EXPECT_EQ(TempDir::read(notes), "the user's notes, not a database");
 
     // --no-history leaves the default database alone (it is not even made).
-    const std::string dataHome = (dir / "data").string();
-    const char* before = std::getenv("XDG_DATA_HOME");
-    const std::string saved = before ? before : "";
-    ::setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
+    std::optional<testing_support::ScopedDataHome> dataHome(std::in_place, dir / "data");
     const CliRun quiet = runCli(
         {"submit", "--site", "mine.example", "--templates", templates, "--timeout", "5", "--no-history"});
     const bool madeByQuiet = std::filesystem::exists(dir / "data");
     const CliRun recorded =
         runCli({"submit", "--site", "mine.example", "--templates", templates, "--timeout", "5"});
-    if (before)
-        ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
-    else
-        ::unsetenv("XDG_DATA_HOME");
+    dataHome.reset();
     EXPECT_EQ(quiet.exitCode, 0);
     EXPECT_EQ(recorded.exitCode, 0);
     EXPECT_FALSE(madeByQuiet);

@@ -4,8 +4,10 @@
 #include "cli/interrupt.h"
 #include "support/cli_run.h"
 #include "support/local_server.h"
+#include "support/scoped_data_home.h"
 
 #include "support/temp_dir.h"
+#include "support/under_wine.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -38,9 +40,7 @@ protected:
     void SetUp() override
     {
         // Every run records its passes: into a history of the test's own.
-        if (const char* before = std::getenv("XDG_DATA_HOME"))
-            dataHomeBefore = before;
-        ::setenv("XDG_DATA_HOME", dataHome.path().c_str(), 1);
+        dataHomeVariable.emplace(dataHome.path());
         server.routes().Get("/ok", [](const httplib::Request&, httplib::Response& res) {
             res.set_content("listed", "text/plain");
         });
@@ -54,8 +54,11 @@ protected:
         });
         // Removes the folders an output is written to, while the pass runs.
         server.routes().Get("/vanish", [this](const httplib::Request&, httplib::Response& res) {
-            std::filesystem::remove_all(dir / "reports");
-            std::filesystem::remove_all(dir / "libraries");
+            // Windows keeps a folder while a file in it is open (the report being written).
+            std::error_code failed;
+            std::filesystem::remove_all(dir / "reports", failed);
+            foldersVanished =
+                !failed && std::filesystem::remove_all(dir / "libraries", failed) > 0 && !failed;
             res.set_content("listed", "text/plain");
         });
         server.routes().set_pre_routing_handler([this](const httplib::Request&, httplib::Response&) {
@@ -98,10 +101,7 @@ protected:
     }
     void TearDown() override
     {
-        if (dataHomeBefore)
-            ::setenv("XDG_DATA_HOME", dataHomeBefore->c_str(), 1);
-        else
-            ::unsetenv("XDG_DATA_HOME");
+        dataHomeVariable.reset();
         releaseSlow = true;
         server.stop();
     }
@@ -133,10 +133,11 @@ protected:
     LocalServer server;
     TempDir dir;
     TempDir dataHome;
-    std::optional<std::string> dataHomeBefore;
+    std::optional<testing_support::ScopedDataHome> dataHomeVariable;
     std::atomic<int> requests{0};
     std::atomic<int> slowStarted{0};
     std::atomic<bool> releaseSlow{false};
+    std::atomic<bool> foldersVanished{false};
 };
 
 TEST_F(CliSubmit, RunsPassesAndWritesTheSaveAndTheReport)
@@ -315,6 +316,8 @@ TEST_F(CliSubmit, OutputsWhoseFolderVanishesDuringTheRunFailItAfterThePasses)
     const CliRun result =
         runCli({"submit", "--site", "a.example", "--templates", templates({"/vanish", "/gone"}), "--threads",
                 "2", "--save", saved, "--json", report, "--no-history"});
+    if (!foldersVanished)
+        GTEST_SKIP() << "this system does not remove a folder while a file in it is open";
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.out.find("pass 1: √ 1, × 1, not checked 0\n"), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("saved"), std::string::npos) << result.out;
@@ -350,7 +353,10 @@ TEST_F(CliSubmit, PassStatsPrintsTheFiguresOfEveryPassOnStderr)
         EXPECT_GT(resident, 0);
         EXPECT_GE(std::stol(found[3]), resident) << "the peak is at least the current size";
         EXPECT_GE(std::stoi(found[4]), 2) << "this thread and the network thread at least";
-        EXPECT_GE(std::stoi(found[5]), 3) << "the standard streams at least";
+        // Wine counts no handles of a process (its count is a stub that answers 0).
+        if (!testing_support::runningUnderWine()) {
+            EXPECT_GE(std::stoi(found[5]), 3) << "the standard streams at least";
+        }
     }
 }
 

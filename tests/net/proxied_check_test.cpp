@@ -13,6 +13,7 @@
 #include "support/socket_relay.h"
 #include "support/socks_proxy.h"
 #include "support/test_certificates.h"
+#include "support/tls_local_server.h"
 
 #include <gtest/gtest.h>
 
@@ -35,6 +36,7 @@ using testing_support::LocalServer;
 using testing_support::RawServer;
 using testing_support::SocksProxy;
 using testing_support::testCertificates;
+using testing_support::TlsLocalServer;
 
 constexpr int kLimitSeconds = 2;
 
@@ -197,7 +199,7 @@ protected:
     void SetUp() override
     {
         net::setTrustedCertificates(testCertificates().authorityPem);
-        for (LocalServer* server : {&web, &secureWeb}) {
+        for (LocalServer* server : {&web, static_cast<LocalServer*>(&secureWeb)}) {
             server->routes().Get("/page", [](const httplib::Request&, httplib::Response& res) {
                 res.set_content("listed", "text/html");
             });
@@ -251,7 +253,8 @@ protected:
 
     std::atomic<bool> releaseSlow{false};
     LocalServer web;
-    LocalServer secureWeb{testCertificates().server.certificate.get(), testCertificates().server.key.get()};
+    TlsLocalServer secureWeb{testCertificates().server.certificate.get(),
+                             testCertificates().server.key.get()};
     const RawServer resetting = RawServer::resetting();
     // Resets the connection as it comes, before any TLS.
     const RawServer secureResetting =

@@ -13,6 +13,7 @@
 #include "support/socks_proxy.h"
 #include "support/temp_dir.h"
 #include "support/test_certificates.h"
+#include "support/tls_local_server.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,7 @@ using testing_support::RawServer;
 using testing_support::runCli;
 using testing_support::SocksProxy;
 using testing_support::testCertificates;
+using testing_support::TlsLocalServer;
 
 class ProxyKinds : public testing::Test
 {
@@ -37,7 +39,7 @@ protected:
     void SetUp() override
     {
         setTrustedCertificates(testCertificates().authorityPem);
-        for (LocalServer* server : {&web, &secureWeb}) {
+        for (LocalServer* server : {&web, static_cast<LocalServer*>(&secureWeb)}) {
             server->routes().Get("/page", [this](const httplib::Request&, httplib::Response& res) {
                 ++pageRequests;
                 res.set_content("listed", "text/html");
@@ -63,7 +65,8 @@ protected:
 
     std::atomic<int> pageRequests{0};
     LocalServer web;
-    LocalServer secureWeb{testCertificates().server.certificate.get(), testCertificates().server.key.get()};
+    TlsLocalServer secureWeb{testCertificates().server.certificate.get(),
+                             testCertificates().server.key.get()};
 };
 
 TEST_F(ProxyKinds, SocksCarriesHttpAndHttps)

@@ -1,5 +1,6 @@
 // The check of one row against servers of the test's own: statuses, retries of transient
 // answers within the time limit, the evidence a page gives, and the stricter rules.
+#include "history/calendar_time.h"
 #include "net/response_headers.h"
 #include "submit/http_row_check.h"
 #include "support/local_server.h"
@@ -32,8 +33,7 @@ using testing_support::ScriptedConnection;
 std::string httpDateIn(int seconds)
 {
     const std::time_t when = std::time(nullptr) + seconds;
-    std::tm parts{};
-    gmtime_r(&when, &parts);
+    const std::tm parts = history::utcCalendar(when);
     char text[64];
     std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &parts);
     return text;

@@ -11,13 +11,9 @@
 #include "support/local_server.h"
 #include "support/raw_server.h"
 #include "support/request_for.h"
+#include "support/test_socket.h"
 
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -36,18 +32,14 @@ using testing_support::LocalServer;
 using testing_support::RawServer;
 using testing_support::requestFor;
 
-// A port on 127.0.0.1 where nothing listens: bound once to learn a free number, then closed.
+// A port on 127.0.0.1 where nothing listens: listened on once to learn a free number, then closed.
 int closedPort()
 {
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    EXPECT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    EXPECT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    ::close(probe);
-    return ntohs(address.sin_port);
+    int port = 0;
+    const testing_support::SocketHandle probe = testing_support::listenOnLoopback(port, 1);
+    EXPECT_NE(probe, testing_support::kNoSocket);
+    testing_support::closeSocket(probe);
+    return port;
 }
 
 TEST(TimedFetch, ReturnsAtTheLimitWithNothingAndCancelsTheRequest)

@@ -8,6 +8,7 @@
 #include "support/raw_server.h"
 #include "support/request_for.h"
 #include "support/test_certificates.h"
+#include "support/tls_local_server.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@ using testing_support::LocalServer;
 using testing_support::RawServer;
 using testing_support::requestFor;
 using testing_support::testCertificates;
+using testing_support::TlsLocalServer;
 
 class TlsFetchTest : public testing::Test
 {
@@ -45,9 +47,9 @@ protected:
 
     void TearDown() override { setTrustedCertificates({}); }
 
-    LocalServer trusted_{testCertificates().server.certificate.get(), testCertificates().server.key.get()};
-    LocalServer untrusted_{testCertificates().untrusted.certificate.get(),
-                           testCertificates().untrusted.key.get()};
+    TlsLocalServer trusted_{testCertificates().server.certificate.get(), testCertificates().server.key.get()};
+    TlsLocalServer untrusted_{testCertificates().untrusted.certificate.get(),
+                              testCertificates().untrusted.key.get()};
 };
 
 TEST_F(TlsFetchTest, FetchesOverTlsAndKeepsCookies)

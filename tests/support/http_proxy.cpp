@@ -1,8 +1,5 @@
 #include "support/http_proxy.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <string_view>
 
@@ -95,7 +92,7 @@ std::string forwardedHead(std::string_view head, std::string_view method, std::s
 
 HttpProxy::HttpProxy(Behaviour behaviour)
     : behaviour_(behaviour)
-    , connections_([this](int client) { serve(client); }, SOMAXCONN)
+    , connections_([this](SocketHandle client) { serve(client); }, kManyWaiting)
 {}
 
 HttpProxy::~HttpProxy() = default;
@@ -139,7 +136,7 @@ bool HttpProxy::authorised(const std::string& head) const
     return false;
 }
 
-void HttpProxy::serve(int client)
+void HttpProxy::serve(SocketHandle client)
 {
     std::string head;
     if (!readHead(client, head))
@@ -187,8 +184,8 @@ void HttpProxy::serve(int client)
         (void)sendAll(client, std::string(kAskForCredentials));
         return;
     }
-    const int service = connectToLoopback(port);
-    if (service < 0) {
+    const SocketHandle service = connectToLoopback(port);
+    if (service == kNoSocket) {
         (void)sendAll(client, std::string(kBadGateway));
         return;
     }
@@ -196,7 +193,7 @@ void HttpProxy::serve(int client)
                               : sendAll(service, forwardedHead(head, method, path, version));
     if (ready)
         relay(client, service, connections_.stopping());
-    ::close(service);
+    closeSocket(service);
 }
 
 } // namespace tavrin::testing_support

@@ -47,7 +47,7 @@ public:
     [[nodiscard]] std::vector<std::string> destinations() const;
 
 private:
-    void serve(int client);
+    void serve(SocketHandle client);
     void note(const std::string& destination);
     [[nodiscard]] bool authorised(const std::string& head) const;
 

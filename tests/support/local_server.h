@@ -1,10 +1,8 @@
-// An HTTP (or HTTPS) server of the test's own on 127.0.0.1, on a port the system picks, served
-// from a thread of its own while the object lives.
+// An HTTP server of the test's own on 127.0.0.1, on a port the system picks, served from a
+// thread of its own while the object lives (tls_local_server.h serves HTTPS).
 #pragma once
 
 #include <httplib.h>
-
-#include <sys/socket.h>
 
 #include <functional>
 #include <memory>
@@ -31,11 +29,6 @@ public:
     LocalServer()
         : LocalServer(std::make_unique<WideBacklog<httplib::Server>>(), "http")
     {}
-    // Serves over TLS with the given certificate and key (the server takes its own references).
-    LocalServer(X509* certificate, EVP_PKEY* key)
-        : LocalServer(std::make_unique<WideBacklog<httplib::SSLServer>>(certificate, key), "https")
-    {}
-
     ~LocalServer() { stop(); }
     LocalServer(const LocalServer&) = delete;
     LocalServer& operator=(const LocalServer&) = delete;
@@ -68,7 +61,7 @@ public:
         return scheme_ + "://127.0.0.1:" + std::to_string(port_) + path;
     }
 
-private:
+protected:
     template <typename Server>
     LocalServer(std::unique_ptr<WideBacklog<Server>> server, std::string scheme)
         : widenBacklog_([raw = server.get()] { raw->widenBacklog(); })
@@ -81,6 +74,7 @@ private:
         server_->set_keep_alive_max_count(1);
     }
 
+private:
     std::function<void()> widenBacklog_;
     std::unique_ptr<httplib::Server> server_;
     std::string scheme_;

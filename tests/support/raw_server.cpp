@@ -1,14 +1,7 @@
 #include "support/raw_server.h"
 
-#include <cerrno>
+#include <array>
 #include <stdexcept>
-
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace tavrin::testing_support {
 
@@ -55,28 +48,17 @@ RawServer::RawServer(Mode mode, std::string reply, Script script)
     , reply_(std::move(reply))
     , script_(std::move(script))
 {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof address;
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener_, 16) != 0 ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        ::pipe2(wakePipe_, O_CLOEXEC) != 0)
+    listener_ = listenOnLoopback(port_, 16);
+    if (listener_ == kNoSocket)
         throw std::runtime_error("the raw test server could not listen on 127.0.0.1");
-    port_ = ntohs(address.sin_port);
     thread_ = std::thread([this] { serve(); });
 }
 
 RawServer::~RawServer()
 {
-    (void)!::write(wakePipe_[1], "x", 1);
+    ending_.raise();
     thread_.join();
-    ::close(listener_);
-    ::close(wakePipe_[0]);
-    ::close(wakePipe_[1]);
+    closeSocket(listener_);
 }
 
 std::string RawServer::url(const std::string& path) const
@@ -105,17 +87,17 @@ bool RawServer::waitForClientClose(std::chrono::milliseconds limit) const
 void RawServer::serve()
 {
     for (;;) {
-        pollfd fds[2] = {{listener_, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0)
+        std::array<SocketWait, 2> waits = {SocketWait{listener_}, SocketWait{ending_.handle()}};
+        if (waitForSockets(waits, -1) < 0)
             continue;
-        if (fds[1].revents != 0)
+        if (waits[1].ready)
             return;
-        const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0)
+        const SocketHandle connection = acceptConnection(listener_);
+        if (connection == kNoSocket)
             continue;
         if (mode_ == Mode::Script) {
             runScript(connection);
-            ::close(connection);
+            closeSocket(connection);
             continue;
         }
         // A client may send several requests on one connection (keep-alive).
@@ -129,32 +111,30 @@ void RawServer::serve()
                 break;
             }
             if (mode_ == Mode::Reset) {
-                // Closing with a zero linger time sends a reset instead of an orderly close.
-                const linger abort{1, 0};
-                ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+                resetOnClose(connection);
                 break;
             }
-            (void)!::send(connection, reply_.data(), reply_.size(), MSG_NOSIGNAL);
+            (void)sendSome(connection, reply_.data(), reply_.size());
             break; // one request per connection: the reply is followed by a close
         }
-        ::close(connection);
+        closeSocket(connection);
     }
 }
 
-std::string RawServer::readRequest(int connection)
+std::string RawServer::readRequest(SocketHandle connection)
 {
     std::string received;
     std::size_t wanted = std::string::npos;
     for (;;) {
         if (wanted != std::string::npos && received.size() >= wanted)
             return received;
-        pollfd fds[2] = {{connection, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
-        if (::poll(fds, 2, kPollMs) <= 0)
+        std::array<SocketWait, 2> waits = {SocketWait{connection}, SocketWait{ending_.handle()}};
+        if (waitForSockets(waits, kPollMs) <= 0)
             continue;
-        if (fds[1].revents != 0)
+        if (waits[1].ready)
             return {};
         char buffer[4096];
-        const ssize_t got = ::recv(connection, buffer, sizeof buffer, 0);
+        const long long got = receiveSome(connection, buffer, sizeof buffer);
         if (got <= 0)
             return {};
         received.append(buffer, static_cast<std::size_t>(got));
@@ -164,16 +144,16 @@ std::string RawServer::readRequest(int connection)
     }
 }
 
-void RawServer::holdUntilClosed(int connection)
+void RawServer::holdUntilClosed(SocketHandle connection)
 {
     for (;;) {
-        pollfd fds[2] = {{connection, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
-        if (::poll(fds, 2, kPollMs) <= 0)
+        std::array<SocketWait, 2> waits = {SocketWait{connection}, SocketWait{ending_.handle()}};
+        if (waitForSockets(waits, kPollMs) <= 0)
             continue;
-        if (fds[1].revents != 0)
+        if (waits[1].ready)
             return;
         char buffer[256];
-        if (::recv(connection, buffer, sizeof buffer, 0) <= 0) {
+        if (receiveSome(connection, buffer, sizeof buffer) <= 0) {
             noteClientClose();
             return;
         }
@@ -198,18 +178,15 @@ void RawServer::noteClientClose()
     changed_.notify_all();
 }
 
-void RawServer::runScript(int connection)
+void RawServer::runScript(SocketHandle connection)
 {
     // Non-blocking, so a client that stops reading cannot hold a send (and with it the server's
     // end) forever.
-    ::fcntl(connection, F_SETFL, ::fcntl(connection, F_GETFL) | O_NONBLOCK);
+    setNonBlocking(connection);
     ScriptedConnection scripted(*this, connection);
     script_(scripted);
-    if (scripted.reset_) {
-        // Closing with a zero linger time sends a reset instead of an orderly close.
-        const linger abort{1, 0};
-        ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-    }
+    if (scripted.reset_)
+        resetOnClose(connection);
 }
 
 bool ScriptedConnection::readRequest()
@@ -226,14 +203,14 @@ bool ScriptedConnection::send(std::string_view bytes)
     while (!bytes.empty()) {
         if (gone_)
             return false;
-        pollfd fds[2] = {{socket_, POLLOUT, 0}, {server_.wakePipe_[0], POLLIN, 0}};
-        if (::poll(fds, 2, kPollMs) <= 0)
+        std::array<SocketWait, 2> waits = {SocketWait{socket_, true}, SocketWait{server_.ending_.handle()}};
+        if (waitForSockets(waits, kPollMs) <= 0)
             continue;
-        if (fds[1].revents != 0)
+        if (waits[1].ready)
             return false;
-        const ssize_t sent = ::send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        const long long sent = sendSome(socket_, bytes.data(), bytes.size());
         if (sent < 0) {
-            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            if (!lastCallWouldBlock())
                 clientGone();
             continue;
         }
@@ -252,15 +229,15 @@ bool ScriptedConnection::pause(std::chrono::milliseconds time)
             std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return true;
-        pollfd fds[2] = {{socket_, POLLIN, 0}, {server_.wakePipe_[0], POLLIN, 0}};
-        if (::poll(fds, 2, static_cast<int>(left.count())) <= 0)
+        std::array<SocketWait, 2> waits = {SocketWait{socket_}, SocketWait{server_.ending_.handle()}};
+        if (waitForSockets(waits, static_cast<int>(left.count())) <= 0)
             continue;
-        if (fds[1].revents != 0)
+        if (waits[1].ready)
             return false;
         // Whatever the client still sends is read and dropped; an end of stream means it left.
         char scratch[4096];
-        const ssize_t got = ::recv(socket_, scratch, sizeof scratch, MSG_DONTWAIT);
-        if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+        const long long got = receiveSome(socket_, scratch, sizeof scratch);
+        if (got == 0 || (got < 0 && !lastCallWouldBlock()))
             clientGone();
     }
 }

@@ -4,6 +4,8 @@
 // serves one connection at a time, which is all the tests need.
 #pragma once
 
+#include "support/test_socket.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -36,7 +38,7 @@ public:
 
 private:
     friend class RawServer;
-    ScriptedConnection(RawServer& server, int socket)
+    ScriptedConnection(RawServer& server, SocketHandle socket)
         : server_(server)
         , socket_(socket)
     {}
@@ -44,7 +46,7 @@ private:
     void clientGone();
 
     RawServer& server_;
-    int socket_;
+    SocketHandle socket_;
     bool reset_ = false;
     bool gone_ = false;
 };
@@ -90,18 +92,18 @@ private:
     };
     RawServer(Mode mode, std::string reply, Script script = {});
     void serve();
-    void runScript(int connection);
+    void runScript(SocketHandle connection);
     // Reads one request (head and Content-Length body); empty when the client closed first.
-    std::string readRequest(int connection);
-    void holdUntilClosed(int connection);
+    std::string readRequest(SocketHandle connection);
+    void holdUntilClosed(SocketHandle connection);
     void noteRequest(std::string request);
     void noteClientClose();
 
     const Mode mode_;
     const std::string reply_;
     const Script script_;
-    int listener_ = -1;
-    int wakePipe_[2] = {-1, -1};
+    SocketHandle listener_ = kNoSocket;
+    WakeSignal ending_; // raised when the server ends
     int port_ = 0;
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;

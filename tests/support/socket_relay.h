@@ -3,6 +3,8 @@
 // the relay of bytes both ways once a proxy has connected its client.
 #pragma once
 
+#include "support/test_socket.h"
+
 #include <atomic>
 #include <cstddef>
 #include <functional>
@@ -15,28 +17,24 @@
 namespace tavrin::testing_support {
 
 // Reads exactly `size` bytes; false when the peer closed or nothing came for 5 seconds.
-bool readExactly(int socket, void* into, std::size_t size);
+bool readExactly(SocketHandle socket, void* into, std::size_t size);
 
 // Reads up to and including the empty line that ends a request head (at most 64 KiB); false
 // when the peer closed, the head grew too long or nothing came for 5 seconds.
-bool readHead(int socket, std::string& head);
+bool readHead(SocketHandle socket, std::string& head);
 
 // Writes all of `size` bytes; false when the peer has gone.
-bool sendAll(int socket, const void* from, std::size_t size);
-bool sendAll(int socket, const std::string& bytes);
-
-// A connection to 127.0.0.1 at `port`, or -1 when nobody takes it.
-int connectToLoopback(int port);
+bool sendAll(SocketHandle socket, const void* from, std::size_t size);
+bool sendAll(SocketHandle socket, const std::string& bytes);
 
 // Copies bytes both ways until either side closes or `stopping` is raised.
-void relay(int client, int target, const std::atomic<bool>& stopping);
+void relay(SocketHandle client, SocketHandle target, const std::atomic<bool>& stopping);
 
 // Waits until the peer closes or `stopping` is raised, reading and dropping whatever it sends.
-void holdUntilClosed(int socket, const std::atomic<bool>& stopping);
+void holdUntilClosed(SocketHandle socket, const std::atomic<bool>& stopping);
 
-// A listening socket on 127.0.0.1 at a port the system picks, `backlog` connections waiting at
-// most; throws when none can be had. `port` receives the port.
-int listenOnLoopback(int& port, int backlog);
+// listenOnLoopback, but throws when no socket can be had.
+SocketHandle listenOrThrow(int& port, int backlog);
 
 // A listener on 127.0.0.1 that never accepts, with its queue of waiting connections full: a
 // connection to it is neither taken nor refused, and times out, as one to a machine that drops
@@ -53,8 +51,8 @@ public:
 
 private:
     int port_ = 0;
-    int listener_ = -1;
-    int waiting_ = -1; // the one connection the queue holds
+    SocketHandle listener_ = kNoSocket;
+    SocketHandle waiting_ = kNoSocket; // the one connection the queue holds
 };
 
 // A listener on 127.0.0.1 that hands every connection to `serve` on a thread of its own and
@@ -63,7 +61,7 @@ private:
 class LoopbackAcceptor
 {
 public:
-    explicit LoopbackAcceptor(std::function<void(int client)> serve, int backlog);
+    explicit LoopbackAcceptor(std::function<void(SocketHandle client)> serve, int backlog);
     ~LoopbackAcceptor();
     LoopbackAcceptor(const LoopbackAcceptor&) = delete;
     LoopbackAcceptor& operator=(const LoopbackAcceptor&) = delete;
@@ -82,9 +80,9 @@ private:
     // than it has connections open. Acceptor thread only.
     void reapEnded();
 
-    const std::function<void(int)> serve_;
+    const std::function<void(SocketHandle)> serve_;
     int port_ = 0;
-    int listener_ = -1;
+    SocketHandle listener_ = kNoSocket;
     std::atomic<bool> stopping_{false};
     std::list<std::unique_ptr<Connection>> connections_; // acceptor thread, then the destructor
     std::thread acceptor_;

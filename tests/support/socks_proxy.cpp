@@ -2,9 +2,6 @@
 
 #include "support/socket_relay.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <array>
 #include <functional>
 
@@ -13,7 +10,7 @@ namespace tavrin::testing_support {
 namespace {
 
 // Bytes until a NUL (SOCKS4's user id and host name).
-bool readUntilNul(int socket, std::string& text)
+bool readUntilNul(SocketHandle socket, std::string& text)
 {
     for (char c = 1; text.size() < 256;) {
         if (!readExactly(socket, &c, 1))
@@ -29,7 +26,7 @@ bool readUntilNul(int socket, std::string& text)
 
 SocksProxy::SocksProxy(Reply reply)
     : reply_(reply)
-    , connections_([this](int client) { serve(client); }, SOMAXCONN)
+    , connections_([this](SocketHandle client) { serve(client); }, kManyWaiting)
 {}
 
 SocksProxy::~SocksProxy() = default;
@@ -63,7 +60,7 @@ void SocksProxy::note(std::string destination)
     destinations_.push_back(std::move(destination));
 }
 
-void SocksProxy::serve(int client)
+void SocksProxy::serve(SocketHandle client)
 {
     unsigned char version = 0;
     if (!readExactly(client, &version, 1))
@@ -128,16 +125,16 @@ void SocksProxy::serve(int client)
     });
 }
 
-void SocksProxy::connectAndRelay(int client, const std::string& host, int port,
+void SocksProxy::connectAndRelay(SocketHandle client, const std::string& host, int port,
                                  const std::function<std::vector<unsigned char>(bool)>& reply)
 {
     note(host + ":" + std::to_string(port));
-    const int target = reply_ == Reply::Reject || !allows(host) ? -1 : connectToLoopback(port);
-    const std::vector<unsigned char> answer = reply(target >= 0);
-    if (sendAll(client, answer.data(), answer.size()) && target >= 0)
+    const SocketHandle target =
+        reply_ == Reply::Reject || !allows(host) ? kNoSocket : connectToLoopback(port);
+    const std::vector<unsigned char> answer = reply(target != kNoSocket);
+    if (sendAll(client, answer.data(), answer.size()) && target != kNoSocket)
         relay(client, target, connections_.stopping());
-    if (target >= 0)
-        ::close(target);
+    closeSocket(target);
 }
 
 } // namespace tavrin::testing_support

@@ -45,12 +45,12 @@ public:
     [[nodiscard]] std::vector<std::string> destinations() const;
 
 private:
-    void serve(int client);
+    void serve(SocketHandle client);
     void note(std::string destination);
     [[nodiscard]] bool allows(const std::string& host) const;
     // Notes the destination, connects to it on 127.0.0.1 (unless told to reject), answers the
     // client with what `reply` makes of whether that worked, and relays until either side ends.
-    void connectAndRelay(int client, const std::string& host, int port,
+    void connectAndRelay(SocketHandle client, const std::string& host, int port,
                          const std::function<std::vector<unsigned char>(bool)>& reply);
 
     const Reply reply_;
