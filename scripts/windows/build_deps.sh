@@ -2,7 +2,8 @@
 # Builds the third-party libraries of the Windows build (64-bit, MinGW-w64 with posix threads)
 # from Debian 12's source packages, into the cache folder outside the tree:
 #   scripts/windows/build_deps.sh [--refresh] [STEP...]
-# Steps: headers curl expat sqlite gtest httplib html-parser qt (default: all of them, in that order).
+# Steps: headers curl expat sqlite gtest httplib html-parser qt qt-translations (default: all of
+# them, in that order).
 # --refresh reads Debian's index of source packages again first, so that a newer version (a
 # security update, say) is fetched and built; without it the index read the first time is used.
 # The cache is $TAVRIN_CACHE (default ~/.cache/tavrin):
@@ -23,7 +24,7 @@ source "$TAVRIN_ROOT/scripts/common.sh"
 # shellcheck source=../debian_sources.sh
 source "$TAVRIN_ROOT/scripts/debian_sources.sh"
 
-all_steps=(headers curl expat sqlite gtest httplib html-parser qt)
+all_steps=(headers curl expat sqlite gtest httplib html-parser qt qt-translations)
 refresh=no
 if [ "${1:-}" = --refresh ]; then
     refresh=yes
@@ -286,6 +287,23 @@ build_qt() {
     cmake_install qt "$tree" $(qt_options)
 }
 
+# Qt's Chinese texts for its dialogs, where the Windows Qt looks for translations: the host's
+# file (qt6-translations-l10n, the same Qt version), as the packaged program has it beside it.
+host_qt_translation() {
+    dpkg -L qt6-translations-l10n | grep '/qtbase_zh_CN\.qm$' | head -n 1
+}
+
+build_qt_translations() {
+    local file
+    file=$(host_qt_translation)
+    if [ -z "$file" ]; then
+        echo "error: qt6-translations-l10n holds no qtbase_zh_CN.qm" >&2
+        return 1
+    fi
+    mkdir -p "$prefix/translations"
+    cp "$file" "$prefix/translations/"
+}
+
 # ---------------------------------------------------------------------------------------------
 
 # Fetches (once) the source of Debian package $2 for step $1 and runs the step on it with the
@@ -316,6 +334,10 @@ for step in "${steps[@]}"; do
         httplib) run_source_step httplib cpp-httplib ;;
         html-parser) run_source_step html-parser ruby-nokogiri ;;
         qt) run_source_step qt qt6-base $(qt_options) ;;
+        qt-translations)
+            version=$(dpkg-query -W -f='${Version}' qt6-translations-l10n)
+            run_step qt-translations "$version" "$(stamp_text "$version" "$(host_qt_translation)")"
+            ;;
     esac
 done
 took=$((SECONDS - total_started))

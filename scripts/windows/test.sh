@@ -13,7 +13,7 @@ source "$TAVRIN_ROOT/scripts/common.sh"
 gui=${TAVRIN_WINDOWS_GUI:-OFF}
 install_missing "${TAVRIN_WINDOWS_PACKAGES[@]}"
 steps=(headers curl expat sqlite gtest html-parser)
-[ "$gui" = ON ] && steps+=(qt)
+[ "$gui" = ON ] && steps+=(qt qt-translations)
 "$TAVRIN_ROOT/scripts/windows/build_deps.sh" "${steps[@]}"
 
 # Fixed before anything changes HOME: where the libraries and their DLLs are.
@@ -47,4 +47,12 @@ cd "$build_dir"
 # Now and then a wine process hangs at its exit after its test has passed, or ends at once with
 # nothing printed, before the program ran at all; such a test is run once more (a real failure
 # fails both times).
-ctest --output-on-failure --parallel "$(nproc)" --timeout 600 --repeat until-pass:2
+# The runs through proxies judge a proxy by what it did within a second; under wine, with other
+# test programs taking the cores, the network thread sees a connection later than that, so
+# these run alone, after the rest.
+timed_by_the_second='^ProxyRuns\.'
+status=0
+ctest --output-on-failure --parallel "$(nproc)" --timeout 600 --repeat until-pass:2 \
+    --exclude-regex "$timed_by_the_second" || status=$?
+ctest --output-on-failure --timeout 600 --repeat until-pass:2 --tests-regex "$timed_by_the_second" || status=$?
+exit "$status"
