@@ -24,9 +24,6 @@ for folder in "${folders[@]}"; do
     path+="${path:+;}Z:${folder//\//\\}"
 done
 export WINEPATH="$path${WINEPATH:+;$WINEPATH}"
-# Qt finds its platform plugins (the Qt tests run offscreen) in the prefix.
-if [ -d "$prefix/plugins" ]; then
-    plugins="$prefix/plugins"
-    export QT_PLUGIN_PATH="Z:${plugins//\//\\}"
-fi
+# Qt finds its plugins in the prefix it was built for; wine would not pass QT_PLUGIN_PATH anyway
+# (it hands no QT_ variable to Windows programs).
 exec wine "$@"

@@ -37,12 +37,14 @@ trap 'wineserver --kill >/dev/null 2>&1 || true' EXIT
 if [ ! -f "$wine_prefix/system.reg" ]; then
     wineboot --init >/dev/null 2>&1
 fi
+# Wine hands no QT_ variable of the Unix environment to Windows programs (so that the host's Qt
+# settings do not reach them); the Qt tests' platform goes into the prefix's user environment.
+wine reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /d offscreen /f >/dev/null 2>&1
 # Wine makes the user's shell folders (Downloads and the rest) in the prefix when they are first
 # asked for; that is done here, by one program alone, rather than by two tests at once.
 timeout 120 "$TAVRIN_ROOT/scripts/windows/run_under_wine.sh" "$wine_prefix" "$build_dir/tests/tavrin_core_tests.exe" \
     --gtest_filter='DownloadFolder.*' </dev/null >/dev/null 2>&1 || true
 
-export QT_QPA_PLATFORM=offscreen
 cd "$build_dir"
 # Now and then a wine process hangs at its exit after its test has passed, or ends at once with
 # nothing printed, before the program ran at all; such a test is run once more (a real failure

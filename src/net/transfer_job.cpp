@@ -3,14 +3,14 @@
 #include "net/network_thread.h"
 #include "net/proxy_address.h"
 #include "net/request_headers.h"
-#include "net/thread_condition.h"
+#include "net/shared_condition.h"
 
 #include <utility>
 
 namespace tavrin::net {
 
 TransferJob::TransferJob(std::unique_ptr<HttpTransfer> transfer)
-    : completed_(conditionOfThisThread())
+    : completed_(sharedCondition(this))
     , transfer_(std::move(transfer))
 {
     transfer_->setCancelFlag(&abandoned_);
@@ -31,15 +31,15 @@ void TransferJob::complete(TransferOutcome outcome)
         outcome_ = std::move(outcome);
         done_ = true;
     }
-    completed_->notify_all();
+    completed_.notify_all();
 }
 
 bool TransferJob::waitUntil(std::optional<Deadline> deadline, const std::stop_token& stop)
 {
     std::unique_lock lock(mutex_);
     if (deadline)
-        return completed_->wait_until(lock, stop, *deadline, [this] { return done_; });
-    return completed_->wait(lock, stop, [this] { return done_; });
+        return completed_.wait_until(lock, stop, *deadline, [this] { return done_; });
+    return completed_.wait(lock, stop, [this] { return done_; });
 }
 
 void TransferJob::abandon()

@@ -51,8 +51,8 @@ public:
 
 private:
     std::mutex mutex_;
-    // The creating thread's own (see thread_condition.h); notified when the job completes.
-    std::shared_ptr<std::condition_variable_any> completed_;
+    // One of the shared set (shared_condition.h); notified when the job completes.
+    std::condition_variable_any& completed_;
     bool done_ = false;                  // guarded by mutex_
     TransferOutcome outcome_;            // guarded by mutex_; stored by the network thread with done_
     std::atomic<bool> abandoned_{false}; // set under mutex_, read by the network thread without it

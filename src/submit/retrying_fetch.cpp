@@ -1,7 +1,7 @@
 #include "submit/retrying_fetch.h"
 
 #include "net/response_headers.h"
-#include "net/thread_condition.h"
+#include "net/shared_condition.h"
 #include "submit/classify_response.h"
 
 #include <condition_variable>
@@ -28,9 +28,9 @@ std::chrono::milliseconds backoff(const RetryRules& rules, int attemptsSoFar)
 bool sleepUnlessStopped(std::chrono::milliseconds wait, const std::stop_token& stop)
 {
     std::mutex mutex;
-    const auto wakeUp = net::conditionOfThisThread();
+    std::condition_variable_any& wakeUp = net::sharedCondition(&mutex);
     std::unique_lock lock(mutex);
-    (void)wakeUp->wait_for(lock, stop, wait, [] { return false; });
+    (void)wakeUp.wait_for(lock, stop, wait, [] { return false; });
     return !stop.stop_requested();
 }
 

@@ -231,7 +231,12 @@ private slots:
         QCOMPARE(shownTitle, title);
         QCOMPARE(labels, (QStringList{u("查找范围："), u("文件名称："), u("文件类型：")}));
         QCOMPARE(buttons, (QStringList{acceptButton, u("取消")}));
+#ifdef _WIN32
+        // Windows names file types itself, in the language of the system (English under wine).
+        QCOMPARE(types.size(), 2);
+#else
         QCOMPARE(types, (QStringList{u("文件夹"), u("纯文本文档")}));
+#endif
     }
 
     void editDialogIsChinese()
