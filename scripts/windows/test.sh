@@ -29,7 +29,9 @@ export WINEPREFIX="$wine_prefix" WINEDEBUG=-all
 # A persistent wine server for the whole run: without it each test program waits about 3 s for
 # wine's services, which hold ctest's output open. Its own output is detached for the same
 # reason. It is stopped at the end, whatever happens.
-# A server left from an earlier wine command may still be ending; the persistent one starts after.
+# A server left from an earlier run in this prefix (one that was interrupted, whose persistent
+# server would never end by itself) is stopped first; the new one starts after.
+wineserver --kill >/dev/null 2>&1 || true
 wineserver --wait >/dev/null 2>&1 || true
 setsid wineserver --persistent </dev/null >/dev/null 2>&1 &
 trap 'wineserver --kill >/dev/null 2>&1 || true' EXIT
