@@ -2,6 +2,7 @@
 
 #include "base/file_io.h"
 #include "base/list_store.h"
+#include "base/utf8_path.h"
 #include "cli/cli.h"
 #include "cli/cli_texts.h"
 #include "cli/load_refusal.h"
@@ -84,10 +85,10 @@ public:
         // Nothing is written over the list until the whole library is ready, and then at once.
         const std::string failure = base::writeFileAtomically(out_, bytes);
         if (!failure.empty()) {
-            err << texts::kCannotWrite << out_.string() << " (" << failure << ")\n";
+            err << texts::kCannotWrite << base::utf8FromPath(out_) << " (" << failure << ")\n";
             return kExitFailure;
         }
-        out << texts::kWrote << written << texts::kTemplatesTo << out_.string() << '\n';
+        out << texts::kWrote << written << texts::kTemplatesTo << base::utf8FromPath(out_) << '\n';
         if (loaded.skipped.total() > 0)
             out << skippedSummary(loaded.skipped) << '\n';
         if (dedupe_)

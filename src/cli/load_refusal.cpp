@@ -1,5 +1,6 @@
 #include "cli/load_refusal.h"
 
+#include "base/utf8_path.h"
 #include "cli/cli_texts.h"
 
 #include <string_view>
@@ -10,7 +11,7 @@ namespace {
 
 std::string fileRefusal(const library::LoadResult& loaded, std::string_view reason)
 {
-    return std::string(texts::kCannotReadTemplates) + loaded.path.string() + std::string(reason);
+    return std::string(texts::kCannotReadTemplates) + base::utf8FromPath(loaded.path) + std::string(reason);
 }
 
 } // namespace
@@ -21,7 +22,7 @@ std::optional<std::string> loadRefusal(const library::LoadResult& loaded)
     switch (loaded.outcome) {
     case Outcome::Loaded:
         if (loaded.added == 0 && loaded.skipped.total() > 0) {
-            return std::string(texts::kNoUsableTemplates) + loaded.path.string() +
+            return std::string(texts::kNoUsableTemplates) + base::utf8FromPath(loaded.path) +
                    std::string(texts::kCanBeUsed) + skippedSummary(loaded.skipped) + ")";
         }
         return std::nullopt;

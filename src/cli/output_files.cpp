@@ -1,6 +1,7 @@
 #include "cli/output_files.h"
 
 #include "base/file_io.h"
+#include "base/utf8_path.h"
 #include "cli/cli_texts.h"
 
 #include <ostream>
@@ -46,30 +47,30 @@ std::string whyNotWritable(const fs::path& path)
     for (fs::path above = folder; !above.empty(); above = above.parent_path()) {
         if (fs::exists(above, error)) {
             if (!fs::is_directory(above, error))
-                return above.string() + std::string(texts::kNotAFolder);
+                return base::utf8FromPath(above) + std::string(texts::kNotAFolder);
             if (above != folder)
-                return std::string(texts::kNoFolder) + folder.string();
+                return std::string(texts::kNoFolder) + base::utf8FromPath(folder);
             break;
         }
         if (above == above.parent_path())
             break;
     }
-    return std::string(texts::kNoFileIn) + folder.string() + " (" + failure + ")";
+    return std::string(texts::kNoFileIn) + base::utf8FromPath(folder) + " (" + failure + ")";
 }
 
 bool outputUsable(const NamedFile& output, const std::vector<NamedFile>& mustNotBe, std::ostream& err)
 {
     for (const NamedFile& other : mustNotBe) {
         if (!other.path.empty() && sameFile(output.path, other.path)) {
-            err << texts::kRefusedValue << output.option << ' ' << output.path.string() << texts::kAlsoGivenTo
-                << other.option << texts::kWouldReplace << '\n';
+            err << texts::kRefusedValue << output.option << ' ' << base::utf8FromPath(output.path)
+                << texts::kAlsoGivenTo << other.option << texts::kWouldReplace << '\n';
             return false;
         }
     }
     const std::string why = whyNotWritable(output.path);
     if (!why.empty()) {
-        err << texts::kCannotWriteOutput << output.option << ' ' << output.path.string() << ": " << why
-            << '\n';
+        err << texts::kCannotWriteOutput << output.option << ' ' << base::utf8FromPath(output.path) << ": "
+            << why << '\n';
         return false;
     }
     return true;

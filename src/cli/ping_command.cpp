@@ -76,7 +76,7 @@ std::optional<std::vector<std::string>> readEndpoints(const std::filesystem::pat
 {
     const base::ReadResult read = base::readWholeFile(file);
     if (read.status != base::ReadResult::Status::Ok) {
-        problem = std::string(texts::kCannotReadEndpoints) + file.string();
+        problem = std::string(texts::kCannotReadEndpoints) + base::utf8FromPath(file);
         return std::nullopt;
     }
     std::string_view rest = read.bytes;
@@ -90,14 +90,15 @@ std::optional<std::vector<std::string>> readEndpoints(const std::filesystem::pat
         if (line.empty() || line.starts_with('#'))
             continue;
         if (!isWebUrl(line)) {
-            problem = std::string(texts::kNotAnEndpoint) + file.string() + std::string(texts::kOnLine) +
-                      std::to_string(number) + ": " + std::string(line);
+            problem = std::string(texts::kNotAnEndpoint) + base::utf8FromPath(file) +
+                      std::string(texts::kOnLine) + std::to_string(number) + ": " + std::string(line);
             return std::nullopt;
         }
         endpoints.emplace_back(line);
     }
     if (endpoints.empty()) {
-        problem = std::string(texts::kCannotReadEndpoints) + file.string() + std::string(texts::kNoEndpoints);
+        problem = std::string(texts::kCannotReadEndpoints) + base::utf8FromPath(file) +
+                  std::string(texts::kNoEndpoints);
         return std::nullopt;
     }
     return endpoints;

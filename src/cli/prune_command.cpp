@@ -1,6 +1,7 @@
 #include "cli/prune_command.h"
 
 #include "base/file_io.h"
+#include "base/utf8_path.h"
 #include "cli/cli.h"
 #include "cli/cli_texts.h"
 #include "cli/history_database.h"
@@ -45,7 +46,7 @@ public:
     {
         const base::ReadResult file = base::readWholeFile(templates_);
         if (file.status != base::ReadResult::Status::Ok) {
-            err << texts::kCannotReadTemplates << templates_.string()
+            err << texts::kCannotReadTemplates << base::utf8FromPath(templates_)
                 << (file.status == base::ReadResult::Status::TooLarge ? texts::kOver256MB : "") << '\n';
             return kExitBadArguments;
         }
@@ -53,11 +54,12 @@ public:
         // pruned: another tool's list would have to be rewritten to drop a line of it.
         const library::TemplateImport reader(file.bytes);
         if (reader.check() == library::TemplateImport::Check::NotText) {
-            err << texts::kCannotReadTemplates << templates_.string() << texts::kNotText << '\n';
+            err << texts::kCannotReadTemplates << base::utf8FromPath(templates_) << texts::kNotText << '\n';
             return kExitBadArguments;
         }
         if (reader.format() != library::TemplateFormat::Library) {
-            err << texts::kCannotReadTemplates << templates_.string() << texts::kNotALibrary << '\n';
+            err << texts::kCannotReadTemplates << base::utf8FromPath(templates_) << texts::kNotALibrary
+                << '\n';
             return kExitBadArguments;
         }
 
@@ -102,11 +104,11 @@ public:
         // and then at once, never half written.
         const std::string failure = base::writeFileAtomically(save_, kept);
         if (!failure.empty()) {
-            err << texts::kCannotWrite << save_.string() << " (" << failure << ")\n";
+            err << texts::kCannotWrite << base::utf8FromPath(save_) << " (" << failure << ")\n";
             return kExitFailure;
         }
         out << texts::kDropped << dropped << texts::kDroppedOf << lines << texts::kDroppedTemplates
-            << save_.string() << '\n'
+            << base::utf8FromPath(save_) << '\n'
             << droppedLines;
         return kExitOk;
     }

@@ -1,6 +1,7 @@
 #include "cli/report_command.h"
 
 #include "base/file_io.h"
+#include "base/utf8_path.h"
 #include "cli/cli.h"
 #include "cli/cli_texts.h"
 #include "cli/history_database.h"
@@ -42,7 +43,7 @@ public:
         if (run == 0) {
             const std::optional<std::int64_t> lastRun = store->lastRunId(problem);
             if (!lastRun) {
-                err << (problem.empty() ? std::string(texts::kNoRunYet) + store->path().string()
+                err << (problem.empty() ? std::string(texts::kNoRunYet) + base::utf8FromPath(store->path())
                                         : std::string(texts::kCannotReadHistory) + problem)
                     << '\n';
                 return kExitFailure;
@@ -56,10 +57,10 @@ public:
         }
         const std::string failure = base::writeFileAtomically(html_, *html);
         if (!failure.empty()) {
-            err << texts::kCannotWrite << html_.string() << " (" << failure << ")\n";
+            err << texts::kCannotWrite << base::utf8FromPath(html_) << " (" << failure << ")\n";
             return kExitFailure;
         }
-        out << texts::kWroteReport << html_.string() << texts::kReportOfRun << run << ")\n";
+        out << texts::kWroteReport << base::utf8FromPath(html_) << texts::kReportOfRun << run << ")\n";
         return kExitOk;
     }
 

@@ -1,5 +1,6 @@
 #include "cli/submit_lines.h"
 
+#include "base/utf8_path.h"
 #include "cli/cli_texts.h"
 #include "cli/load_refusal.h"
 #include "text/encoding.h"
@@ -15,7 +16,7 @@ std::string templateCount(int count)
 std::string loadedLine(const library::LoadResult& loaded)
 {
     std::string line = std::string(texts::kLoaded) + templateCount(static_cast<int>(loaded.added)) +
-                       std::string(texts::kFrom) + loaded.path.string();
+                       std::string(texts::kFrom) + base::utf8FromPath(loaded.path);
     if (loaded.skipped.total() > 0)
         line += " (" + skippedSummary(loaded.skipped) + ")";
     return line;
@@ -40,8 +41,8 @@ std::string passSummaryLine(int pass, const PassTally& tally, bool stopped)
 
 std::string savedLine(int saved, int leftOut, const std::filesystem::path& path)
 {
-    std::string line =
-        std::string(texts::kSaved) + templateCount(saved) + std::string(texts::kSavedTo) + path.string();
+    std::string line = std::string(texts::kSaved) + templateCount(saved) + std::string(texts::kSavedTo) +
+                       base::utf8FromPath(path);
     if (leftOut > 0)
         line += " (" + std::to_string(leftOut) + std::string(texts::kLeftOutFailed);
     return line;
@@ -49,7 +50,7 @@ std::string savedLine(int saved, int leftOut, const std::filesystem::path& path)
 
 std::string saveFailedLine(const std::filesystem::path& path, std::string_view failure)
 {
-    return std::string(texts::kCannotSave) + path.string() + " (" + std::string(failure) + ")" +
+    return std::string(texts::kCannotSave) + base::utf8FromPath(path) + " (" + std::string(failure) + ")" +
            std::string(texts::kLeftAsItWas);
 }
 

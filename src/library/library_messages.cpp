@@ -1,5 +1,6 @@
 #include "library/library_messages.h"
 
+#include "base/utf8_path.h"
 #include "text/encoding.h"
 #include "text/messages.h"
 
@@ -11,7 +12,9 @@ using text::Text;
 
 Text displayName(const std::filesystem::path& path)
 {
-    return text::utf8ToGbk(path.string());
+    // Qt's dialogs give paths with forward slashes; Windows users read backslashes.
+    std::filesystem::path shown = path;
+    return text::utf8ToGbk(base::utf8FromPath(shown.make_preferred()));
 }
 
 } // namespace

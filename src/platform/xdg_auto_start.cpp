@@ -1,6 +1,7 @@
 #include "platform/xdg_auto_start.h"
 
 #include "base/file_io.h"
+#include "base/utf8_path.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -145,7 +146,7 @@ std::string XdgAutoStartList::add(const std::filesystem::path& program)
     std::error_code error;
     std::filesystem::create_directories(folder_, error);
     if (error)
-        return "create " + folder_.string() + ": " + error.message();
+        return "create " + base::utf8FromPath(folder_) + ": " + error.message();
     const std::string entry = "[Desktop Entry]\nType=Application\nName=" + std::string(kAutoStartEntryName) +
                               "\nExec=" + *exec + "\n";
     return base::writeFileAtomically(entryFile(), entry);

@@ -1,6 +1,7 @@
 #include "update/update_download.h"
 
 #include "base/file_io.h"
+#include "base/utf8_path.h"
 #include "net/http_get_file.h"
 #include "text/encoding.h"
 
@@ -65,7 +66,8 @@ DownloadResult downloadUpdate(std::string_view downloadUrl, const std::filesyste
     if (!base::writeFileAtomically(target, response.body, base::TargetLink::Replace).empty())
         return result;
     result.end = DownloadResult::End::Saved;
-    result.shownPath = text::utf8ToGbk(target.string());
+    std::filesystem::path shown = target;
+    result.shownPath = text::utf8ToGbk(base::utf8FromPath(shown.make_preferred()));
     return result;
 }
 
