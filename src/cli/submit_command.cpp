@@ -233,6 +233,10 @@ public:
             printSiteSummary(out, list, hosts);
         if (recorder) {
             recorder->flush();
+            // The recorder's own word: flush() can return once it has given up, before its
+            // thread has passed the problem on.
+            if (const std::string problem = recorder->problem(); !problem.empty())
+                historyProblem.set(problem);
             historyProblem.print(err);
         }
         const bool proxiesGone = proxyPool && proxyPool->exhausted();
